@@ -1,0 +1,29 @@
+#include "app/run_state.h"
+
+#include <utility>
+
+#include "engine/input_list.h"
+#include "formats/input_formats.h"
+#include "platform/paths.h"
+
+namespace qm {
+
+std::int32_t RunState::drawRandomNumber() {
+  return std::uniform_int_distribution<std::int32_t>(1, 99999)(random);
+}
+
+void resetRunState(RunState& run, InputList& inputs) {
+  std::string marker = std::move(run.runModeMarker);
+  std::mt19937 random = std::move(run.random);
+  run = RunState{};
+  run.random = std::move(random);
+  run.runModeMarker = std::move(marker);
+  run.programFolder = platform::programFolder();
+  run.commandLine = false;
+  run.randomNumber = run.drawRandomNumber();
+  run.sequenceNumber = 1;
+  inputs.clear();
+  run.readableExtensions = deriveReadableExtensions(inputTypeList());
+}
+
+}  // namespace qm

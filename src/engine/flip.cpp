@@ -1,0 +1,8 @@
+// Pass-through until this step is built.
+#include "engine/steps.h"
+
+namespace qm {
+
+void flip(Bitmap&, const Settings&) {}
+
+}  // namespace qm

@@ -1,0 +1,108 @@
+#include "engine/input_list.h"
+
+#include <algorithm>
+
+#include "formats/input_formats.h"
+#include "platform/paths.h"
+
+namespace qm {
+
+namespace {
+
+// Decodes UTF-8 into UTF-16 code units. A byte that does not start a
+// valid sequence counts as one unit of its own value, so any byte string
+// hashes deterministically.
+template <typename Emit>
+void forEachUtf16Unit(std::string_view text, Emit emit) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    std::uint32_t cp = byte;
+    std::size_t length = 1;
+    if (byte >= 0xC0 && byte < 0xE0) length = 2, cp = byte & 0x1F;
+    else if (byte >= 0xE0 && byte < 0xF0) length = 3, cp = byte & 0x0F;
+    else if (byte >= 0xF0 && byte < 0xF8) length = 4, cp = byte & 0x07;
+    bool valid = length == 1 ? byte < 0x80 : i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      else cp = (cp << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      emit(static_cast<std::uint16_t>(byte));
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      emit(static_cast<std::uint16_t>(0xD800 + (cp >> 10)));
+      emit(static_cast<std::uint16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      emit(static_cast<std::uint16_t>(cp));
+    }
+    i += length;
+  }
+}
+
+}  // namespace
+
+std::uint32_t InputList::hashPath(std::string_view utf8Path) {
+  std::uint32_t h = 0;
+  forEachUtf16Unit(utf8Path, [&](std::uint16_t unit) { h = h * 65599u + unit; });
+  return h;
+}
+
+int InputList::admitFile(const std::string& path, const std::string& inputRoot,
+                         const std::vector<std::string>& readableExtensions) {
+  if (auto size = platform::fileSize(path); size && *size == 0) return 0;
+  if (!path.empty() && path.back() == '/') return 0;
+  if (!isReadable(path, readableExtensions)) return 0;
+  if (contains(path)) return 0;
+  buckets_[hashPath(path) % kBucketCount].push_back({path, relativeSubFolder(path, inputRoot)});
+  ++count_;
+  if (admitHook_) admitHook_(path);
+  return 1;
+}
+
+const InputEntry* InputList::find(const std::string& path) const {
+  const auto& chain = buckets_[hashPath(path) % kBucketCount];
+  auto it = std::find_if(chain.begin(), chain.end(), [&](const InputEntry& e) { return e.path == path; });
+  return it == chain.end() ? nullptr : &*it;
+}
+
+bool InputList::contains(const std::string& path) const { return find(path) != nullptr; }
+
+void InputList::remove(const std::string& path) {
+  auto& chain = buckets_[hashPath(path) % kBucketCount];
+  auto it = std::find_if(chain.begin(), chain.end(), [&](const InputEntry& e) { return e.path == path; });
+  if (it != chain.end()) {
+    chain.erase(it);
+    --count_;
+  }
+}
+
+void InputList::clear() {
+  for (auto& chain : buckets_) chain.clear();
+  count_ = 0;
+}
+
+void InputList::forEach(const std::function<void(const InputEntry&)>& visit) const {
+  for (const auto& chain : buckets_)
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) visit(*it);
+}
+
+std::vector<InputEntry> InputList::entriesInBucketOrder() const {
+  std::vector<InputEntry> entries;
+  entries.reserve(count_);
+  forEach([&](const InputEntry& e) { entries.push_back(e); });
+  return entries;
+}
+
+std::string relativeSubFolder(const std::string& path, const std::string& root) {
+  if (path.empty() || root.empty()) return {};
+  std::string folder = platform::folderPart(path);
+  if (folder.size() < root.size() || folder.compare(0, root.size(), root) != 0) return {};
+  return folder.substr(root.size());
+}
+
+}  // namespace qm

@@ -1,0 +1,61 @@
+// The Input list store: the files the next conversion processes, kept in
+// a 512-bucket hash map from full path to sub-folder. The worker walks it
+// in bucket order (bucket 0 to 511, each chain newest first); the window
+// shows it in admission order.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+struct InputEntry {
+  std::string path;
+  std::string subFolder;  // ends with "/" when not empty
+};
+
+class InputList {
+ public:
+  static constexpr std::size_t kBucketCount = 512;
+
+  // The hash of a path over its UTF-16 code units: h = h * 65599 + unit.
+  static std::uint32_t hashPath(std::string_view utf8Path);
+
+  // Refuses an existing empty file, an unreadable extension and a
+  // duplicate; otherwise stores the path with its sub-folder below
+  // `inputRoot` and returns 1 (else 0). The admit hook, when set, runs for
+  // every admitted path.
+  int admitFile(const std::string& path, const std::string& inputRoot,
+                const std::vector<std::string>& readableExtensions);
+
+  bool contains(const std::string& path) const;
+  const InputEntry* find(const std::string& path) const;
+  void remove(const std::string& path);
+  void clear();
+  std::size_t entryCount() const { return count_; }
+
+  // Visits the entries in bucket order.
+  void forEach(const std::function<void(const InputEntry&)>& visit) const;
+  // The entries in bucket order, copied (the worker's walk).
+  std::vector<InputEntry> entriesInBucketOrder() const;
+
+  // Window mode adds a row for each admitted path through this hook.
+  void setAdmitHook(std::function<void(const std::string&)> hook) { admitHook_ = std::move(hook); }
+
+ private:
+  // Each chain is stored tail first, so the head is the back.
+  std::array<std::vector<InputEntry>, kBucketCount> buckets_{};
+  std::size_t count_ = 0;
+  std::function<void(const std::string&)> admitHook_;
+};
+
+// The folder of `path` relative to `root`: the root is removed only as a
+// prefix of the file's folder; a file not below the root gets "".
+std::string relativeSubFolder(const std::string& path, const std::string& root);
+
+}  // namespace qm

@@ -1,0 +1,8 @@
+// Pass-through until this step is built.
+#include "engine/steps.h"
+
+namespace qm {
+
+Bitmap rotate(Bitmap image, const Settings&) { return image; }
+
+}  // namespace qm

@@ -1,0 +1,9 @@
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> parameters(argv + 1, argv + argc);
+  return qm::runProgram(parameters);
+}
