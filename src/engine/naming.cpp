@@ -1,21 +1,169 @@
-// Interim: placeholders are left as they are until naming is built.
 #include "engine/naming.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/clock.h"
+#include "platform/paths.h"
 
 namespace qm {
 
-std::string placeholderValue(std::string_view placeholder, const NamingValues&) { return std::string(placeholder); }
+namespace {
 
-std::string expandPlaceholder(std::string text, std::string_view, const NamingValues&) { return text; }
+// Case mapping is ASCII only: bytes of multi-byte UTF-8 characters are
+// left alone so a name is never broken into invalid text.
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-std::string makeFileName(std::string_view mask, const NamingValues&) { return std::string(mask); }
-
-std::string makeOutputPath(const Settings&, const std::string& outputFolder, const std::string&,
-                           const NamingValues& values) {
-  return outputFolder + makeFileName("", values);
+std::string lowerCase(std::string text) {
+  for (char& c : text) c = lowerAscii(c);
+  return text;
 }
 
-void createSubFolders(const std::string&, const std::string&) {}
+std::string upperCase(std::string text) {
+  for (char& c : text) c = upperAscii(c);
+  return text;
+}
 
-void applyFileTimestamp(const Settings&, const std::string&, const std::string&) {}
+std::string titleCase(std::string text) {
+  text = lowerCase(std::move(text));
+  if (!text.empty()) text[0] = upperAscii(text[0]);
+  return text;
+}
+
+std::string baseName(const std::string& inputPath) {
+  std::string name = platform::fileNamePart(inputPath);
+  auto dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string twoDigits(int value) {
+  std::array<char, 16> text{};
+  std::snprintf(text.data(), text.size(), "%02d", value);
+  return text.data();
+}
+
+// Left-padded with "0" to five characters; a longer number keeps its first
+// five.
+std::string fiveCharacters(std::int32_t value) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < 5) return std::string(5 - digits.size(), '0') + digits;
+  return digits.substr(0, 5);
+}
+
+using ValueOf = std::string (*)(const NamingValues&);
+
+struct Placeholder {
+  std::string_view name;
+  ValueOf value;
+};
+
+// The clock is read anew for each placeholder, as each one is expanded on
+// its own.
+constexpr std::array<Placeholder, 18> kValues = {{
+    {"%filename%", [](const NamingValues& v) { return baseName(v.inputPath); }},
+    {"%filename[u]%", [](const NamingValues& v) { return upperCase(baseName(v.inputPath)); }},
+    {"%filename[l]%", [](const NamingValues& v) { return lowerCase(baseName(v.inputPath)); }},
+    {"%filename[t]%", [](const NamingValues& v) { return titleCase(baseName(v.inputPath)); }},
+    {"%ext%", [](const NamingValues& v) { return v.outputExtension; }},
+    {"%ext[u]%", [](const NamingValues& v) { return upperCase(v.outputExtension); }},
+    {"%ext[t]%", [](const NamingValues& v) { return titleCase(v.outputExtension); }},
+    {"%yyyy%", [](const NamingValues&) { return std::to_string(platform::localTimeNow().tm_year + 1900); }},
+    {"%mm%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_mon + 1); }},
+    {"%dd%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_mday); }},
+    {"%hh%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_hour); }},
+    {"%ii%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_min); }},
+    {"%ss%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_sec); }},
+    {"%bpp%", [](const NamingValues& v) { return std::to_string(v.bitDepth); }},
+    {"%width%", [](const NamingValues& v) { return std::to_string(v.width); }},
+    {"%height%", [](const NamingValues& v) { return std::to_string(v.height); }},
+    {"%rnd%", [](const NamingValues& v) { return fiveCharacters(v.randomNumber); }},
+    {"%n%", [](const NamingValues& v) { return fiveCharacters(v.sequenceNumber); }},
+}};
+
+static_assert([] {
+  for (std::size_t i = 0; i < kValues.size(); ++i)
+    if (kValues[i].name != kPlaceholders[i]) return false;
+  return true;
+}(), "the value table follows the placeholder order");
+
+std::size_t findIgnoringCase(const std::string& text, std::string_view needle, std::size_t from) {
+  if (needle.empty() || text.size() < needle.size()) return std::string::npos;
+  for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+    std::size_t k = 0;
+    while (k < needle.size() && lowerAscii(text[i + k]) == lowerAscii(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::string placeholderValue(std::string_view placeholder, const NamingValues& values) {
+  std::string wanted = lowerCase(std::string(placeholder));
+  for (const Placeholder& entry : kValues)
+    if (entry.name == wanted) return entry.value(values);
+  return std::string(placeholder);
+}
+
+std::string expandPlaceholder(std::string text, std::string_view placeholder, const NamingValues& values) {
+  std::size_t at = findIgnoringCase(text, placeholder, 0);
+  if (at == std::string::npos) return text;
+  const std::string value = placeholderValue(placeholder, values);
+  while (at != std::string::npos) {
+    text.replace(at, placeholder.size(), value);
+    // The inserted value is not searched again for this placeholder.
+    at = findIgnoringCase(text, placeholder, at + value.size());
+  }
+  return text;
+}
+
+std::string makeFileName(std::string_view mask, const NamingValues& values) {
+  std::string name = lowerCase(std::string(mask));
+  if (name.empty()) name = "%filename%.%ext%";
+  for (std::string_view placeholder : kPlaceholders) name = expandPlaceholder(std::move(name), placeholder, values);
+  return name;
+}
+
+std::string makeOutputPath(const Settings& settings, const std::string& outputFolder,
+                           const std::string& relativeSubFolder, const NamingValues& values) {
+  std::string path = outputFolder;
+  if (settings.keepSubfolders) path += relativeSubFolder;
+  return path + makeFileName(settings.filenameMask, values);
+}
+
+void createSubFolders(const std::string& outputFolder, const std::string& relativeSubFolder) {
+  if (platform::isFolder(outputFolder + relativeSubFolder)) return;
+  std::string path = outputFolder;
+  std::size_t start = 0;
+  while (start < relativeSubFolder.size()) {
+    std::size_t slash = relativeSubFolder.find('/', start);
+    if (slash == std::string::npos) slash = relativeSubFolder.size();
+    if (slash > start) {
+      path += relativeSubFolder.substr(start, slash - start);
+      path += '/';
+      // A level that cannot be made shows up as a failed write of the file.
+      if (!platform::isFolder(path)) platform::createFolder(path);
+    }
+    start = slash + 1;
+  }
+}
+
+void applyFileTimestamp(const Settings& settings, const std::string& inputPath, const std::string& outputPath) {
+  switch (settings.fileTimestamp) {
+    case 1:
+      // The input's time goes over unchanged; a detour through local time
+      // would shift it by an hour at daylight-saving changes.
+      if (auto original = platform::modificationTime(inputPath))
+        platform::setModificationTime(outputPath, *original);
+      break;
+    case 2:
+      platform::setModificationTime(outputPath, platform::localDateToUtc(settings.customTimestamp));
+      break;
+    default:
+      break;
+  }
+}
 
 }  // namespace qm
