@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "canvas/bitmap.h"
@@ -24,6 +25,9 @@ inline std::string describe(const Pixel& p) {
   return "(" + std::to_string(p.red) + "," + std::to_string(p.green) + "," + std::to_string(p.blue) + "," +
          std::to_string(p.alpha) + ")";
 }
+
+// Lets GoogleTest print a Pixel readably.
+inline void PrintTo(const Pixel& p, std::ostream* out) { *out << describe(p); }
 
 using PixelSource = std::function<Pixel(int x, int y)>;
 
