@@ -8,6 +8,12 @@ void setColour(cairo_t* cr, Rgba c) {
   cairo_set_source_rgba(cr, c.red / 255.0, c.green / 255.0, c.blue / 255.0, c.alpha / 255.0);
 }
 
+// Cairo's PNG writer un-premultiplies with rounding the same way, which
+// keeps toBitmap() equal to a PNG round trip.
+std::uint8_t straight(std::uint32_t premultiplied, std::uint32_t alpha) {
+  return alpha == 0 ? 0 : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
+}
+
 }  // namespace
 
 Canvas::Canvas(int width, int height) {
@@ -64,11 +70,9 @@ Rgba Canvas::pixel(int x, int y) const {
   const unsigned char* data = cairo_image_surface_get_data(surface());
   int stride = cairo_image_surface_get_stride(surface());
   std::uint32_t argb = *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
-  std::uint8_t a = argb >> 24;
-  auto unpremultiply = [a](std::uint32_t c) -> std::uint8_t {
-    return a == 0 ? 0 : static_cast<std::uint8_t>((c * 255 + a / 2) / a);
-  };
-  return {unpremultiply((argb >> 16) & 0xFF), unpremultiply((argb >> 8) & 0xFF), unpremultiply(argb & 0xFF), a};
+  const std::uint32_t a = argb >> 24;
+  return {straight((argb >> 16) & 0xFF, a), straight((argb >> 8) & 0xFF, a), straight(argb & 0xFF, a),
+          static_cast<std::uint8_t>(a)};
 }
 
 Bitmap Canvas::toBitmap() const {
@@ -82,13 +86,11 @@ Bitmap Canvas::toBitmap() const {
     const auto* source = reinterpret_cast<const std::uint32_t*>(data + y * stride);
     BYTE* target = FreeImage_GetScanLine(bitmap.get(), height_ - 1 - y);
     for (int x = 0; x < width_; ++x) {
-      std::uint32_t argb = source[x];
-      std::uint32_t a = argb >> 24;
-      // Cairo's PNG writer un-premultiplies with rounding: (c * 255 + a / 2) / a.
-      auto straight = [a](std::uint32_t c) -> BYTE { return a == 0 ? 0 : static_cast<BYTE>((c * 255 + a / 2) / a); };
-      target[FI_RGBA_RED] = straight((argb >> 16) & 0xFF);
-      target[FI_RGBA_GREEN] = straight((argb >> 8) & 0xFF);
-      target[FI_RGBA_BLUE] = straight(argb & 0xFF);
+      const std::uint32_t argb = source[x];
+      const std::uint32_t a = argb >> 24;
+      target[FI_RGBA_RED] = straight((argb >> 16) & 0xFF, a);
+      target[FI_RGBA_GREEN] = straight((argb >> 8) & 0xFF, a);
+      target[FI_RGBA_BLUE] = straight(argb & 0xFF, a);
       target[FI_RGBA_ALPHA] = static_cast<BYTE>(a);
       target += 4;
     }
