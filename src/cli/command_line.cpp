@@ -1,23 +1,160 @@
-// Interim parser: only the version mode until the option table exists.
 #include "cli/command_line.h"
 
 #include "app/application.h"
+#include "app/messages.h"
 #include "app/version.h"
+#include "cli/command_line_run.h"
+#include "cli/help.h"
+#include "cli/options.h"
+#include "cli/profile.h"
 #include "formats/input_formats.h"
 #include "platform/console.h"
+#include "platform/paths.h"
 
 namespace qm {
 
-std::optional<int> parseCommandLine(Application&, const std::vector<std::string>& parameters) {
-  if (parameters.empty()) return std::nullopt;
-  std::string first = asciiUpper(parameters[0]);
-  if (first == "-V" || first == "--VERSION") {
+namespace {
+
+std::string trimBlanks(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return std::string(text);
+}
+
+// "--NAME=value" gives "--NAME", "-x" gives "-x", anything else "".
+std::string optionName(const std::string& parameter) {
+  if (parameter.starts_with("--")) return asciiUpper(parameter.substr(0, parameter.find('=')));
+  if (parameter.starts_with("-")) return asciiUpper(parameter);
+  return {};
+}
+
+std::string optionValue(const std::string& parameter) {
+  if (parameter.starts_with("--")) {
+    auto equals = parameter.find('=');
+    if (equals != std::string::npos) return parameter.substr(equals + 1);
+  }
+  return parameter;
+}
+
+bool isPresent(const Option& option, const std::string& value) {
+  if (value.empty()) return false;
+  bool namesAPath = option.run == RunOption::Input || option.run == RunOption::Output ||
+                    option.run == RunOption::Conversion;
+  return !value.starts_with(namesAPath ? "-" : "--");
+}
+
+struct LoopResult {
+  bool quiet = false;
+  bool pause = false;
+  std::string error;
+};
+
+LoopResult applyParameters(Application& app, const std::vector<std::string>& parameters) {
+  LoopResult result;
+  const ValueReaders readers = commandLineReaders();
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    std::string parameter = trimBlanks(parameters[i]);
+    const Option* option = findOption(optionName(parameter));
+    if (!option) continue;
+    std::string value;
+    if (option->takesValue()) {
+      // The short forms take their value from the next parameter.
+      bool fromNext = !option->shortName.empty() && asciiUpper(parameter) == option->shortName;
+      if (fromNext) value = ++i < parameters.size() ? trimBlanks(parameters[i]) : std::string();
+      else value = optionValue(parameter);
+      if (!isPresent(*option, value)) {
+        result.error = "Incorrect number of parameters";
+        return result;
+      }
+    }
+    switch (option->run) {
+      case RunOption::None:
+        applyOption(app.settings, *option, value, readers);
+        break;
+      case RunOption::Input:
+        app.run.commandLine = true;
+        app.run.inputRoot = value;
+        break;
+      case RunOption::Output:
+        app.run.outputFolder = value;
+        break;
+      case RunOption::Conversion:
+        app.run.outputExtension = value;
+        break;
+      case RunOption::Profile:
+        if (!applyProfile(app.settings, value)) {
+          result.error = "Invalid profile file";
+          return result;
+        }
+        break;
+      case RunOption::Debug:
+        app.run.runModeMarker = "DEBUG";
+        break;
+      case RunOption::Quiet:
+        result.quiet = true;
+        break;
+      case RunOption::Pause:
+        result.pause = true;
+        break;
+    }
+  }
+  return result;
+}
+
+// The modes chosen by the first parameter alone; nullopt when it is none.
+std::optional<int> runFirstParameterMode(const std::string& name) {
+  if (name == "-V" || name == "--VERSION") {
     platform::Console console;
     console.setTitle(titleLine());
     console.writeLine(versionText());
     return 0;
   }
+  if (name == "-H" || name == "-?" || name == "--HELP") {
+    platform::Console console;
+    console.setTitle(titleLine());
+    for (const std::string& line : helpLines(platform::programName())) console.writeLine(line);
+    return 0;
+  }
+  // The uninstall feedback window and the screenshot mode belong to the
+  // window face, which this build does not have yet.
+  if (name == "-U" || name == "-T") return 0;
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> parseCommandLine(Application& app, const std::vector<std::string>& parameters) {
+  if (parameters.empty()) return std::nullopt;
+  resetRunState(app.run, app.inputs);
+  resetSettings(app.settings, SettingsForm::CommandLine, DesktopSize{});
+  messages();
+
+  if (auto exitCode = runFirstParameterMode(optionName(trimBlanks(parameters[0])))) return exitCode;
+
+  LoopResult loop = applyParameters(app, parameters);
+  if (!loop.error.empty()) {
+    platform::Console console;
+    console.setTitle(titleLine());
+    console.writeErrorLine("Error: " + loop.error);
+    if (loop.pause) console.waitForKey();
+    return 1;
+  }
+  if (!app.run.commandLine) return std::nullopt;
+
+  platform::Console console;
+  console.setTitle(titleLine());
+  if (!loop.quiet) {
+    console.writeLine(titleLine());
+    console.writeLine(kLegalNotice);
+    console.writeLine(kWebSite);
+    console.writeLine(" ");
+  }
+  int exitCode = runCommandLine(app, loop.quiet, console);
+  if (loop.pause) {
+    console.writeLine("Press any key to exit.");
+    console.waitForKey();
+  }
+  return exitCode;
 }
 
 }  // namespace qm

@@ -1,0 +1,97 @@
+// The keyword tables of the command line: each maps upper-case words to
+// the codes the Settings record stores. Parsing goes word to code; the
+// debug echo goes code to word. The compression table is shared by every
+// compression option for parsing, while each format has its own word set
+// for the way back, since several words share a code.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+struct Keyword {
+  std::string_view word;
+  int code;
+};
+
+using KeywordTable = std::span<const Keyword>;
+
+// Code of the word (compared in upper case); 0 when no word matches.
+int keywordToCode(KeywordTable table, std::string_view text);
+// The first word with that code; empty when none has it.
+std::string codeToKeyword(KeywordTable table, int code);
+
+namespace keywords {
+
+namespace tables {
+
+inline constexpr Keyword kDdsLoad[] = {{"AUTO", 0}, {"BGRA", 1}, {"RGBA", 2}};
+inline constexpr Keyword kRawLoad[] = {{"AUTO", 0}, {"8", 1}, {"16", 2}, {"24", 3}, {"48HS", 4}, {"48", 5}};
+inline constexpr Keyword kFrameLoading[] = {{"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
+inline constexpr Keyword kToneMapping[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
+inline constexpr Keyword kCompression[] = {
+    {"NONE", 0},      {"RLE", 1},       {"ZIP", 1},          {"PIZ", 2},     {"PXR24", 3},   {"B44", 4},
+    {"ZLIB1", 1},     {"ZLIB6", 2},     {"ZLIB9", 3},        {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
+    {"PACKBITS", 3},  {"DEFLATE", 4},   {"ADOBEDEFLATE", 5}, {"LZW", 6},     {"JPEG", 7},    {"LOGLUV", 8}};
+inline constexpr Keyword kBmpCompression[] = {{"NONE", 0}, {"RLE", 1}};
+inline constexpr Keyword kExrCompression[] = {{"NONE", 0}, {"ZIP", 1}, {"PIZ", 2}, {"PXR24", 3}, {"B44", 4}};
+inline constexpr Keyword kPngCompression[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6", 2}, {"ZLIB9", 3}};
+inline constexpr Keyword kTiffCompression[] = {{"NONE", 0},     {"CCITTFAX3", 1},    {"CCITTFAX4", 2},
+                                        {"PACKBITS", 3}, {"DEFLATE", 4},      {"ADOBEDEFLATE", 5},
+                                        {"LZW", 6},      {"JPEG", 7},         {"LOGLUV", 8}};
+inline constexpr Keyword kColourTable[] = {{"AUTO", 0}, {"EXACT", 1}};
+inline constexpr Keyword kColourModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
+inline constexpr Keyword kChroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
+inline constexpr Keyword kJpegMode[] = {{"STANDARD", 0}, {"SIMPLE", 1}, {"OPTIMIZED", 2}, {"PROGRESSIVE", 3}};
+inline constexpr Keyword kRotation[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
+inline constexpr Keyword kUnit[] = {{"PIXELS", 0}, {"PERCENT", 1}};
+inline constexpr Keyword kResizeType[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
+inline constexpr Keyword kResizeAlgorithm[] = {{"BOX", 0},     {"BILINEAR", 1},   {"BSPLINE", 2},
+                                        {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
+inline constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
+inline constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
+inline constexpr Keyword kFontStyle[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
+// The misspelling is the documented keyword; scripts depend on it.
+inline constexpr Keyword kFontEffect[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
+inline constexpr Keyword kAlignment[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
+inline constexpr Keyword kBoundary[] = {{"IMAGE", 0}, {"FRAME", 1}};
+inline constexpr Keyword kPosition[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
+                                 {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
+                                 {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
+inline constexpr Keyword kSize[] = {{"FIXED", 0}};
+inline constexpr Keyword kTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
+
+}  // namespace tables
+
+inline constexpr KeywordTable ddsLoad = tables::kDdsLoad;
+inline constexpr KeywordTable rawLoad = tables::kRawLoad;
+inline constexpr KeywordTable frameLoading = tables::kFrameLoading;
+inline constexpr KeywordTable toneMapping = tables::kToneMapping;
+inline constexpr KeywordTable compression = tables::kCompression;
+inline constexpr KeywordTable bmpCompression = tables::kBmpCompression;  // also tga
+inline constexpr KeywordTable exrCompression = tables::kExrCompression;
+inline constexpr KeywordTable pngCompression = tables::kPngCompression;
+inline constexpr KeywordTable tiffCompression = tables::kTiffCompression;
+inline constexpr KeywordTable colourTable = tables::kColourTable;
+inline constexpr KeywordTable colourModel = tables::kColourModel;
+inline constexpr KeywordTable chroma = tables::kChroma;
+inline constexpr KeywordTable jpegMode = tables::kJpegMode;
+inline constexpr KeywordTable rotation = tables::kRotation;
+inline constexpr KeywordTable unit = tables::kUnit;
+inline constexpr KeywordTable resizeType = tables::kResizeType;
+inline constexpr KeywordTable resizeAlgorithm = tables::kResizeAlgorithm;
+inline constexpr KeywordTable frameType = tables::kFrameType;
+inline constexpr KeywordTable watermarkType = tables::kWatermarkType;
+inline constexpr KeywordTable fontStyle = tables::kFontStyle;
+inline constexpr KeywordTable fontEffect = tables::kFontEffect;
+inline constexpr KeywordTable alignment = tables::kAlignment;
+inline constexpr KeywordTable boundary = tables::kBoundary;
+inline constexpr KeywordTable position = tables::kPosition;
+inline constexpr KeywordTable size = tables::kSize;
+inline constexpr KeywordTable timestamp = tables::kTimestamp;
+
+}  // namespace keywords
+
+}  // namespace qm
