@@ -1,14 +1,31 @@
-// Interim: every face is accepted until font resolution is built.
 #include "engine/watermark_font.h"
+
+#include <cmath>
 
 #include "canvas/font.h"
 
 namespace qm {
 
-void WatermarkFontDeleter::operator()(WatermarkFont* font) const { delete font; }
+namespace {
+
+// Fonts are made for a 96 dpi screen: points x 96 / 72, rounded.
+int pixelSizeOf(int points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+
+}  // namespace
+
+void WatermarkFontDeleter::operator()(WatermarkFont* font) const { std::default_delete<WatermarkFont>()(font); }
 
 WatermarkFontPtr createWatermarkFont(const Settings& settings) {
-  return WatermarkFontPtr(new WatermarkFont{settings.font});
+  FontRequest request;
+  request.face = settings.font;
+  request.pixelSize = pixelSizeOf(settings.fontSize);
+  request.bold = settings.fontStyle == 1 || settings.fontStyle == 3;
+  request.italic = settings.fontStyle == 2 || settings.fontStyle == 3;
+  request.underline = settings.fontEffect == 1;
+  request.strikethrough = settings.fontEffect == 2;
+  std::optional<WatermarkFont> font = WatermarkFont::create(request);
+  if (!font) return nullptr;
+  return WatermarkFontPtr(std::make_unique<WatermarkFont>(std::move(*font)).release());
 }
 
 }  // namespace qm
