@@ -1,0 +1,110 @@
+// JPEG pictures through libjpeg. libjpeg reports fatal errors by a call
+// that must not return, so it jumps back with longjmp; the two functions
+// that hold a setjmp keep only trivially destructible locals, and every
+// owned object lives in decodeJpeg's frame, which a jump never skips.
+// Warnings about damaged data (a truncated file among them) count as
+// failure: a logo with grey bands is no stamp to put on a picture.
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include "canvas/picture.h"
+
+namespace qm {
+
+namespace {
+
+struct JpegErrors {
+  jpeg_error_mgr manager;  // first, so the library's pointer is ours too
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void jumpOnError(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
+void stayQuiet(j_common_ptr) {}
+
+struct JpegReader {
+  jpeg_decompress_struct info{};
+  JpegErrors errors{};
+  bool created = false;
+  JpegReader() = default;
+  JpegReader(const JpegReader&) = delete;
+  JpegReader& operator=(const JpegReader&) = delete;
+  ~JpegReader() {
+    if (created) jpeg_destroy_decompress(&info);
+  }
+};
+
+bool readHeader(JpegReader& reader, const std::uint8_t* data, std::size_t size) {
+  reader.info.err = jpeg_std_error(&reader.errors.manager);
+  reader.errors.manager.error_exit = jumpOnError;
+  reader.errors.manager.output_message = stayQuiet;
+  if (setjmp(reader.errors.jump)) return false;
+  jpeg_create_decompress(&reader.info);
+  reader.created = true;
+  jpeg_mem_src(&reader.info, data, static_cast<unsigned long>(size));
+  if (jpeg_read_header(&reader.info, TRUE) != JPEG_HEADER_OK) return false;
+  const bool cmyk = reader.info.jpeg_color_space == JCS_CMYK || reader.info.jpeg_color_space == JCS_YCCK;
+  reader.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  return reader.errors.manager.num_warnings == 0;
+}
+
+// Rows go one after the other into `out`, `rowBytes` apart.
+bool readRows(JpegReader& reader, std::uint8_t* out, std::size_t rowBytes) {
+  if (setjmp(reader.errors.jump)) return false;
+  jpeg_start_decompress(&reader.info);
+  while (reader.info.output_scanline < reader.info.output_height) {
+    JSAMPROW row = out + reader.info.output_scanline * rowBytes;
+    if (jpeg_read_scanlines(&reader.info, &row, 1) != 1) return false;
+  }
+  jpeg_finish_decompress(&reader.info);
+  return reader.errors.manager.num_warnings == 0;
+}
+
+}  // namespace
+
+std::optional<Picture> decodeJpeg(std::span<const std::uint8_t> bytes) {
+  JpegReader reader;
+  if (bytes.empty() || !readHeader(reader, bytes.data(), bytes.size())) return std::nullopt;
+  const std::int64_t width = reader.info.image_width;
+  const std::int64_t height = reader.info.image_height;
+  std::optional<Picture> picture = makePicture(width, height, false);
+  if (!picture) return std::nullopt;
+
+  const bool cmyk = reader.info.out_color_space == JCS_CMYK;
+  const std::size_t components = cmyk ? 4 : 3;
+  // Rows are decoded into the front of the picture's own buffer and then
+  // spread out to four bytes a pixel from the end backwards.
+  std::uint8_t* buffer = picture->rgba.data();
+  if (!readRows(reader, buffer, static_cast<std::size_t>(width) * components)) return std::nullopt;
+  if (reader.info.output_width != width || reader.info.output_height != height ||
+      reader.info.output_components != static_cast<int>(components)) {
+    return std::nullopt;
+  }
+  // Adobe's writers store CMYK inverted (0 = full ink), and say so in
+  // their marker.
+  const bool inverted = reader.info.saw_Adobe_marker;
+  for (std::size_t i = static_cast<std::size_t>(width * height); i-- > 0;) {
+    const std::uint8_t* source = buffer + i * components;
+    std::uint8_t* target = buffer + i * 4;
+    std::uint8_t r, g, b;
+    if (cmyk) {
+      auto light = [inverted](std::uint8_t v) -> unsigned { return inverted ? v : 255u - v; };
+      const unsigned k = light(source[3]);
+      r = static_cast<std::uint8_t>((light(source[0]) * k + 127) / 255);
+      g = static_cast<std::uint8_t>((light(source[1]) * k + 127) / 255);
+      b = static_cast<std::uint8_t>((light(source[2]) * k + 127) / 255);
+    } else {
+      r = source[0];
+      g = source[1];
+      b = source[2];
+    }
+    target[0] = r;
+    target[1] = g;
+    target[2] = b;
+    target[3] = 255;
+  }
+  return picture;
+}
+
+}  // namespace qm
