@@ -1,12 +1,14 @@
 // The DevIL writer for psd, dds and pcx: the image goes over as raw BGR or
 // BGRA rows, bottom row first (DevIL's default origin), and dds files carry
 // their whole mipmap chain.
+#include "engine/output_file.h"
 #include "engine/writers.h"
 
 #include <IL/il.h>
 #include <IL/ilu.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -28,6 +30,49 @@ class DevilImage {
 
  private:
   ILuint id_ = 0;
+};
+
+// DevIL's savers ignore failed writes. Its file calls are routed here
+// while this writer runs: the close checks that every byte went out and,
+// when not, removes the file, so that the rename that follows fails and
+// the existing output stays.
+struct DevilFile {
+  OutputFile file;
+  std::string path;
+};
+
+std::FILE* fileOf(ILHANDLE handle) { return static_cast<DevilFile*>(handle)->file.get(); }
+
+ILHANDLE ILAPIENTRY openForWriting(ILconst_string path) {
+  OutputFile file = openOutputFile(path);
+  if (!file) return nullptr;
+  return std::make_unique<DevilFile>(DevilFile{std::move(file), path}).release();
+}
+
+void ILAPIENTRY closeAfterWriting(ILHANDLE handle) {
+  std::unique_ptr<DevilFile> owned(static_cast<DevilFile*>(handle));
+  if (!owned) return;
+  if (!closeOutputFile(std::move(owned->file))) std::remove(owned->path.c_str());
+}
+
+ILint ILAPIENTRY putByte(ILubyte byte, ILHANDLE handle) { return std::fputc(byte, fileOf(handle)); }
+
+ILint ILAPIENTRY seekTo(ILHANDLE handle, ILint offset, ILint origin) {
+  return std::fseek(fileOf(handle), offset, origin);
+}
+
+ILint ILAPIENTRY tellWhere(ILHANDLE handle) { return static_cast<ILint>(std::ftell(fileOf(handle))); }
+
+ILint ILAPIENTRY writeBytes(const void* data, ILuint size, ILuint count, ILHANDLE handle) {
+  return static_cast<ILint>(std::fwrite(data, size, count, fileOf(handle)));
+}
+
+// Puts DevIL's own file calls back when the writer is done.
+struct RoutedWrites {
+  RoutedWrites() { ilSetWrite(openForWriting, closeAfterWriting, putByte, seekTo, tellWhere, writeBytes); }
+  RoutedWrites(const RoutedWrites&) = delete;
+  RoutedWrites& operator=(const RoutedWrites&) = delete;
+  ~RoutedWrites() { ilResetWrite(); }
 };
 
 }  // namespace
@@ -60,6 +105,7 @@ bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_
   static std::mutex devilLock;
   std::lock_guard<std::mutex> guard(devilLock);
 
+  RoutedWrites routed;
   ilEnable(IL_FILE_OVERWRITE);
   DevilImage devilImage;
   if (devilImage.id() == 0) return false;

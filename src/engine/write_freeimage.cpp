@@ -1,13 +1,47 @@
-// The FreeImage writer for the 20 formats it encodes.
+// The FreeImage writer for the 20 formats it encodes. It writes through
+// its own file handle: FreeImage's encoders do not all report failed
+// writes, so the handle counts them instead.
+#include "engine/output_file.h"
 #include "engine/writers.h"
 
 namespace qm {
 
+namespace {
+
+struct Target {
+  std::FILE* file;
+  bool failed = false;
+};
+
+std::FILE* fileOf(fi_handle handle) { return static_cast<Target*>(handle)->file; }
+
+unsigned DLL_CALLCONV readProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fread(buffer, size, count, fileOf(handle)));
+}
+
+unsigned DLL_CALLCONV writeProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  auto* target = static_cast<Target*>(handle);
+  std::size_t written = std::fwrite(buffer, size, count, target->file);
+  if (written != count) target->failed = true;
+  return static_cast<unsigned>(written);
+}
+
+int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) { return std::fseek(fileOf(handle), offset, origin); }
+
+long DLL_CALLCONV tellProc(fi_handle handle) { return std::ftell(fileOf(handle)); }
+
+}  // namespace
+
 bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
                         const std::string& outputPath, const std::string& temporaryPath) {
   if (!image) return false;
-  bool saved = FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(writerId), image.get(), temporaryPath.c_str(),
-                              saveFlags) == TRUE;
+  OutputFile file = openOutputFile(temporaryPath.c_str());
+  if (!file) return false;
+  Target target{file.get()};
+  FreeImageIO io{readProc, writeProc, seekProc, tellProc};
+  bool saved = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(writerId), image.get(), &io, &target,
+                                      saveFlags) == TRUE;
+  saved = closeOutputFile(std::move(file)) && saved && !target.failed;
   return replaceOutput(saved, temporaryPath, outputPath);
 }
 

@@ -1,6 +1,7 @@
 // The palette-trimmed BMP writer: an 8-bit BMP whose colour table stops at
 // the highest palette index the pixels use. FreeImage always writes the
 // full 256 entries, so its file is taken apart and put together again.
+#include "engine/output_file.h"
 #include "engine/writers.h"
 
 #include <cstdint>
@@ -25,11 +26,6 @@ struct MemoryDeleter {
 };
 using Memory = std::unique_ptr<FIMEMORY, MemoryDeleter>;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
@@ -45,10 +41,10 @@ unsigned colourCount(const Bitmap& image) {
 }
 
 bool writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  File file(std::fopen(path.c_str(), "wb"));
+  OutputFile file = openOutputFile(path.c_str());
   if (!file) return false;
   bool complete = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  return std::fclose(file.release()) == 0 && complete;
+  return closeOutputFile(std::move(file)) && complete;
 }
 
 }  // namespace

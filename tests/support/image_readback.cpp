@@ -27,21 +27,36 @@ void initialiseDevil() {
 }
 
 Rgba pixelAt(const Bitmap& image, unsigned x, unsigned y) {
-  Rgba colour;
   const unsigned row = image.height() - 1 - y;
+  const BYTE* line = FreeImage_GetScanLine(image.get(), static_cast<int>(row));
+  switch (FreeImage_GetImageType(image.get())) {
+    case FIT_RGB16: {
+      const FIRGB16& p = reinterpret_cast<const FIRGB16*>(line)[x];
+      return {p.red >> 8, p.green >> 8, p.blue >> 8, 255};
+    }
+    case FIT_RGBA16: {
+      const FIRGBA16& p = reinterpret_cast<const FIRGBA16*>(line)[x];
+      return {p.red >> 8, p.green >> 8, p.blue >> 8, p.alpha >> 8};
+    }
+    default:
+      break;
+  }
   if (image.bpp() <= 8) {
     BYTE index = 0;
     FreeImage_GetPixelIndex(image.get(), x, row, &index);
     const RGBQUAD entry = FreeImage_GetPalette(image.get())[index];
-    colour = {entry.rgbRed, entry.rgbGreen, entry.rgbBlue, 255};
-    return colour;
+    return {entry.rgbRed, entry.rgbGreen, entry.rgbBlue, 255};
   }
-  const BYTE* bits = FreeImage_GetScanLine(image.get(), static_cast<int>(row)) + x * (image.bpp() / 8);
-  colour.red = bits[FI_RGBA_RED];
-  colour.green = bits[FI_RGBA_GREEN];
-  colour.blue = bits[FI_RGBA_BLUE];
-  colour.alpha = image.bpp() == 32 ? bits[FI_RGBA_ALPHA] : 255;
-  return colour;
+  if (image.bpp() == 16) {
+    const unsigned value = reinterpret_cast<const WORD*>(line)[x];
+    if (FreeImage_GetGreenMask(image.get()) == FI16_565_GREEN_MASK)
+      return {static_cast<int>((value >> 11) & 0x1F) << 3, static_cast<int>((value >> 5) & 0x3F) << 2,
+              static_cast<int>(value & 0x1F) << 3, 255};
+    return {static_cast<int>((value >> 10) & 0x1F) << 3, static_cast<int>((value >> 5) & 0x1F) << 3,
+            static_cast<int>(value & 0x1F) << 3, 255};
+  }
+  const BYTE* bits = line + x * (image.bpp() / 8);
+  return {bits[FI_RGBA_RED], bits[FI_RGBA_GREEN], bits[FI_RGBA_BLUE], image.bpp() == 32 ? bits[FI_RGBA_ALPHA] : 255};
 }
 
 std::string describe(const Rgba& c) {

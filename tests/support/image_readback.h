@@ -28,8 +28,9 @@ struct Rgba {
   int alpha = 255;
   friend bool operator==(const Rgba&, const Rgba&) = default;
 };
-// The colour of a pixel of an 8-bit-per-channel bitmap (palettised, 24 or
-// 32 bits), x and y counted from the top left.
+// The colour of a pixel, x and y counted from the top left, each channel
+// on the 0..255 scale: palettised, 16-bit (5-6-5 or 5-5-5, low bits 0),
+// 24-, 32-bit and 16-bit-per-channel bitmaps (their high bytes).
 Rgba pixelAt(const Bitmap& image, unsigned x, unsigned y);
 std::string describe(const Rgba& colour);
 
