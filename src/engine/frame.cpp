@@ -64,6 +64,17 @@ void paintSides(Canvas& overlay, const SideWidths& s, const Settings& settings) 
   overlay.fillPolygon(left, leftColour);
 }
 
+// The painted sides faded by `Solid Opacity`; the unfaded overlay is gone
+// by the time the result is handed to FreeImage.
+Canvas fadedFrame(const Settings& settings, int width, int height) {
+  Canvas overlay(width, height);
+  if (!overlay.valid()) return overlay;
+  paintSides(overlay, clampedWidths(settings, width, height), settings);
+  Canvas faded(width, height);
+  faded.drawCanvas(overlay, settings.solidOpacity);
+  return faded;
+}
+
 }  // namespace
 
 Bitmap drawFrame(Bitmap image, const Settings& settings, int width, int height) {
@@ -74,15 +85,7 @@ Bitmap drawFrame(Bitmap image, const Settings& settings, int width, int height) 
   }
   if (settings.doFrame != kFrameSolid) return image;
 
-  Canvas overlay(width, height);
-  if (!overlay.valid()) return image;
-  paintSides(overlay, clampedWidths(settings, width, height), settings);
-
-  Canvas faded(width, height);
-  if (!faded.valid()) return image;
-  faded.drawCanvas(overlay, settings.solidOpacity);
-
-  const Bitmap frame = faded.toBitmap();
+  const Bitmap frame = fadedFrame(settings, width, height).toBitmap();
   if (!frame) return image;
   return Bitmap(FreeImage_Composite(frame.get(), FALSE, nullptr, image.get()));
 }
