@@ -13,6 +13,8 @@ namespace qm::test {
 
 Bitmap readBack(const std::string& path) {
   FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
+  // A few formats (wbmp) carry no signature; their name has to do.
+  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
   if (format == FIF_UNKNOWN) return Bitmap();
   return Bitmap(FreeImage_Load(format, path.c_str(), 0));
 }

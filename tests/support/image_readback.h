@@ -14,7 +14,8 @@
 
 namespace qm::test {
 
-// FreeImage by the file's content (not its name); empty when it cannot.
+// FreeImage by the file's content (by its name only for formats without a
+// signature); empty when it cannot.
 Bitmap readBack(const std::string& path);
 
 // DevIL needs its one-time set-up in every process that uses it; the
