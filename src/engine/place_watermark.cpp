@@ -103,16 +103,20 @@ Bitmap placeWatermark(Bitmap image, Bitmap stamp, const Settings& settings, cons
   y += originY;
   if (!fitsInt(x) || !fitsInt(y)) return image;
 
-  Bitmap canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, static_cast<int>(stamp.bpp()), 0, 0, 0));
-  if (!canvas) return image;
-  // Pasting at an alpha of 255 would blend with the empty canvas and turn
-  // every 255 into 254, so an opaque stamp could never be opaque; a value
-  // above 255 copies the stamp as it is.
-  if (!FreeImage_Paste(canvas.get(), stamp.get(), static_cast<int>(x), static_cast<int>(y), 256)) return image;
-  Bitmap composite(FreeImage_Composite(canvas.get(), FALSE, nullptr, image.get()));
-  // A failed composite keeps the image rather than losing it.
-  if (!composite) return image;
-  return composite;
+  // The stamp must lie wholly inside the image, as a paste onto a clear
+  // canvas of the image's size demands. Compositing such a canvas changes
+  // no pixel outside the stamp, so only the stamp's own rectangle is
+  // blended and put back: the same pixels for a fraction of the work.
+  if (x < 0 || y < 0 || x + sw > width || y + sh > height) return image;
+  if (static_cast<int>(image.width()) != width || static_cast<int>(image.height()) != height) return image;
+  const int left = static_cast<int>(x);
+  const int top = static_cast<int>(y);
+  Bitmap under(FreeImage_Copy(image.get(), left, top, left + static_cast<int>(sw), top + static_cast<int>(sh)));
+  if (!under) return image;
+  Bitmap blended(FreeImage_Composite(stamp.get(), FALSE, nullptr, under.get()));
+  // A value above 255 makes the paste a plain copy.
+  if (blended) FreeImage_Paste(image.get(), blended.get(), left, top, 256);
+  return image;
 }
 
 }  // namespace qm
