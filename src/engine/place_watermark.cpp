@@ -114,7 +114,8 @@ Bitmap placeWatermark(Bitmap image, Bitmap stamp, const Settings& settings, cons
   Bitmap under(FreeImage_Copy(image.get(), left, top, left + static_cast<int>(sw), top + static_cast<int>(sh)));
   if (!under) return image;
   Bitmap blended(FreeImage_Composite(stamp.get(), FALSE, nullptr, under.get()));
-  // A value above 255 makes the paste a plain copy.
+  // Above 255 the paste is a plain copy; at 255 it would blend with what
+  // is there and turn every 255 into 254.
   if (blended) FreeImage_Paste(image.get(), blended.get(), left, top, 256);
   return image;
 }
