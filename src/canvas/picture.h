@@ -30,10 +30,12 @@ struct Picture {
   }
 };
 
-// Sides up to this long (the largest canvas there is) and at most this
-// many pixels; larger pictures are refused before any memory is taken.
+// Sides up to this long (the largest canvas there is) and at most 64
+// megapixels, far beyond any logo; larger pictures are refused before any
+// memory is taken (a progressive JPEG needs several bytes a pixel more
+// inside libjpeg).
 inline constexpr int kMaxPictureSide = 32767;
-inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 27;
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 26;
 bool acceptablePictureSize(std::int64_t width, std::int64_t height);
 // A fully transparent picture of that size; nothing when the size is not
 // acceptable.
