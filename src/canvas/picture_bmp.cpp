@@ -30,9 +30,11 @@ std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
   if (!header) return std::nullopt;
   if (pixelOffset < kFileHeaderBytes + header->paletteOffset || !file.has(pixelOffset, 0)) return std::nullopt;
 
+  const dib::Bytes pixels{bytes.subspan(pixelOffset)};
+  if (!dib::pixelsFit(*header, pixels)) return std::nullopt;
   std::optional<Picture> picture = makePicture(header->width, header->height, false);
   if (!picture) return std::nullopt;
-  if (!dib::readPixels(*header, info, dib::Bytes{bytes.subspan(pixelOffset)}, *picture)) return std::nullopt;
+  if (!dib::readPixels(*header, info, pixels, *picture)) return std::nullopt;
   if (header->masks[3] != 0) settleAlpha(*picture);
   return picture;
 }

@@ -86,6 +86,11 @@ std::uint64_t rowBytes(std::int64_t width, int bitCount) {
   return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitCount) + 31) / 32 * 4;
 }
 
+bool pixelsFit(const Header& header, Bytes pixels) {
+  if (header.compression == kRle8 || header.compression == kRle4) return pixels.has(0, 2);
+  return pixels.has(0, rowBytes(header.width, header.bitCount) * static_cast<std::uint64_t>(header.height));
+}
+
 std::optional<Header> readHeader(Bytes dib, bool icon) {
   if (!dib.has(0, 4)) return std::nullopt;
   const std::uint32_t size = dib.u32(0);
@@ -175,8 +180,8 @@ bool readPixels(const Header& header, Bytes palette, Bytes pixels, Picture& pict
     return readRunLengths(header, colours, pixels, picture);
   }
 
+  if (!pixelsFit(header, pixels)) return false;
   const std::uint64_t stride = rowBytes(header.width, header.bitCount);
-  if (!pixels.has(0, stride * static_cast<std::uint64_t>(header.height))) return false;
   for (std::int64_t r = 0; r < header.height; ++r) {
     const std::uint8_t* row = pixels.data.data() + static_cast<std::size_t>(r) * stride;
     const std::int64_t y = header.topDown ? r : header.height - 1 - r;

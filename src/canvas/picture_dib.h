@@ -51,6 +51,11 @@ std::optional<Header> readHeader(Bytes dib, bool icon);
 // palette offset counts from.
 bool readPixels(const Header& header, Bytes palette, Bytes pixels, Picture& picture);
 
+// Whether `pixels` can hold the rows the header promises (for run-length
+// rows, at least an end marker); checked before the picture is allocated,
+// so a damaged size never costs memory.
+bool pixelsFit(const Header& header, Bytes pixels);
+
 // Bytes of one row of `bitCount` pixels, padded to four bytes.
 std::uint64_t rowBytes(std::int64_t width, int bitCount);
 

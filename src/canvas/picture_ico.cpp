@@ -44,9 +44,12 @@ std::optional<Picture> decodeIconBitmap(std::span<const std::uint8_t> bytes) {
   dib::Bytes image{bytes};
   std::optional<dib::Header> header = dib::readHeader(image, true);
   if (!header) return std::nullopt;
+  if (!image.has(header->tableEnd, 0)) return std::nullopt;
+  const dib::Bytes pixels{bytes.subspan(header->tableEnd)};
+  if (!dib::pixelsFit(*header, pixels)) return std::nullopt;
   std::optional<Picture> picture = makePicture(header->width, header->height, true);
-  if (!picture || !image.has(header->tableEnd, 0)) return std::nullopt;
-  if (!dib::readPixels(*header, image, dib::Bytes{bytes.subspan(header->tableEnd)}, *picture)) return std::nullopt;
+  if (!picture) return std::nullopt;
+  if (!dib::readPixels(*header, image, pixels, *picture)) return std::nullopt;
 
   if (header->bitCount == 32 && anyAlpha(*picture)) return picture;
   const std::uint64_t maskOffset =
