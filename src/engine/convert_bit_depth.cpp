@@ -17,10 +17,18 @@ Bitmap toSixteenBits(Bitmap image, std::string_view extension) {
   return Bitmap(use555 ? FreeImage_ConvertTo16Bits555(image.get()) : FreeImage_ConvertTo16Bits565(image.get()));
 }
 
-Bitmap toEightBits(Bitmap image, std::string_view extension) {
+bool makesGreyEightBits(std::string_view extension) {
   const OutputFormat* format = findOutputFormat(extension);
-  if (format && format->eightBitMethod == EightBitMethod::Greyscale)
+  return format && format->eightBitMethod == EightBitMethod::Greyscale;
+}
+
+Bitmap toEightBits(Bitmap image, std::string_view extension) {
+  if (makesGreyEightBits(extension)) {
+    // Palettised images keep their colours through FreeImage_ConvertTo8Bits,
+    // and the JPEG family would then write them as colour after all.
+    if (image.bpp() <= 8) return Bitmap(FreeImage_ConvertToGreyscale(image.get()));
     return Bitmap(FreeImage_ConvertTo8Bits(image.get()));
+  }
   // The Wu quantiser only reads 24-bit images.
   if (image.bpp() != 24) image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
   if (!image) return image;
@@ -30,7 +38,14 @@ Bitmap toEightBits(Bitmap image, std::string_view extension) {
 }  // namespace
 
 Bitmap convertBitDepth(Bitmap image, std::string_view extension, int targetBitDepth) {
-  if (!image || static_cast<int>(image.bpp()) == targetBitDepth) return image;
+  if (!image) return image;
+  if (static_cast<int>(image.bpp()) == targetBitDepth) {
+    // 8 bits for the JPEG family means grey: an 8-bit palette of colours is
+    // not there yet.
+    bool colourPalette = targetBitDepth == 8 && makesGreyEightBits(extension) &&
+                         FreeImage_GetColorType(image.get()) != FIC_MINISBLACK;
+    if (!colourPalette) return image;
+  }
   switch (targetBitDepth) {
     case 96: return Bitmap(FreeImage_ConvertToRGBF(image.get()));
     case 48: return Bitmap(FreeImage_ConvertToRGB16(image.get()));

@@ -91,11 +91,33 @@ TEST_F(OutputEncoding, EightBitsIsGreyForJpegFamiliesAndAnAdaptivePaletteElsewhe
     EXPECT_LE(seen[path].colours, 256) << path;
     EXPECT_GT(seen[path].colours, 16) << path;  // a real palette, not a few greys
   }
+  // A palette of colours is no grey image yet, at whatever depth it came.
+  for (const auto& [name, image] : std::vector<std::pair<std::string, PsdImage>>{
+           {"indexed.psd", indexedBands(30, 20, 6)}, {"bitmap.psd", bitmapChecks(30, 20)}}) {
+    SCOPED_TRACE(name);
+    JobResult result = convert(document(name, image), "jpg", 8);
+    ASSERT_TRUE(result.written);
+    Bitmap output = readBack(result.outputPath);
+    ASSERT_TRUE(output);
+    EXPECT_EQ(output.bpp(), 8u);
+    EXPECT_EQ(FreeImage_GetColorType(output.get()), FIC_MINISBLACK);
+    grey.push_back(result.outputPath);
+  }
   auto greys = identifyFiles(grey);
   for (const std::string& path : grey) {
     ASSERT_TRUE(greys.count(path)) << path;
     EXPECT_EQ(greys[path].type, "Grayscale") << path;
   }
+}
+
+// The GIF encoder hands empty blocks to the writer for some pictures (a
+// single pixel among them); those are no failed writes.
+TEST_F(OutputEncoding, ASinglePixelBecomesAGif) {
+  JobResult result = convert(document("dot.psd", colourfulRgb(1, 1)), "gif");
+  ASSERT_TRUE(result.written);
+  Bitmap output = readBack(result.outputPath);
+  ASSERT_TRUE(output);
+  EXPECT_EQ(output.width(), 1u);
 }
 
 TEST_F(OutputEncoding, WideTargetsWidenWithoutInventingPrecision) {

@@ -67,17 +67,17 @@ std::string describe(const Rgba& c) {
   return text.str();
 }
 
-std::map<std::string, Identified> identifyFiles(const std::vector<std::string>& paths, bool countColours) {
+namespace {
+
+std::map<std::string, Identified> runIdentify(const std::vector<std::string>& options,
+                                              const std::vector<std::string>& paths) {
   std::map<std::string, Identified> found;
   if (paths.empty()) return found;
-  // %s is the frame number: only frame 0 of multi-frame files counts.
-  std::vector<std::string> arguments{"-format",
-                                     countColours ? "%s\t%w\t%h\t%z\t%[type]\t%k\t%i\n"
-                                                  : "%s\t%w\t%h\t%z\t%[type]\t0\t%i\n"};
+  std::vector<std::string> arguments = options;
   arguments.insert(arguments.end(), paths.begin(), paths.end());
-  ProgramOptions options;
-  options.program = "/usr/bin/identify";
-  ProgramResult result = runProgram(arguments, options);
+  ProgramOptions program;
+  program.program = "/usr/bin/identify";
+  ProgramResult result = runProgram(arguments, program);
   for (const std::string& line : result.outLines()) {
     std::istringstream fields(line);
     std::string scene, width, height, depth, type, colours, path;
@@ -85,10 +85,22 @@ std::map<std::string, Identified> identifyFiles(const std::vector<std::string>& 
         !std::getline(fields, height, '\t') || !std::getline(fields, depth, '\t') ||
         !std::getline(fields, type, '\t') || !std::getline(fields, colours, '\t') || !std::getline(fields, path))
       continue;
+    // Only frame 0 of multi-frame files (icons, mipmapped surfaces) counts.
     if (scene != "0" || found.count(path)) continue;
     found[path] = Identified{std::stoi(width), std::stoi(height), std::stoi(depth), type, std::stoi(colours)};
   }
   return found;
+}
+
+}  // namespace
+
+std::map<std::string, Identified> identifyFiles(const std::vector<std::string>& paths, bool countColours) {
+  return runIdentify({"-format", countColours ? "%s\t%w\t%h\t%z\t%[type]\t%k\t%i\n" : "%s\t%w\t%h\t%z\t%[type]\t0\t%i\n"},
+                     paths);
+}
+
+std::map<std::string, Identified> identifySizes(const std::vector<std::string>& paths) {
+  return runIdentify({"-ping", "-format", "%s\t%w\t%h\t%z\t-\t0\t%i\n"}, paths);
 }
 
 std::vector<std::string> folderEntries(const std::string& folder) {

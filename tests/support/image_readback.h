@@ -46,6 +46,9 @@ struct Identified {
 // keyed by path. Files identify cannot read are missing from the map.
 std::map<std::string, Identified> identifyFiles(const std::vector<std::string>& paths, bool countColours = false);
 
+// Header-only variant for many files: size and depth, no pixels decoded.
+std::map<std::string, Identified> identifySizes(const std::vector<std::string>& paths);
+
 // True when the folder holds no file whose name starts with "quillmark"
 // (the writers' temporary files).
 bool noTemporaryFiles(const std::string& folder);
