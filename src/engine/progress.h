@@ -87,6 +87,7 @@ class Progress {
     {
       std::lock_guard guard(holdLock_);
       held_ = false;
+      waiting_ = false;
     }
     heldChanged_.notify_all();
   }
