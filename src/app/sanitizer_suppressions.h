@@ -1,0 +1,13 @@
+// Sanitizer builds only: leaks inside the system libraries' caches
+// (fontconfig, Pango, GLib, FreeImage's plugins) are not the program's.
+// Included once by each executable; the sanitizer runtime asks for the
+// list itself, so no environment variable has to carry it.
+#pragma once
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfreeimage\nleak:libIL\nleak:libILU\nleak:libfontconfig\nleak:libpango\n"
+         "leak:libglib\nleak:libgobject\nleak:libharfbuzz\nleak:libcairo\nleak:libpixman\n"
+         "leak:libfreetype\n";
+}
+#endif

@@ -1,0 +1,1 @@
+#include "app/sanitizer_suppressions.h"
