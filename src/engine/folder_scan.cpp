@@ -1,9 +1,14 @@
 #include "engine/folder_scan.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+
+#include "formats/input_formats.h"
 
 namespace qm {
 
@@ -18,32 +23,44 @@ bool isDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// A real folder, not a link to one.
-bool isRealFolder(const dirent& entry, const std::string& path) {
-  if (entry.d_type == DT_DIR) return true;
-  if (entry.d_type != DT_UNKNOWN) return false;
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+struct Entry {
+  std::string path;  // folders with a trailing "/"
+  bool isFolder = false;
+  std::optional<std::uint64_t> size;  // of a file (a link followed); nullopt when unknown
+};
 
-// Calls visit(path, isFolder) for each entry of `folder` while keepGoing()
-// says so; folder paths get their trailing "/".
+// Calls visit(entry) for each entry of `folder` while keepGoing() says so.
+// Sizes are read relative to the open folder, and only for files of a
+// readable type, since the admission needs nothing else.
 template <typename KeepGoing, typename Visit>
-void forEachEntry(const std::string& folder, KeepGoing keepGoing, Visit visit) {
+void forEachEntry(const std::string& folder, const RunState& run, KeepGoing keepGoing, Visit visit) {
   DirHandle dir(opendir(folder.c_str()));
   if (!dir) return;
+  const int folderFd = dirfd(dir.get());
   while (keepGoing()) {
-    const dirent* entry = readdir(dir.get());
-    if (!entry) break;
-    if (isDotEntry(entry->d_name)) continue;
-    std::string path = folder + entry->d_name;
-    if (isRealFolder(*entry, path)) {
-      path += '/';
-      visit(path, true);
-    } else {
-      visit(path, false);
+    const dirent* found = readdir(dir.get());
+    if (!found) break;
+    if (isDotEntry(found->d_name)) continue;
+    Entry entry;
+    entry.path = folder + found->d_name;
+    struct stat st {};
+    if (found->d_type == DT_DIR) {
+      entry.isFolder = true;
+    } else if (found->d_type == DT_UNKNOWN) {
+      entry.isFolder = fstatat(folderFd, found->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
     }
+    if (entry.isFolder) {
+      entry.path += '/';
+    } else if (isReadable(entry.path, run.readableExtensions) && fstatat(folderFd, found->d_name, &st, 0) == 0) {
+      entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+    }
+    visit(entry);
   }
+}
+
+int admitEntry(const Entry& entry, InputList& inputs, const RunState& run) {
+  return entry.isFolder ? scanFolder(entry.path, inputs, run)
+                        : inputs.admitFileOfSize(entry.path, entry.size, run.inputRoot, run.readableExtensions);
 }
 
 }  // namespace
@@ -51,11 +68,7 @@ void forEachEntry(const std::string& folder, KeepGoing keepGoing, Visit visit) {
 int scanFolder(const std::string& folder, InputList& inputs, const RunState& run) {
   int added = 0;
   forEachEntry(
-      folder, [] { return true; },
-      [&](const std::string& path, bool isFolder) {
-        added += isFolder ? scanFolder(path, inputs, run)
-                          : inputs.admitFile(path, run.inputRoot, run.readableExtensions);
-      });
+      folder, run, [] { return true; }, [&](const Entry& entry) { added += admitEntry(entry, inputs, run); });
   return added;
 }
 
@@ -63,15 +76,14 @@ void folderScanProcedure(InputList& inputs, const RunState& run, Progress& progr
   int done = 0;
   int added = 0;
   forEachEntry(
-      run.inputRoot,
+      run.inputRoot, run,
       [&] {
         progress.waitWhileHeld();
         return progress.running();
       },
-      [&](const std::string& path, bool isFolder) {
+      [&](const Entry& entry) {
         progress.setIndex(++done);
-        added += isFolder ? scanFolder(path, inputs, run)
-                          : inputs.admitFile(path, run.inputRoot, run.readableExtensions);
+        added += admitEntry(entry, inputs, run);
       });
   progress.addToSavedCount(added);
 }

@@ -1,6 +1,5 @@
 #include "engine/input_list.h"
 
-#include <algorithm>
 
 #include "formats/input_formats.h"
 #include "platform/paths.h"
@@ -54,41 +53,62 @@ std::uint32_t InputList::hashPath(std::string_view utf8Path) {
 
 int InputList::admitFile(const std::string& path, const std::string& inputRoot,
                          const std::vector<std::string>& readableExtensions) {
-  if (auto size = platform::fileSize(path); size && *size == 0) return 0;
+  // The type first: a name of the wrong type needs no file-system call.
+  if (!isReadable(path, readableExtensions)) return 0;
+  return admitFileOfSize(path, platform::fileSize(path), inputRoot, readableExtensions);
+}
+
+int InputList::admitFileOfSize(const std::string& path, std::optional<std::uint64_t> size,
+                               const std::string& inputRoot, const std::vector<std::string>& readableExtensions) {
+  if (size && *size == 0) return 0;
   if (!path.empty() && path.back() == '/') return 0;
   if (!isReadable(path, readableExtensions)) return 0;
-  if (contains(path)) return 0;
-  buckets_[hashPath(path) % kBucketCount].push_back({path, relativeSubFolder(path, inputRoot)});
+  std::uint32_t hash = hashPath(path);
+  Chain& chain = buckets_[hash % kBucketCount];
+  if (findInChain(chain, path, hash) >= 0) return 0;
+  chain.hashes.push_back(hash);
+  chain.entries.push_back({path, relativeSubFolder(path, inputRoot)});
   ++count_;
   if (admitHook_) admitHook_(path);
   return 1;
 }
 
+std::ptrdiff_t InputList::findInChain(const Chain& chain, const std::string& path, std::uint32_t hash) const {
+  for (std::size_t i = 0; i < chain.hashes.size(); ++i)
+    if (chain.hashes[i] == hash && chain.entries[i].path == path) return static_cast<std::ptrdiff_t>(i);
+  return -1;
+}
+
 const InputEntry* InputList::find(const std::string& path) const {
-  const auto& chain = buckets_[hashPath(path) % kBucketCount];
-  auto it = std::find_if(chain.begin(), chain.end(), [&](const InputEntry& e) { return e.path == path; });
-  return it == chain.end() ? nullptr : &*it;
+  std::uint32_t hash = hashPath(path);
+  const Chain& chain = buckets_[hash % kBucketCount];
+  std::ptrdiff_t at = findInChain(chain, path, hash);
+  return at < 0 ? nullptr : &chain.entries[static_cast<std::size_t>(at)];
 }
 
 bool InputList::contains(const std::string& path) const { return find(path) != nullptr; }
 
 void InputList::remove(const std::string& path) {
-  auto& chain = buckets_[hashPath(path) % kBucketCount];
-  auto it = std::find_if(chain.begin(), chain.end(), [&](const InputEntry& e) { return e.path == path; });
-  if (it != chain.end()) {
-    chain.erase(it);
-    --count_;
-  }
+  std::uint32_t hash = hashPath(path);
+  Chain& chain = buckets_[hash % kBucketCount];
+  std::ptrdiff_t at = findInChain(chain, path, hash);
+  if (at < 0) return;
+  chain.hashes.erase(chain.hashes.begin() + at);
+  chain.entries.erase(chain.entries.begin() + at);
+  --count_;
 }
 
 void InputList::clear() {
-  for (auto& chain : buckets_) chain.clear();
+  for (Chain& chain : buckets_) {
+    chain.hashes.clear();
+    chain.entries.clear();
+  }
   count_ = 0;
 }
 
 void InputList::forEach(const std::function<void(const InputEntry&)>& visit) const {
-  for (const auto& chain : buckets_)
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) visit(*it);
+  for (const Chain& chain : buckets_)
+    for (auto it = chain.entries.rbegin(); it != chain.entries.rend(); ++it) visit(*it);
 }
 
 std::vector<InputEntry> InputList::entriesInBucketOrder() const {

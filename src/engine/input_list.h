@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,11 @@ class InputList {
   // every admitted path.
   int admitFile(const std::string& path, const std::string& inputRoot,
                 const std::vector<std::string>& readableExtensions);
+  // The same with the file's size already read by the caller (nullopt for
+  // a missing path, 0 for a folder): a folder scan reads it relative to
+  // the open folder, which is much cheaper than a lookup of the full path.
+  int admitFileOfSize(const std::string& path, std::optional<std::uint64_t> size, const std::string& inputRoot,
+                      const std::vector<std::string>& readableExtensions);
 
   bool contains(const std::string& path) const;
   const InputEntry* find(const std::string& path) const;
@@ -48,8 +54,18 @@ class InputList {
   void setAdmitHook(std::function<void(const std::string&)> hook) { admitHook_ = std::move(hook); }
 
  private:
-  // Each chain is stored tail first, so the head is the back.
-  std::array<std::vector<InputEntry>, kBucketCount> buckets_{};
+  // A chain keeps the full hashes apart from the entries, so a lookup runs
+  // over a small array and compares paths only where the hashes agree; a
+  // large folder of paths with a long common prefix stays fast to admit.
+  // Both arrays are stored tail first, so the head is the back.
+  struct Chain {
+    std::vector<std::uint32_t> hashes;
+    std::vector<InputEntry> entries;
+  };
+  // Position of the path in its chain, or -1.
+  std::ptrdiff_t findInChain(const Chain& chain, const std::string& path, std::uint32_t hash) const;
+
+  std::array<Chain, kBucketCount> buckets_{};
   std::size_t count_ = 0;
   std::function<void(const std::string&)> admitHook_;
 };
