@@ -43,15 +43,19 @@ import subprocess, sys, time
 label, stop, args = sys.argv[1], sys.argv[2], sys.argv[3:]
 start = time.perf_counter()
 child = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, bufsize=1)
-marks, jobs, began = {}, [], None
+marks, jobs, began, ended, gaps, first = {}, [], None, None, 0.0, None
 for line in child.stdout:
     now = time.perf_counter()
+    if first is None:
+        first = now
     line = line.rstrip("\n")
     if line.startswith("Processing: "):
         began = now
+        if ended is not None:
+            gaps += now - ended
     elif line in ("OK", "Not OK") and began is not None:
         jobs.append(now - began)
-        began = None
+        began, ended = None, now
     for key in ("Importing...", "Import complete", "Files converted"):
         if line.startswith(key):
             marks[key] = now
@@ -67,6 +71,9 @@ if label == "convert":
     print(f"  sum of job times:           {job_sum * 1000:8.1f} ms")
     print(f"  overhead beyond the jobs:   {(total - job_sum) * 1000:8.1f} ms "
           f"({(total - job_sum) / job_sum * 100:.1f} % of the job time)")
+    print(f"    start until the first line: {(first - start) * 1000:6.1f} ms")
+    print(f"    between files:              {gaps * 1000:6.1f} ms ({gaps / job_sum * 100:.1f} %)")
+    print(f"    after the last file:        {(total - (ended - start)) * 1000:6.1f} ms")
 else:
     scan = marks["Import complete"] - marks["Importing..."]
     print(f"  folder scan (import):       {scan * 1000:8.1f} ms")
@@ -77,6 +84,17 @@ echo "1. 200 small documents to png"
 # One run to warm the caches, then the measured one.
 "$program" -i "$work/docs" -o "$work/out" -c png -q
 stamp convert "" "$program" -i "$work/docs" -o "$work/out" -c png -d
+
+python3 - "$program" <<'EOF'
+import subprocess, sys, time
+best = None
+for _ in range(10):
+    start = time.perf_counter()
+    subprocess.run([sys.argv[1], "--version"], stdout=subprocess.DEVNULL, check=True)
+    took = time.perf_counter() - start
+    best = took if best is None else min(best, took)
+print(f"  for comparison, --version:  {best * 1000:8.1f} ms (best of 10: loading the libraries)")
+EOF
 
 echo "2. folder scan of 100,000 files"
 python3 - "$work/tree" <<'EOF'
