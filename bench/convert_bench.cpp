@@ -7,6 +7,9 @@
 //   convert_bench info <document>
 //   convert_bench job <document> <ext> <output folder>
 //   convert_bench floor <document> <ext> <output path>
+//   convert_bench steps <document> <ext> <output path>
+//   convert_bench flags <ext>        (the save flags the job uses)
+//   convert_bench idle               (the process with its libraries, nothing done)
 #include <IL/il.h>
 #include <IL/ilu.h>
 
@@ -19,6 +22,7 @@
 
 #include "canvas/bitmap.h"
 #include "engine/job.h"
+#include "engine/steps.h"
 #include "formats/output_formats.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"
@@ -116,13 +120,34 @@ int floor(const std::string& document, const std::string& extension, const std::
   qm::Bitmap image(FreeImage_Load(FIF_PSD, document.c_str(), 0));
   if (!image) return 1;
   const char* how = "as loaded";
-  if (!FreeImage_FIFSupportsExportType(fif, FreeImage_GetImageType(image.get())) ||
-      !FreeImage_FIFSupportsExportBPP(fif, static_cast<int>(image.bpp()))) {
+  bool saved = FreeImage_Save(fif, image.get(), outputPath.c_str(), flags) == TRUE;
+  if (!saved) {
     image = qm::Bitmap(FreeImage_ConvertTo24Bits(image.get()));
     how = "via ConvertTo24Bits";
+    saved = FreeImage_Save(fif, image.get(), outputPath.c_str(), flags) == TRUE;
   }
-  const bool saved = FreeImage_Save(fif, image.get(), outputPath.c_str(), flags) == TRUE;
   std::printf("%.1f %d %s\n", millisecondsSince(start), saved ? 1 : 0, how);
+  return saved ? 0 : 1;
+}
+
+// The floor with the work the conversion prescribes for the file (grey
+// normalisation, tone mapping, flattening, the bit depth of Auto) done by
+// the job's own steps, but none of the job around them: no naming, no
+// temporary file, no pass-through steps.
+int steps(const std::string& document, const std::string& extension, const std::string& outputPath) {
+  const qm::Settings settings = commandLineSettings();
+  const qm::OutputFormat* format = qm::findOutputFormat(extension);
+  if (!format) return 2;
+  const auto start = Clock::now();
+  qm::Bitmap image = qm::loadDocument(document);
+  const int depth = qm::automaticBitDepth(extension, static_cast<int>(image.bpp()));
+  image = qm::normaliseGreyTypes(std::move(image));
+  image = qm::toneMap(std::move(image));
+  image = qm::flattenTransparency(std::move(image), extension);
+  image = qm::convertBitDepth(std::move(image), extension, depth);
+  const bool saved = image && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(format->writerId), image.get(),
+                                             outputPath.c_str(), qm::saveFlags(extension, settings)) == TRUE;
+  std::printf("%.1f %d\n", millisecondsSince(start), saved ? 1 : 0);
   return saved ? 0 : 1;
 }
 
@@ -134,6 +159,16 @@ int main(int argc, char** argv) {
   if (mode == "info" && argc == 3) return info(argv[2]);
   if (mode == "job" && argc == 5) return job(argv[2], argv[3], argv[4]);
   if (mode == "floor" && argc == 5) return floor(argv[2], argv[3], argv[4]);
+  if (mode == "steps" && argc == 5) return steps(argv[2], argv[3], argv[4]);
+  if (mode == "flags" && argc == 3) {
+    std::printf("0x%X\n", static_cast<unsigned>(qm::saveFlags(argv[2], commandLineSettings())));
+    return 0;
+  }
+  if (mode == "idle") {
+    ilInit();
+    iluInit();
+    return 0;
+  }
   std::fprintf(stderr, "usage: convert_bench generate <folder> | info <psd> | job <psd> <ext> <folder> | floor <psd> <ext> <file>\n");
   return 2;
 }
