@@ -6,13 +6,13 @@
 # steps off is timed too.
 #
 # Usage: bench/steps_bench.sh [quillmark binary] [runs]
-#   The binary defaults to build-release/quillmark (configure with
-#   -DCMAKE_BUILD_TYPE=Release). BENCH_SIZE (default 4000x3000) sets the
+#   The binary defaults to build/quillmark (the Release build
+#   that ./run makes). BENCH_SIZE (default 4000x3000) sets the
 #   document size, BENCH_FORMAT (default bmp) the output format.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$here/build-release/quillmark}
+program=${1:-$here/build/quillmark}
 runs=${2:-5}
 size=${BENCH_SIZE:-4000x3000}
 format=${BENCH_FORMAT:-bmp}

@@ -9,14 +9,14 @@
 # /usr/bin/time) is the steadier figure.
 #
 # Usage: bench/watermark_bench.sh [quillmark binary] [runs]
-#   The binary defaults to build-release/quillmark (configure with
-#   -DCMAKE_BUILD_TYPE=Release). BENCH_SIZE (default 2000x1500) sets the
+#   The binary defaults to build/quillmark (the Release build
+#   that ./run makes). BENCH_SIZE (default 2000x1500) sets the
 #   document size, BENCH_FILES (default 20) their number, BENCH_FORMAT
 #   (default bmp) the output format.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$here/build-release/quillmark}
+program=${1:-$here/build/quillmark}
 runs=${2:-5}
 size=${BENCH_SIZE:-2000x1500}
 files=${BENCH_FILES:-20}
