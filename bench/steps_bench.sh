@@ -18,14 +18,8 @@ size=${BENCH_SIZE:-4000x3000}
 format=${BENCH_FORMAT:-bmp}
 magick=${MAGICK_CONVERT:-/usr/bin/convert}
 
-[ -x "$program" ] || { echo "no program at $program" >&2; exit 1; }
-command -v "$magick" >/dev/null || { echo "no ImageMagick convert" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-mkdir -p "$work/in" "$work/out" "$work/state"
-# 8 bits per channel, with noise so that compression and filters have work.
-"$magick" -size "$size" gradient:'#C86432'-'#3264C8' -attenuate 0.4 +noise Uniform -depth 8 "$work/in/bench.psd"
+. "$here/bench/common.sh"
+make_noisy_document "$work/in/bench.psd"
 
 # Seconds of one command, to the millisecond.
 seconds() {

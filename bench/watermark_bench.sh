@@ -23,13 +23,8 @@ files=${BENCH_FILES:-20}
 format=${BENCH_FORMAT:-bmp}
 magick=${MAGICK_CONVERT:-/usr/bin/convert}
 
-[ -x "$program" ] || { echo "no program at $program" >&2; exit 1; }
-command -v "$magick" >/dev/null || { echo "no ImageMagick convert" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-mkdir -p "$work/in" "$work/out" "$work/state"
-"$magick" -size "$size" gradient:'#C86432'-'#3264C8' -attenuate 0.4 +noise Uniform -depth 8 "$work/in/doc1.psd"
+. "$here/bench/common.sh"
+make_noisy_document "$work/in/doc1.psd"
 for i in $(seq 2 "$files"); do cp "$work/in/doc1.psd" "$work/in/doc$i.psd"; done
 # A 400 x 200 logo with a clear background and a soft-edged disc.
 "$magick" -size 400x200 xc:none -fill '#2060E0' -draw 'circle 200,100 200,10' -blur 0x3 "$work/logo.png"
