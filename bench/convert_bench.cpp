@@ -22,7 +22,8 @@
 
 #include "canvas/bitmap.h"
 #include "engine/job.h"
-#include "engine/steps.h"
+#include "engine/writers/writers.h"
+#include "engine/steps/steps.h"
 #include "formats/output_formats.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"

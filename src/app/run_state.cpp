@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "engine/input_list.h"
 #include "formats/input_formats.h"
 #include "platform/paths.h"
 
@@ -12,7 +11,7 @@ std::int32_t RunState::drawRandomNumber() {
   return std::uniform_int_distribution<std::int32_t>(1, 99999)(random);
 }
 
-void resetRunState(RunState& run, InputList& inputs) {
+void resetRunState(RunState& run) {
   std::string marker = std::move(run.runModeMarker);
   std::mt19937 random = std::move(run.random);
   run = RunState{};
@@ -22,7 +21,6 @@ void resetRunState(RunState& run, InputList& inputs) {
   run.commandLine = false;
   run.randomNumber = run.drawRandomNumber();
   run.sequenceNumber = 1;
-  inputs.clear();
   run.readableExtensions = deriveReadableExtensions(inputTypeList());
 }
 

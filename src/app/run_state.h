@@ -1,6 +1,8 @@
-// The Run state: the record of the current run, shared by the command
-// line, the Input list and the conversion worker. It is a plain struct; the
-// application object owns the one instance and hands it out by reference.
+// The Run state: the record of the current run, shared by the run starters
+// of both faces, the Input list and the conversion worker. It is a plain
+// struct; the application object owns the one instance and hands it out by
+// reference. Values of the file being converted are not kept here: they
+// belong to the job's result and the progress record.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +11,6 @@
 #include <vector>
 
 namespace qm {
-
-class InputList;
 
 struct RunState {
   std::string programFolder;   // with a trailing "/"
@@ -24,18 +24,11 @@ struct RunState {
   bool commandLine = false;
   std::string runModeMarker;   // "DEBUG", "T" or empty
 
-  // Per-file values of the conversion.
-  std::string inputPath;
-  std::string relativeSubFolder;
-  std::string outputPath;
-  std::string temporaryOutputPath;
-  std::int32_t sourceBitDepth = 0;
+  // The run's format values, fixed by the run starter.
   std::int32_t writerId = 0;
   std::int32_t targetBitDepth = 0;
   std::int32_t saveFlags = 0;
   bool automaticBitDepth = false;
-  std::int32_t outputWidth = 0;
-  std::int32_t outputHeight = 0;
 
   std::int32_t interfaceChangeCode = 0;
   std::int32_t preferencesStartPage = 0;
@@ -49,9 +42,9 @@ struct RunState {
   std::int32_t drawRandomNumber();
 };
 
-// Empties the record and the Input list, draws a random number, sets the
-// sequence number to 1 and rebuilds the readable extension list. The
-// run-mode marker keeps its value.
-void resetRunState(RunState& run, InputList& inputs);
+// Empties the record, draws a random number, sets the sequence number to 1
+// and rebuilds the readable extension list. The run-mode marker keeps its
+// value. (The Input list is emptied beside it: see resetRun.)
+void resetRunState(RunState& run);
 
 }  // namespace qm

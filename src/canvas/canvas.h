@@ -14,6 +14,7 @@
 #include <span>
 
 #include "canvas/bitmap.h"
+#include "platform/handle.h"
 
 namespace qm {
 
@@ -58,10 +59,7 @@ class Canvas {
   Bitmap toBitmap() const;
 
  private:
-  struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-  };
-  std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface_;
+  Handle<cairo_surface_t, cairo_surface_destroy> surface_;
   int width_ = 0;
   int height_ = 0;
 };

@@ -1,9 +1,11 @@
 #include "canvas/font.h"
+#include "platform/text.h"
 
 #include <fontconfig/fontconfig.h>
 
 #include <array>
 #include <cctype>
+#include "platform/handle.h"
 
 namespace qm {
 
@@ -27,18 +29,7 @@ constexpr std::array<FontStandIn, 8> kFontStandIns = {{
     {"Verdana", "DejaVu Sans"},
 }};
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
-struct PatternDeleter {
-  void operator()(FcPattern* p) const { FcPatternDestroy(p); }
-};
-using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+using PatternPtr = Handle<FcPattern, FcPatternDestroy>;
 
 // The family name as installed, when fontconfig's best match for the name
 // carries it among its family names. A name fontconfig does not know gets
@@ -72,11 +63,11 @@ std::optional<std::string> resolveFontFamily(std::string_view face) {
   return std::nullopt;
 }
 
-std::optional<WatermarkFont> WatermarkFont::create(const FontRequest& request) {
+std::optional<Font> Font::create(const FontRequest& request) {
   std::optional<std::string> family = resolveFontFamily(request.face);
   if (!family) return std::nullopt;
 
-  WatermarkFont font;
+  Font font;
   font.family_ = std::move(*family);
   font.pixelSize_ = request.pixelSize < 1 ? 1 : request.pixelSize;
   font.underline_ = request.underline;

@@ -1,4 +1,4 @@
-// The watermark font: a face resolved to an installed family through
+// A font: a face resolved to an installed family through
 // fontconfig (or the table of stand-ins for well-known faces), with its
 // em size in pixels, weight, slant and line effects.
 #pragma once
@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "platform/handle.h"
 
 namespace qm {
 
@@ -27,10 +28,10 @@ struct FontRequest {
 // only answer with its generic fallback.
 std::optional<std::string> resolveFontFamily(std::string_view face);
 
-class WatermarkFont {
+class Font {
  public:
   // Nothing when the face cannot be resolved.
-  static std::optional<WatermarkFont> create(const FontRequest& request);
+  static std::optional<Font> create(const FontRequest& request);
 
   const std::string& family() const { return family_; }
   int pixelSize() const { return pixelSize_; }
@@ -41,16 +42,13 @@ class WatermarkFont {
   const PangoFontDescription* description() const { return description_.get(); }
 
  private:
-  struct DescriptionDeleter {
-    void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
-  };
-  WatermarkFont() = default;
+  Font() = default;
 
   std::string family_;
   int pixelSize_ = 0;
   bool underline_ = false;
   bool strikethrough_ = false;
-  std::unique_ptr<PangoFontDescription, DescriptionDeleter> description_;
+  Handle<PangoFontDescription, pango_font_description_free> description_;
 };
 
 }  // namespace qm

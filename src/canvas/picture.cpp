@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <initializer_list>
-#include <fstream>
+
+#include "platform/whole_file.h"
 
 namespace qm {
 
 namespace {
 
 // Watermark pictures are logos; a file beyond this is not read at all.
-constexpr std::int64_t kMaxPictureFileBytes = std::int64_t{256} << 20;
+constexpr std::size_t kMaxPictureFileBytes = std::size_t{256} << 20;
 
 bool startsWith(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> magic) {
   if (bytes.size() < magic.size()) return false;
@@ -42,14 +43,9 @@ std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Picture> readPicture(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return std::nullopt;
-  std::streamoff size = file.tellg();
-  if (size <= 0 || size > kMaxPictureFileBytes) return std::nullopt;
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  file.seekg(0);
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
-  return decodePicture(bytes);
+  auto bytes = readWholeFile(path, kMaxPictureFileBytes);
+  if (!bytes) return std::nullopt;
+  return decodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
 }
 
 Canvas pictureCanvas(const Picture& picture) {

@@ -1,17 +1,11 @@
 #include "canvas/text.h"
 
 #include <pango/pangocairo.h>
+#include "platform/handle.h"
 
 namespace qm {
 
 namespace {
-
-struct FontOptionsDeleter {
-  void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
-};
-struct AttrListDeleter {
-  void operator()(PangoAttrList* l) const { pango_attr_list_unref(l); }
-};
 
 // Pango takes 16-bit channels; an alpha of 0 means "not set" to its Cairo
 // renderer (drawn opaque), so a fully transparent colour is given the
@@ -30,7 +24,7 @@ std::string validUtf8(std::string_view text) {
 
 }  // namespace
 
-TextRenderer::TextRenderer(const WatermarkFont& font, TextRendering rendering) : font_(font), rendering_(rendering) {
+TextRenderer::TextRenderer(const Font& font, TextRendering rendering) : font_(font), rendering_(rendering) {
   if (!font.description()) return;
   // The default font map belongs to the calling thread; a renderer is
   // made and used on one thread.
@@ -39,7 +33,7 @@ TextRenderer::TextRenderer(const WatermarkFont& font, TextRendering rendering) :
   context_.reset(pango_font_map_create_context(map));
   if (!context_) return;
 
-  std::unique_ptr<cairo_font_options_t, FontOptionsDeleter> options(cairo_font_options_create());
+  Handle<cairo_font_options_t, cairo_font_options_destroy> options(cairo_font_options_create());
   const bool plain = rendering == TextRendering::Plain;
   cairo_font_options_set_antialias(options.get(), plain ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
   cairo_font_options_set_hint_style(options.get(), plain ? CAIRO_HINT_STYLE_FULL : CAIRO_HINT_STYLE_NONE);
@@ -57,7 +51,7 @@ TextRenderer::LayoutPtr TextRenderer::makeLayout(std::string_view line, const Rg
   std::string text = validUtf8(line);
   pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
 
-  std::unique_ptr<PangoAttrList, AttrListDeleter> attributes(pango_attr_list_new());
+  Handle<PangoAttrList, pango_attr_list_unref> attributes(pango_attr_list_new());
   if (font_.underline()) pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
   if (font_.strikethrough()) pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
   if (front) {

@@ -13,6 +13,7 @@
 
 #include "canvas/canvas.h"
 #include "canvas/font.h"
+#include "platform/handle.h"
 
 namespace qm {
 
@@ -27,7 +28,7 @@ struct TextExtent {
 
 class TextRenderer {
  public:
-  TextRenderer(const WatermarkFont& font, TextRendering rendering);
+  TextRenderer(const Font& font, TextRendering rendering);
 
   bool valid() const { return context_ != nullptr; }
 
@@ -41,16 +42,13 @@ class TextRenderer {
             std::optional<Rgba> back = std::nullopt) const;
 
  private:
-  struct GObjectDeleter {
-    void operator()(void* object) const { g_object_unref(object); }
-  };
-  using LayoutPtr = std::unique_ptr<PangoLayout, GObjectDeleter>;
+  using LayoutPtr = Handle<PangoLayout, g_object_unref>;
 
   LayoutPtr makeLayout(std::string_view line, const Rgba* front, const Rgba* back) const;
 
-  const WatermarkFont& font_;
+  const Font& font_;
   TextRendering rendering_;
-  std::unique_ptr<PangoContext, GObjectDeleter> context_;
+  Handle<PangoContext, g_object_unref> context_;
 };
 
 }  // namespace qm

@@ -1,6 +1,6 @@
 #include "cli/command_line.h"
 
-#include "app/application.h"
+#include "platform/text.h"
 #include "app/messages.h"
 #include "app/version.h"
 #include "cli/command_line_run.h"
@@ -15,11 +15,9 @@ namespace qm {
 
 namespace {
 
-std::string trimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return std::string(text);
-}
+// Parameters lose the spaces around them (only spaces: a tab is part of
+// the value).
+std::string trimSpaces(std::string_view text) { return std::string(trim(text, " ")); }
 
 // "--NAME=value" gives "--NAME", "-x" gives "-x", anything else "".
 std::string optionName(const std::string& parameter) {
@@ -49,18 +47,18 @@ struct LoopResult {
   std::string error;
 };
 
-LoopResult applyParameters(Application& app, const std::vector<std::string>& parameters) {
+LoopResult applyParameters(const Workspace& app, const std::vector<std::string>& parameters) {
   LoopResult result;
   const ValueReaders readers = commandLineReaders();
   for (std::size_t i = 0; i < parameters.size(); ++i) {
-    std::string parameter = trimBlanks(parameters[i]);
+    std::string parameter = trimSpaces(parameters[i]);
     const Option* option = findOption(optionName(parameter));
     if (!option) continue;
     std::string value;
     if (option->takesValue()) {
       // The short forms take their value from the next parameter.
       bool fromNext = !option->shortName.empty() && asciiUpper(parameter) == option->shortName;
-      if (fromNext) value = ++i < parameters.size() ? trimBlanks(parameters[i]) : std::string();
+      if (fromNext) value = ++i < parameters.size() ? trimSpaces(parameters[i]) : std::string();
       else value = optionValue(parameter);
       if (!isPresent(*option, value)) {
         result.error = "Incorrect number of parameters";
@@ -123,13 +121,13 @@ std::optional<int> runFirstParameterMode(const std::string& name) {
 
 }  // namespace
 
-std::optional<int> parseCommandLine(Application& app, const std::vector<std::string>& parameters) {
+std::optional<int> parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters) {
   if (parameters.empty()) return std::nullopt;
-  resetRunState(app.run, app.inputs);
+  resetRun(app.run, app.inputs);
   resetSettings(app.settings, SettingsForm::CommandLine, DesktopSize{});
   messages();
 
-  if (auto exitCode = runFirstParameterMode(optionName(trimBlanks(parameters[0])))) return exitCode;
+  if (auto exitCode = runFirstParameterMode(optionName(trimSpaces(parameters[0])))) return exitCode;
 
   LoopResult loop = applyParameters(app, parameters);
   if (!loop.error.empty()) {

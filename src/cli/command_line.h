@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-namespace qm {
+#include "engine/batch/run_start.h"
 
-struct Application;
+namespace qm {
 
 // Returns the exit code when the command line ended the run (a
 // first-parameter mode, an error, or a command-line run); nullopt when the
 // parameters hold no input option and window mode follows.
-std::optional<int> parseCommandLine(Application& app, const std::vector<std::string>& parameters);
+std::optional<int> parseCommandLine(const Workspace& workspace, const std::vector<std::string>& parameters);
 
 }  // namespace qm

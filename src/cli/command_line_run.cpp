@@ -3,59 +3,65 @@
 #include <string>
 #include <utility>
 
-#include "app/application.h"
 #include "app/messages.h"
 #include "cli/debug_echo.h"
-#include "engine/folder_scan.h"
-#include "engine/job.h"
-#include "engine/list_import.h"
-#include "engine/progress.h"
-#include "engine/watermark_font.h"
-#include "engine/worker.h"
-#include "formats/input_formats.h"
-#include "formats/output_formats.h"
+#include "engine/batch/folder_scan.h"
+#include "engine/batch/list_import.h"
+#include "engine/batch/progress.h"
+#include "engine/batch/worker.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace qm {
 
-bool namesFile(std::string_view input) {
-  auto dot = input.rfind('.');
-  if (dot == std::string_view::npos || dot + 1 == input.size()) return false;
-  if (input.find_first_of("/ ", dot + 1) != std::string_view::npos) return false;
-  return dot != 0 && input[dot - 1] != '/';
-}
-
-ResolvedFolder resolveFolder(std::string folder, const std::string& programFolder) {
-  if (folder.starts_with("..")) return {FolderCheck::Incorrect, {}};
-  if (!folder.starts_with("/")) {
-    if (folder.starts_with("./")) folder.erase(0, 2);
-    folder = programFolder + folder;
+std::string checkFailureText(RunCheck check, const std::string& extension) {
+  switch (check) {
+    case RunCheck::InvalidInputFile: return "Invalid input file";
+    case RunCheck::IncorrectInputFolder: return "Incorrect input folder";
+    case RunCheck::InvalidInputFolder: return "Invalid input folder";
+    case RunCheck::IncorrectOutputFolder: return "Incorrect output folder";
+    case RunCheck::InvalidOutputFolder: return "Invalid output folder";
+    case RunCheck::InvalidConversionType: return "Invalid conversion type";
+    case RunCheck::InvalidBitDepth: return "Invalid " + extension + "-bpp value";
+    case RunCheck::InvalidJpgQuality: return "Invalid jpg-quality value";
+    case RunCheck::InvalidWidth: return "Invalid width value";
+    case RunCheck::InvalidHeight: return "Invalid height value";
+    case RunCheck::InvalidBrightness: return "Invalid brightness value";
+    case RunCheck::InvalidContrast: return "Invalid contrast value";
+    case RunCheck::InvalidGamma: return "Invalid gamma value";
+    case RunCheck::InvalidWatermarkFont: return "Invalid watermark font";
+    case RunCheck::InvalidWatermarkImage: return "Invalid watermark image";
+    // The window's own checks; the command line never makes them.
+    case RunCheck::EmptyInputList:
+    case RunCheck::EmptyOutputFolder:
+    case RunCheck::EmptyWatermarkImage:
+    case RunCheck::Passed: break;
   }
-  folder = platform::withTrailingSlash(std::move(folder));
-  if (!platform::isFolder(folder)) return {FolderCheck::Invalid, {}};
-  return {FolderCheck::Valid, std::move(folder)};
+  return {};
 }
 
 namespace {
 
-bool hasContent(const std::string& path) {
-  auto size = platform::fileSize(path);
-  return size && *size > 0;
-}
-
 class CommandLineRun {
  public:
-  CommandLineRun(Application& app, bool quiet, platform::Console& console)
-      : app_(app),
-        settings_(app.settings),
-        run_(app.run),
+  CommandLineRun(const Workspace& workspace, bool quiet, platform::Console& console)
+      : workspace_(workspace),
+        settings_(workspace.settings),
+        run_(workspace.run),
         quiet_(quiet),
-        debug_(app.run.runModeMarker == "DEBUG"),
+        debug_(workspace.run.runModeMarker == "DEBUG"),
         console_(console) {}
 
   int run() {
-    if (!prepare()) return 1;
+    status(messages().lookUpText("General", "Preparing"));
+    RunStart start = prepareRun(RunFace::CommandLine, workspace_, [this](RunStage stage) { echo(stage); });
+    if (start.check != RunCheck::Passed) {
+      console_.writeErrorLine("Error: " + checkFailureText(start.check, run_.outputExtension));
+      return 1;
+    }
+    plan_ = std::move(start.plan);
+
     status(messages().lookUpText("General", "Importing"));
     int total = importInputs();
     status(fillPlaceholders(messages().lookUpText("Msg", "Import complete"), std::to_string(total)));
@@ -88,163 +94,86 @@ class CommandLineRun {
   void debug(std::span<const EchoLine> lines) {
     for (const EchoLine& line : lines) debug(line);
   }
-  bool fail(std::string_view message) {
-    console_.writeErrorLine("Error: " + std::string(message));
-    return false;
-  }
 
-  bool prepare() {
-    status(messages().lookUpText("General", "Preparing"));
-    debug("Input: " + run_.inputRoot);
-    return checkInput() && checkOutputFolder() && checkConversion() && checkOutputFormat() &&
-           checkTransforms() && checkAdjustments() && checkFrameAndWatermark() && echoNaming() &&
-           prepareFormat();
-  }
-
-  bool checkInput() {
-    fileInput_ = namesFile(run_.inputRoot);
-    if (fileInput_) {
-      run_.inputFile = std::exchange(run_.inputRoot, std::string());
-      if (!hasContent(run_.inputFile)) return fail("Invalid input file");
-      return true;
+  // The debug echo, written between the checks as they are reached.
+  void echo(RunStage stage) {
+    if (!debug_) return;
+    switch (stage) {
+      case RunStage::Input: return debug("Input: " + run_.inputRoot);
+      case RunStage::Output: return debug("Output: " + run_.outputFolder);
+      case RunStage::Conversion: return debug("Conversion: " + run_.outputExtension);
+      case RunStage::OutputFormat:
+        for (const std::string& line : echo::formatLines(settings_, run_.outputExtension)) debug(line);
+        return;
+      case RunStage::Rotation: return debug(echo::rotation);
+      case RunStage::Width: return debug(echo::width);
+      case RunStage::Height: return debug(echo::height);
+      case RunStage::ResizeDetails: return debug(echo::resizeDetails);
+      case RunStage::Flip: return debug(echo::flip);
+      case RunStage::Brightness: return debug(echo::brightness);
+      case RunStage::Contrast: return debug(echo::contrast);
+      case RunStage::Gamma: return debug(echo::gamma);
+      case RunStage::Invert: return debug(echo::invert);
+      case RunStage::Greyscale: return debug(echo::greyscale);
+      case RunStage::Threshold: return debug(echo::threshold);
+      case RunStage::Frame: return debug(echo::frame);
+      case RunStage::FrameDetails: return debug(echo::frameDetails);
+      case RunStage::Watermark: return debug(echo::watermark);
+      case RunStage::TextWatermark: return debug(echo::textWatermark);
+      case RunStage::ImageWatermark: return debug(echo::imageWatermark);
+      case RunStage::Naming:
+        debug(echo::filenameMask);
+        debug(echo::fileTimestamp);
+        if (settings_.fileTimestamp == 2) debug(echo::customTimestamp);
+        debug(echo::keepSubfolders);
+        return;
     }
-    ResolvedFolder folder = resolveFolder(run_.inputRoot, run_.programFolder);
-    if (folder.check == FolderCheck::Incorrect) return fail("Incorrect input folder");
-    if (folder.check == FolderCheck::Invalid) return fail("Invalid input folder");
-    run_.inputRoot = std::move(folder.path);
-    return true;
-  }
-
-  bool checkOutputFolder() {
-    if (run_.outputFolder.empty())
-      run_.outputFolder = fileInput_ ? platform::folderPart(run_.inputFile) : run_.inputRoot;
-    debug("Output: " + run_.outputFolder);
-    ResolvedFolder folder = resolveFolder(run_.outputFolder, run_.programFolder);
-    if (folder.check == FolderCheck::Incorrect) return fail("Incorrect output folder");
-    if (folder.check == FolderCheck::Invalid) return fail("Invalid output folder");
-    run_.outputFolder = std::move(folder.path);
-    return true;
-  }
-
-  bool checkConversion() {
-    if (run_.inputType.empty()) run_.inputType = std::string(inputTypeList().front());
-    if (run_.outputExtension.empty()) run_.outputExtension = std::string(outputExtensions().front());
-    debug("Conversion: " + run_.outputExtension);
-    if (!isOutputExtension(run_.outputExtension)) return fail("Invalid conversion type");
-    return true;
-  }
-
-  bool checkOutputFormat() {
-    const std::string& extension = run_.outputExtension;
-    for (const std::string& line : echo::formatLines(settings_, extension)) debug(line);
-    const std::int32_t* bpp = bppField(settings_, extension);
-    if (bpp && !isBitDepthPermitted(extension, *bpp)) return fail("Invalid " + extension + "-bpp value");
-    if (extension == "jpg" && (settings_.jpgQuality < 1 || settings_.jpgQuality > 100))
-      return fail("Invalid jpg-quality value");
-    return true;
-  }
-
-  bool checkTransforms() {
-    if (settings_.doImageRotation) debug(echo::rotation);
-    if (settings_.doImageResize) {
-      debug(echo::width);
-      if (settings_.imageWidth == 0) return fail("Invalid width value");
-      debug(echo::height);
-      if (settings_.imageHeight == 0) return fail("Invalid height value");
-      debug(echo::resizeDetails);
-    }
-    debug(echo::flip);
-    return true;
-  }
-
-  bool checkAdjustments() {
-    if (settings_.doImageColorCorrection) {
-      debug(echo::brightness);
-      if (settings_.imageBrightness < -100 || settings_.imageBrightness > 100)
-        return fail("Invalid brightness value");
-      debug(echo::contrast);
-      if (settings_.imageContrast < -100 || settings_.imageContrast > 100) return fail("Invalid contrast value");
-      debug(echo::gamma);
-      // Written so that a NaN gamma (a profile may hold "NaN") is refused too.
-      if (!(settings_.imageGamma >= 0.01f && settings_.imageGamma <= 9.99f)) return fail("Invalid gamma value");
-      debug(echo::invert);
-    }
-    debug(echo::greyscale);
-    if (settings_.doImageThreshold) debug(echo::threshold);
-    return true;
-  }
-
-  bool checkFrameAndWatermark() {
-    debug(echo::frame);
-    if (settings_.doFrame == 1) debug(echo::frameDetails);
-    debug(echo::watermark);
-    if (settings_.doWatermark == 1) {
-      debug(echo::textWatermark);
-      font_ = createWatermarkFont(settings_);
-      if (!font_) return fail("Invalid watermark font");
-    } else if (settings_.doWatermark == 2) {
-      debug(echo::imageWatermark);
-      if (!hasContent(settings_.image)) return fail("Invalid watermark image");
-    }
-    return true;
-  }
-
-  bool echoNaming() {
-    debug(echo::filenameMask);
-    debug(echo::fileTimestamp);
-    if (settings_.fileTimestamp == 2) debug(echo::customTimestamp);
-    debug(echo::keepSubfolders);
-    return true;
-  }
-
-  bool prepareFormat() {
-    RunFormat format = makeRunFormat(settings_, run_.outputExtension);
-    run_.writerId = format.writerId;
-    run_.targetBitDepth = format.bitDepthSetting;
-    run_.saveFlags = format.saveFlags;
-    run_.automaticBitDepth = format.bitDepthSetting == 0;
-    return true;
   }
 
   // The number of files admitted.
   int importInputs() {
-    if (!fileInput_) return runImport(startFolderScan);
-    std::string extension = asciiLower(platform::fileNamePart(run_.inputFile));
-    if (extension.ends_with(".txt") || extension.ends_with(".lst")) return runImport(startListImport);
-    return app_.inputs.admitFile(run_.inputFile, run_.inputRoot, run_.readableExtensions);
+    if (!plan_.fileInput) return runImport(startFolderScan);
+    std::string name = asciiLower(platform::fileNamePart(run_.inputFile));
+    if (name.ends_with(".txt") || name.ends_with(".lst")) return runImport(startListImport);
+    return workspace_.inputs.admitFile(run_.inputFile, run_.inputRoot, run_.readableExtensions);
   }
 
   template <typename Start>
   int runImport(Start start) {
     Progress progress;
     progress.reset();
-    start(app_.inputs, run_, progress).join();
+    start(workspace_.inputs, run_, progress).join();
     return progress.savedCount();
   }
 
   int convert() {
     Progress progress;
     progress.reset();
-    WorkerContext context{settings_, run_, app_.inputs, progress, font_.get(),
-                          [this](std::string_view line) { console_.writeLine(line); }};
+    WorkerContext context{settings_,
+                          run_,
+                          workspace_.inputs,
+                          progress,
+                          plan_.format,
+                          plan_.font.get(),
+                          [this](std::string_view line) { console_.writeLine(line); },
+                          {}};
     startConversionWorker(std::move(context)).join();
     return progress.savedCount();
   }
 
-  Application& app_;
-  Settings& settings_;
+  const Workspace& workspace_;
+  const Settings& settings_;
   RunState& run_;
   const bool quiet_;
   const bool debug_;
   platform::Console& console_;
-  bool fileInput_ = false;
-  WatermarkFontPtr font_;
+  RunPlan plan_;
 };
 
 }  // namespace
 
-int runCommandLine(Application& app, bool quiet, platform::Console& console) {
-  return CommandLineRun(app, quiet, console).run();
+int runCommandLine(const Workspace& workspace, bool quiet, platform::Console& console) {
+  return CommandLineRun(workspace, quiet, console).run();
 }
 
 }  // namespace qm

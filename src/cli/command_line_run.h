@@ -5,34 +5,20 @@
 #pragma once
 
 #include <string>
-#include <string_view>
+
+#include "engine/batch/run_start.h"
 
 namespace qm {
-
-struct Application;
 
 namespace platform {
 class Console;
 }
 
-// The input is a file when it has an extension: text after the last "."
-// with no "/" or blank in it, that "." not opening the last component.
-bool namesFile(std::string_view input);
-
-enum class FolderCheck { Valid, Incorrect, Invalid };
-
-struct ResolvedFolder {
-  FolderCheck check = FolderCheck::Invalid;
-  std::string path;  // with a trailing "/"
-};
-
-// A folder of the command line: one beginning with ".." is refused; a
-// relative one lies under the program folder (a leading "./" dropped);
-// it must exist. Nothing is created.
-ResolvedFolder resolveFolder(std::string folder, const std::string& programFolder);
+// The text after "Error: " for a failed check of the command line.
+std::string checkFailureText(RunCheck check, const std::string& extension);
 
 // After a successful option loop; the caller writes the banner before and
 // does the pause after. Returns the exit code.
-int runCommandLine(Application& app, bool quiet, platform::Console& console);
+int runCommandLine(const Workspace& workspace, bool quiet, platform::Console& console);
 
 }  // namespace qm

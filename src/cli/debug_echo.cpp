@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 #include "formats/input_formats.h"
+#include "platform/text.h"
 
 namespace qm {
 

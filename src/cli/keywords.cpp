@@ -1,6 +1,7 @@
 #include "cli/keywords.h"
 
 #include "formats/input_formats.h"
+#include "platform/text.h"
 
 namespace qm {
 

@@ -4,18 +4,12 @@
 
 #include "cli/options.h"
 #include "formats/input_formats.h"
+#include "platform/text.h"
 #include "settings/ini.h"
 
 namespace qm {
 
 namespace {
-
-std::string_view trimmed(std::string_view text, std::string_view characters) {
-  auto first = text.find_first_not_of(characters);
-  if (first == std::string_view::npos) return {};
-  auto last = text.find_last_not_of(characters);
-  return text.substr(first, last - first + 1);
-}
 
 constexpr ValueReaders kProfileReaders{readIniInteger, readIniReal};
 
@@ -30,8 +24,8 @@ bool applyProfile(Settings& settings, const std::string& path) {
   for (const auto& [key, rawValue] : group->entries) {
     const Option* option = findSettingOption(asciiUpper(key));
     if (!option) continue;
-    std::string_view value = trimmed(rawValue, " \t");
-    if (option->longName == "--FILENAME-MASK") value = trimmed(value, "\"");
+    std::string_view value = trim(rawValue, " \t");
+    if (option->longName == "--FILENAME-MASK") value = trim(value, "\"");
     applyOption(settings, *option, value, kProfileReaders);
   }
   return true;

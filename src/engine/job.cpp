@@ -1,9 +1,14 @@
 #include "engine/job.h"
 
+#include <array>
+#include <string_view>
+
 #include "engine/naming.h"
-#include "engine/steps.h"
-#include "engine/writers.h"
+#include "engine/steps/steps.h"
+#include "engine/watermark/watermark.h"
+#include "engine/writers/writers.h"
 #include "formats/output_formats.h"
+#include "platform/text.h"
 
 namespace qm {
 
@@ -16,14 +21,35 @@ RunFormat makeRunFormat(const Settings& settings, const std::string& extension) 
   return format;
 }
 
-JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
-                      const WatermarkFont* font) {
-  JobResult result;
+bool watermarkNeedsListOrder(const Settings& settings) {
+  if (settings.doWatermark != 1) return false;
+  static constexpr std::array<std::string_view, 8> kCommitTimeValues = {"%n%",  "%rnd%", "%yyyy%", "%mm%",
+                                                                        "%dd%", "%hh%",  "%ii%",   "%ss%"};
+  for (std::string_view placeholder : kCommitTimeValues)
+    if (containsIgnoringCase(settings.text, placeholder)) return true;
+  return false;
+}
+
+namespace {
+
+NamingValues namingValues(const RunFormat& format, const JobInput& input, int bitDepth, int width, int height) {
+  return NamingValues{input.inputPath, format.extension, bitDepth,          width,
+                      height,          input.randomNumber, input.sequenceNumber};
+}
+
+}  // namespace
+
+RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
+                            const Font* font) {
+  RenderResult result;
   const std::string& ext = format.extension;
 
   Bitmap image = loadDocument(input.inputPath);
   result.sourceBitDepth = static_cast<int>(image.bpp());
-  if (image.width() == 0 || image.height() == 0) return result;
+  if (image.width() == 0 || image.height() == 0) {
+    result.failure = "not a readable Photoshop document";
+    return result;
+  }
 
   image = rotate(std::move(image), settings);
   const int rotatedWidth = static_cast<int>(image.width());
@@ -47,18 +73,42 @@ JobResult convertFile(const Settings& settings, const RunFormat& format, const J
   // to be written with included.
   const int bitDepth =
       format.bitDepthSetting != 0 ? format.bitDepthSetting : automaticBitDepth(ext, result.sourceBitDepth);
-  const NamingValues naming{input.inputPath, ext, bitDepth, width, height, input.randomNumber,
-                            input.sequenceNumber};
+  const NamingValues naming = namingValues(format, input, bitDepth, width, height);
   image = drawWatermark(std::move(image), WatermarkContext{settings, font, naming}, width, height);
 
   image = convertBitDepth(std::move(image), ext, bitDepth);
+  result.reachedWrite = true;
   result.bitDepth = bitDepth;
   result.width = width;
   result.height = height;
-  result.outputPath = makeOutputPath(settings, input.outputFolder, input.relativeSubFolder, naming);
   result.temporaryOutputPath = makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
-  result.written = writeOutput(image, format, bitDepth, settings, result.outputPath, result.temporaryOutputPath);
+  result.rendered = writeOutput(image, format, bitDepth, settings, result.temporaryOutputPath);
+  if (!result.rendered) result.failure = "the output could not be written";
   return result;
+}
+
+JobResult commitOutput(const Settings& settings, const RunFormat& format, const JobInput& input,
+                       const RenderResult& rendered) {
+  JobResult result;
+  result.temporaryOutputPath = rendered.temporaryOutputPath;
+  result.sourceBitDepth = rendered.sourceBitDepth;
+  result.width = rendered.width;
+  result.height = rendered.height;
+  result.bitDepth = rendered.bitDepth;
+  result.failure = rendered.failure;
+  if (!rendered.reachedWrite) return result;
+
+  const NamingValues naming = namingValues(format, input, rendered.bitDepth, rendered.width, rendered.height);
+  result.outputPath = makeOutputPath(settings, input.outputFolder, input.relativeSubFolder, naming);
+  result.written = replaceOutput(rendered.rendered, rendered.temporaryOutputPath, result.outputPath);
+  if (rendered.rendered && !result.written) result.failure = "the output could not be put in place";
+  if (result.written) applyFileTimestamp(settings, input.inputPath, result.outputPath);
+  return result;
+}
+
+JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
+                      const Font* font) {
+  return commitOutput(settings, format, input, renderDocument(settings, format, input, font));
 }
 
 }  // namespace qm

@@ -2,6 +2,13 @@
 // to one output file. It takes everything it reads as arguments and keeps
 // no state between calls, so jobs can run anywhere (a worker thread, a
 // separate process) without change.
+//
+// The job has two halves. Rendering loads the document, runs every step
+// and writes a complete temporary file in the destination folder; it may
+// run out of order and elsewhere. Committing makes the final name, renames
+// the temporary file over the output and stamps its time; it runs in list
+// order, because the name may use %n% and %rnd%, which advance only after
+// a written file.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +18,7 @@
 
 namespace qm {
 
-class WatermarkFont;
+class Font;
 
 // The format values of a run, fixed by the run starter.
 struct RunFormat {
@@ -29,20 +36,50 @@ struct JobInput {
   std::int32_t randomNumber = 1;
 };
 
+// What rendering leaves for the commit.
+struct RenderResult {
+  bool rendered = false;       // the temporary file is complete
+  bool reachedWrite = false;   // the steps ran and the output would have a name
+  std::string temporaryOutputPath;
+  int sourceBitDepth = 0;
+  int width = 0;               // output width and height (after resize and icon cap)
+  int height = 0;
+  int bitDepth = 0;            // the bit depth written
+  std::string failure;         // why nothing was rendered; empty otherwise
+};
+
 struct JobResult {
   bool written = false;
   std::string outputPath;   // empty when the file failed before naming
   std::string temporaryOutputPath;
   int sourceBitDepth = 0;
-  int width = 0;            // output width and height (after resize and icon cap)
+  int width = 0;
   int height = 0;
-  int bitDepth = 0;         // the bit depth written
+  int bitDepth = 0;
+  std::string failure;      // why nothing was written; empty otherwise
 };
 
 // The run's format values for an output extension.
 RunFormat makeRunFormat(const Settings& settings, const std::string& extension);
 
+// True when the text watermark shows a value that only the commit knows:
+// %n% and %rnd% (they advance after each written file) and the clock
+// placeholders (%yyyy% %mm% %dd% %hh% %ii% %ss%, read when the stamp is
+// drawn). A run whose watermark uses any of them renders in list order,
+// one file at a time, so every stamp shows what a sequential run shows.
+bool watermarkNeedsListOrder(const Settings& settings);
+
+RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
+                            const Font* font);
+
+// Names the output with the input's numbers, renames the temporary file
+// over it and stamps its time. A render that failed before the write still
+// gets its name (the debug lines show it); nothing is renamed then.
+JobResult commitOutput(const Settings& settings, const RunFormat& format, const JobInput& input,
+                       const RenderResult& rendered);
+
+// Both halves at once.
 JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
-                      const WatermarkFont* font);
+                      const Font* font);
 
 }  // namespace qm

@@ -6,31 +6,11 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace qm {
 
 namespace {
-
-// Case mapping is ASCII only: bytes of multi-byte UTF-8 characters are
-// left alone so a name is never broken into invalid text.
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-std::string lowerCase(std::string text) {
-  for (char& c : text) c = lowerAscii(c);
-  return text;
-}
-
-std::string upperCase(std::string text) {
-  for (char& c : text) c = upperAscii(c);
-  return text;
-}
-
-std::string titleCase(std::string text) {
-  text = lowerCase(std::move(text));
-  if (!text.empty()) text[0] = upperAscii(text[0]);
-  return text;
-}
 
 std::string baseName(const std::string& inputPath) {
   std::string name = platform::fileNamePart(inputPath);
@@ -63,12 +43,12 @@ struct Placeholder {
 // its own.
 constexpr std::array<Placeholder, 18> kValues = {{
     {"%filename%", [](const NamingValues& v) { return baseName(v.inputPath); }},
-    {"%filename[u]%", [](const NamingValues& v) { return upperCase(baseName(v.inputPath)); }},
-    {"%filename[l]%", [](const NamingValues& v) { return lowerCase(baseName(v.inputPath)); }},
-    {"%filename[t]%", [](const NamingValues& v) { return titleCase(baseName(v.inputPath)); }},
+    {"%filename[u]%", [](const NamingValues& v) { return asciiUpper(baseName(v.inputPath)); }},
+    {"%filename[l]%", [](const NamingValues& v) { return asciiLower(baseName(v.inputPath)); }},
+    {"%filename[t]%", [](const NamingValues& v) { return asciiTitle(baseName(v.inputPath)); }},
     {"%ext%", [](const NamingValues& v) { return v.outputExtension; }},
-    {"%ext[u]%", [](const NamingValues& v) { return upperCase(v.outputExtension); }},
-    {"%ext[t]%", [](const NamingValues& v) { return titleCase(v.outputExtension); }},
+    {"%ext[u]%", [](const NamingValues& v) { return asciiUpper(v.outputExtension); }},
+    {"%ext[t]%", [](const NamingValues& v) { return asciiTitle(v.outputExtension); }},
     {"%yyyy%", [](const NamingValues&) { return std::to_string(platform::localTimeNow().tm_year + 1900); }},
     {"%mm%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_mon + 1); }},
     {"%dd%", [](const NamingValues&) { return twoDigits(platform::localTimeNow().tm_mday); }},
@@ -88,20 +68,10 @@ static_assert([] {
   return true;
 }(), "the value table follows the placeholder order");
 
-std::size_t findIgnoringCase(const std::string& text, std::string_view needle, std::size_t from) {
-  if (needle.empty() || text.size() < needle.size()) return std::string::npos;
-  for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < needle.size() && lowerAscii(text[i + k]) == lowerAscii(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::string::npos;
-}
-
 }  // namespace
 
 std::string placeholderValue(std::string_view placeholder, const NamingValues& values) {
-  std::string wanted = lowerCase(std::string(placeholder));
+  std::string wanted = asciiLower(placeholder);
   for (const Placeholder& entry : kValues)
     if (entry.name == wanted) return entry.value(values);
   return std::string(placeholder);
@@ -120,7 +90,7 @@ std::string expandPlaceholder(std::string text, std::string_view placeholder, co
 }
 
 std::string makeFileName(std::string_view mask, const NamingValues& values) {
-  std::string name = lowerCase(std::string(mask));
+  std::string name = asciiLower(mask);
   if (name.empty()) name = "%filename%.%ext%";
   for (std::string_view placeholder : kPlaceholders) name = expandPlaceholder(std::move(name), placeholder, values);
   return name;

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace qm {
 
 namespace {
@@ -104,20 +106,6 @@ std::string_view descriptionOf(std::string_view extension) {
 
 std::span<const InputExtension> inputExtensionCatalogue() { return kCatalogue; }
 std::span<const std::string_view> inputTypeList() { return kInputTypes; }
-
-std::string asciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
-
-std::string asciiUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return out;
-}
 
 std::vector<std::string> deriveReadableExtensions(std::span<const std::string_view> typeList) {
   std::string joined;

@@ -33,7 +33,5 @@ std::string inputFileFilter(const std::vector<std::string>& readable, std::strin
                             std::string_view allFilesText);
 
 // Lower-cases ASCII letters only.
-std::string asciiLower(std::string_view text);
-std::string asciiUpper(std::string_view text);
 
 }  // namespace qm

@@ -5,7 +5,8 @@
 #include <limits>
 #include <system_error>
 
-#include "settings/whole_file.h"
+#include "platform/text.h"
+#include "platform/whole_file.h"
 
 namespace qm {
 
@@ -13,29 +14,9 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
-  return true;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The white space the C library's number readers skip.
 bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-std::string_view trimLeft(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  return text;
-}
-
-std::string_view trimRight(std::string_view text) {
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::string latin1ToUtf8(std::string_view bytes) {
   std::string text;
@@ -108,7 +89,7 @@ long long decimalMagnitude(std::string_view digits) {
 
 const std::string* IniGroup::find(std::string_view key) const {
   for (const auto& [entryKey, value] : entries)
-    if (equalsIgnoringAsciiCase(entryKey, key)) return &value;
+    if (equalsIgnoringCase(entryKey, key)) return &value;
   return nullptr;
 }
 
@@ -140,7 +121,7 @@ std::optional<IniDocument> IniDocument::readFile(const std::string& path) {
 
 const IniGroup* IniDocument::group(std::string_view name) const {
   for (const IniGroup& candidate : groups_)
-    if (equalsIgnoringAsciiCase(candidate.name, name)) return &candidate;
+    if (equalsIgnoringCase(candidate.name, name)) return &candidate;
   return nullptr;
 }
 

@@ -68,25 +68,47 @@ std::string colourToText(Rgb colour) {
 
 namespace {
 
-// In the order of the output extension list.
-constexpr std::array<std::int32_t Settings::*, 23> kBppFields = {
-    &Settings::bmpBpp, &Settings::ddsBpp,  &Settings::exrBpp,  &Settings::gifBpp,
-    &Settings::hdrBpp, &Settings::icoBpp,  &Settings::j2kBpp,  &Settings::jngBpp,
-    &Settings::jp2Bpp, &Settings::jpgBpp,  &Settings::jxrBpp,  &Settings::pbmBpp,
-    &Settings::pcxBpp, &Settings::pfmBpp,  &Settings::pgmBpp,  &Settings::pngBpp,
-    &Settings::ppmBpp, &Settings::psdBpp,  &Settings::tgaBpp,  &Settings::tiffBpp,
-    &Settings::wbmpBpp, &Settings::webpBpp, &Settings::xpmBpp};
+struct BppField {
+  std::string_view extension;
+  std::int32_t Settings::*field;
+};
+
+// One BPP setting per output format, in the order of the output extension
+// list.
+constexpr std::array<BppField, 23> kBppFields = {{
+    {"bmp", &Settings::bmpBpp},   {"dds", &Settings::ddsBpp},   {"exr", &Settings::exrBpp},
+    {"gif", &Settings::gifBpp},   {"hdr", &Settings::hdrBpp},   {"ico", &Settings::icoBpp},
+    {"j2k", &Settings::j2kBpp},   {"jng", &Settings::jngBpp},   {"jp2", &Settings::jp2Bpp},
+    {"jpg", &Settings::jpgBpp},   {"jxr", &Settings::jxrBpp},   {"pbm", &Settings::pbmBpp},
+    {"pcx", &Settings::pcxBpp},   {"pfm", &Settings::pfmBpp},   {"pgm", &Settings::pgmBpp},
+    {"png", &Settings::pngBpp},   {"ppm", &Settings::ppmBpp},   {"psd", &Settings::psdBpp},
+    {"tga", &Settings::tgaBpp},   {"tiff", &Settings::tiffBpp}, {"wbmp", &Settings::wbmpBpp},
+    {"webp", &Settings::webpBpp}, {"xpm", &Settings::xpmBpp},
+}};
+
+constexpr bool inOutputListOrder() {
+  for (std::size_t i = 0; i < kBppFields.size(); ++i)
+    if (kBppFields[i].extension != kOutputExtensions[i]) return false;
+  return true;
+}
+static_assert(inOutputListOrder(), "the BPP fields must follow the output extension list");
+
+std::int32_t Settings::*findBppField(std::string_view extension) {
+  for (const BppField& entry : kBppFields)
+    if (entry.extension == extension) return entry.field;
+  return nullptr;
+}
 
 }  // namespace
 
 std::int32_t* bppField(Settings& settings, std::string_view extension) {
-  auto index = outputFormatIndex(extension);
-  return index ? &(settings.*kBppFields[*index]) : nullptr;
+  auto field = findBppField(extension);
+  return field ? &(settings.*field) : nullptr;
 }
 
 const std::int32_t* bppField(const Settings& settings, std::string_view extension) {
-  auto index = outputFormatIndex(extension);
-  return index ? &(settings.*kBppFields[*index]) : nullptr;
+  auto field = findBppField(extension);
+  return field ? &(settings.*field) : nullptr;
 }
 
 }  // namespace qm

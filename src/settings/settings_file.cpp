@@ -8,11 +8,13 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <type_traits>
 #include <variant>
 
 #include "formats/input_formats.h"
 #include "settings/ini.h"
-#include "settings/whole_file.h"
+#include "platform/whole_file.h"
 
 namespace qm {
 
@@ -295,6 +297,102 @@ std::string settingsFileText(const Settings& settings) {
 
 bool saveSettings(const Settings& settings) {
   return replaceWholeFile(settings.settingsFilePath, settingsFileText(settings));
+}
+
+namespace {
+
+std::string escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+std::optional<std::string> unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (++i == text.size()) return std::nullopt;
+    switch (text[i]) {
+      case '\\': out += '\\'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      default: return std::nullopt;
+    }
+  }
+  return out;
+}
+
+template <typename Number>
+bool readExact(std::string_view text, Number& value) {
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+struct ExactText {
+  const Settings& settings;
+  template <typename Value>
+  std::string operator()(Value S::*field) const {
+    if constexpr (std::is_same_v<Value, std::string>) {
+      return escaped(settings.*field);
+    } else {
+      char buffer[64];
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, settings.*field);
+      return std::string(buffer, result.ptr);
+    }
+  }
+};
+
+struct ReadExact {
+  Settings& settings;
+  std::string_view text;
+  template <typename Value>
+  bool operator()(Value S::*field) const {
+    if constexpr (std::is_same_v<Value, std::string>) {
+      auto value = unescaped(text);
+      if (value) settings.*field = std::move(*value);
+      return value.has_value();
+    } else {
+      return readExact(text, settings.*field);
+    }
+  }
+};
+
+std::string qualifiedKey(const SettingsKey& entry) {
+  return std::string(entry.group) + "/" + std::string(entry.key);
+}
+
+}  // namespace
+
+std::string settingsRecordText(const Settings& settings) {
+  std::string text;
+  for (const SettingsKey& entry : kSettingsKeys)
+    text.append(qualifiedKey(entry)).append("=").append(std::visit(ExactText{settings}, entry.field)).append("\n");
+  return text;
+}
+
+bool readSettingsRecordText(Settings& settings, std::string_view text) {
+  while (!text.empty()) {
+    auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    auto equals = line.find('=');
+    if (equals == std::string_view::npos) return false;
+    std::string_view key = line.substr(0, equals);
+    const SettingsKey* found = nullptr;
+    for (const SettingsKey& entry : kSettingsKeys)
+      if (qualifiedKey(entry) == key) found = &entry;
+    if (!found) return false;
+    if (!std::visit(ReadExact{settings, line.substr(equals + 1)}, found->field)) return false;
+  }
+  return true;
 }
 
 }  // namespace qm

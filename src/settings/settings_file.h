@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "settings/settings.h"
 
@@ -16,5 +17,14 @@ std::string settingsFileText(const Settings& settings);
 // Writes through a temporary file renamed into place; false when nothing
 // could be written (the previous file is then intact).
 bool saveSettings(const Settings& settings);
+
+// The whole record as text, for handing it to another process: every field
+// of the settings file, one "Group/Key=value" line each, whatever the
+// file's own rules would leave out, reals exact and texts escaped ("\\",
+// "\n", "\r"), so that reading it back gives an equal record.
+std::string settingsRecordText(const Settings& settings);
+// Reads such a text over `settings`; false, with the record partly read,
+// when a line is malformed or names no field.
+bool readSettingsRecordText(Settings& settings, std::string_view text);
 
 }  // namespace qm

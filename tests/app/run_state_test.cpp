@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/run_state.h"
-#include "engine/input_list.h"
+#include "engine/batch/input_list.h"
+#include "engine/batch/run_start.h"
 #include "platform/paths.h"
 #include "support/temp_folder.h"
 
@@ -16,17 +17,15 @@ TEST(RunState, ResetEmptiesEverythingButTheMarker) {
   run.inputRoot = "/in/";
   run.outputFolder = "/out/";
   run.sequenceNumber = 7;
-  run.outputWidth = 640;
   run.commandLine = true;
   run.readableExtensions = {"psd"};
   ASSERT_EQ(inputs.admitFile(folder.write("a.psd", "x"), "", run.readableExtensions), 1);
 
-  resetRunState(run, inputs);
+  resetRun(run, inputs);
   EXPECT_EQ(run.runModeMarker, "DEBUG");
   EXPECT_EQ(run.inputRoot, "");
   EXPECT_EQ(run.outputFolder, "");
   EXPECT_EQ(run.sequenceNumber, 1);
-  EXPECT_EQ(run.outputWidth, 0);
   EXPECT_FALSE(run.commandLine);
   EXPECT_EQ(run.programFolder, platform::programFolder());
   EXPECT_EQ(run.programFolder.back(), '/');

@@ -8,16 +8,13 @@
 
 #include "canvas/canvas.h"
 #include "engine/step_test_images.h"
+#include "platform/handle.h"
 
 namespace qm {
 namespace {
 
 using test::Pixel;
 using test::pixelAt;
-
-struct MemoryCloser {
-  void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
-};
 
 // The canvas encoded by Cairo's PNG writer and decoded by FreeImage.
 Bitmap pngRoundTrip(const Canvas& canvas) {
@@ -27,7 +24,7 @@ Bitmap pngRoundTrip(const Canvas& canvas) {
     return CAIRO_STATUS_SUCCESS;
   };
   if (cairo_surface_write_to_png_stream(canvas.surface(), append, &bytes) != CAIRO_STATUS_SUCCESS) return {};
-  std::unique_ptr<FIMEMORY, MemoryCloser> memory(
+  Handle<FIMEMORY, FreeImage_CloseMemory> memory(
       FreeImage_OpenMemory(reinterpret_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())));
   return Bitmap(FreeImage_LoadFromMemory(FIF_PNG, memory.get(), 0));
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "canvas/font.h"
-#include "engine/watermark_font.h"
+#include "engine/watermark/watermark_font.h"
 
 namespace qm {
 namespace {

@@ -11,9 +11,9 @@
 namespace qm {
 namespace {
 
-WatermarkFont font(bool underline = false, bool strikethrough = false) {
+Font font(bool underline = false, bool strikethrough = false) {
   FontRequest request{"Arial", 19, false, false, underline, strikethrough};
-  std::optional<WatermarkFont> f = WatermarkFont::create(request);
+  std::optional<Font> f = Font::create(request);
   EXPECT_TRUE(f);
   return std::move(*f);
 }
@@ -46,7 +46,7 @@ int longestRun(const Canvas& canvas, int row) {
 }
 
 TEST(TextRendering, PlainTextIsSharpAndVectorTextHasSoftEdges) {
-  const WatermarkFont f = font();
+  const Font f = font();
   for (TextRendering rendering : {TextRendering::Plain, TextRendering::Vector}) {
     TextRenderer renderer(f, rendering);
     ASSERT_TRUE(renderer.valid());
@@ -63,7 +63,7 @@ TEST(TextRendering, PlainTextIsSharpAndVectorTextHasSoftEdges) {
 }
 
 TEST(TextRendering, MeasuresTheLogicalBox) {
-  const WatermarkFont f = font();
+  const Font f = font();
   TextRenderer plain(f, TextRendering::Plain);
   TextRenderer vector(f, TextRendering::Vector);
   std::optional<TextExtent> wide = plain.measure("WWWWWW");
@@ -84,7 +84,7 @@ TEST(TextRendering, MeasuresTheLogicalBox) {
 }
 
 TEST(TextRendering, TheBackColourCoversExactlyTheCharacterCells) {
-  const WatermarkFont f = font();
+  const Font f = font();
   TextRenderer plain(f, TextRendering::Plain);
   const std::string text = "Hi there";
   std::optional<TextExtent> extent = plain.measure(text);
@@ -111,7 +111,7 @@ TEST(TextRendering, TheBackColourCoversExactlyTheCharacterCells) {
 }
 
 TEST(TextRendering, AFullyTransparentTextLeavesNoMark) {
-  const WatermarkFont f = font();
+  const Font f = font();
   for (TextRendering rendering : {TextRendering::Plain, TextRendering::Vector}) {
     TextRenderer renderer(f, rendering);
     Canvas canvas(120, 30);
@@ -121,11 +121,11 @@ TEST(TextRendering, AFullyTransparentTextLeavesNoMark) {
 }
 
 TEST(TextRendering, UnderlineAndStrikethroughAddTheirLines) {
-  const WatermarkFont regular = font();
-  const WatermarkFont underlined = font(true, false);
-  const WatermarkFont struck = font(false, true);
+  const Font regular = font();
+  const Font underlined = font(true, false);
+  const Font struck = font(false, true);
   // "nnnn" has no descender and no ink high above the x-height.
-  auto draw = [](const WatermarkFont& f) {
+  auto draw = [](const Font& f) {
     Canvas canvas(100, 30);
     TextRenderer(f, TextRendering::Plain).draw(canvas, "nnnn", 0, 0, {0, 0, 0, 255});
     return canvas;
@@ -146,7 +146,7 @@ TEST(TextRendering, UnderlineAndStrikethroughAddTheirLines) {
 }
 
 TEST(TextRendering, TextThatIsNotUtf8IsDrawnNotRefused) {
-  const WatermarkFont f = font();
+  const Font f = font();
   TextRenderer plain(f, TextRendering::Plain);
   const std::string latin1 = "Caf\xE9 \xFF\xFE";
   std::optional<TextExtent> extent = plain.measure(latin1);

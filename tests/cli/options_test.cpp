@@ -11,6 +11,7 @@
 #include "cli/keywords.h"
 #include "cli/value_reading.h"
 #include "formats/input_formats.h"
+#include "platform/text.h"
 #include "formats/output_formats.h"
 #include "support/temp_folder.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/step_test_images.h"
-#include "engine/steps.h"
+#include "engine/steps/steps.h"
 
 namespace qm {
 namespace {

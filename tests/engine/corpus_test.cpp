@@ -20,7 +20,7 @@
 #include <sstream>
 
 #include "engine/job.h"
-#include "engine/steps.h"
+#include "engine/steps/steps.h"
 #include "formats/output_formats.h"
 #include "platform/paths.h"
 #include "settings/settings.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/step_test_images.h"
-#include "engine/steps.h"
+#include "engine/steps/steps.h"
 
 namespace qm {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/input_list.h"
+#include "engine/batch/input_list.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/run_state.h"
-#include "engine/folder_scan.h"
-#include "engine/list_import.h"
-#include "engine/progress.h"
+#include "engine/batch/folder_scan.h"
+#include "engine/batch/list_import.h"
+#include "engine/batch/progress.h"
 #include "formats/input_formats.h"
 #include "support/temp_folder.h"
 

@@ -10,9 +10,9 @@
 #include "canvas/text.h"
 #include "engine/naming.h"
 #include "engine/step_test_images.h"
-#include "engine/steps.h"
-#include "engine/watermark.h"
-#include "engine/watermark_font.h"
+#include "engine/steps/steps.h"
+#include "engine/watermark/watermark.h"
+#include "engine/watermark/watermark_font.h"
 #include "support/picture_files.h"
 #include "support/temp_folder.h"
 
@@ -216,7 +216,7 @@ Settings textSettings(const std::string& text) {
   return settings;
 }
 
-Bitmap watermarked(const Bitmap& original, const Settings& settings, const WatermarkFont* font,
+Bitmap watermarked(const Bitmap& original, const Settings& settings, const Font* font,
                    const NamingValues& naming = kPhoto) {
   return drawWatermark(copyOf(original), WatermarkContext{settings, font, naming}, static_cast<int>(original.width()),
                        static_cast<int>(original.height()));
@@ -251,7 +251,7 @@ class TextWatermark : public ::testing::Test {
     font_ = createWatermarkFont(settings);
     ASSERT_TRUE(font_);
   }
-  const WatermarkFont* font() const { return font_.get(); }
+  const Font* font() const { return font_.get(); }
   WatermarkFontPtr font_;
 };
 

@@ -1,4 +1,4 @@
-#include "engine/worker.h"
+#include "engine/batch/worker.h"
 
 #include <gtest/gtest.h>
 
@@ -57,12 +57,17 @@ class WorkerRun {
   void convert(std::function<void(std::string_view)> onLine = {}) {
     progress.reset();
     lines.clear();
-    WorkerContext context{settings, run, inputs, progress, nullptr, [this, onLine](std::string_view line) {
+    WorkerContext context{settings, run, inputs, progress, makeRunFormat(settings, run.outputExtension), nullptr,
+                          [this, onLine](std::string_view line) {
                             {
                               std::lock_guard guard(linesLock);
                               lines.emplace_back(line);
                             }
                             if (onLine) onLine(line);
+                          },
+                          [this](const InputEntry& entry, const JobResult& result) {
+                            std::lock_guard guard(linesLock);
+                            results.emplace_back(entry, result);
                           }};
     startConversionWorker(std::move(context)).join();
   }
@@ -78,6 +83,7 @@ class WorkerRun {
   Settings settings;
   RunState run;
   InputList inputs;
+  std::vector<std::pair<InputEntry, JobResult>> results;
   Progress progress;
   std::mutex linesLock;
   std::vector<std::string> lines;
@@ -158,12 +164,18 @@ TEST(Worker, HeldWorkerWaitsAtTheTopOfItsLoop) {
   worker.addDocument("b.psd");
   worker.progress.reset();
   worker.progress.hold();
-  WorkerContext context{worker.settings, worker.run, worker.inputs, worker.progress, nullptr,
+  WorkerContext context{worker.settings,
+                        worker.run,
+                        worker.inputs,
+                        worker.progress,
+                        makeRunFormat(worker.settings, "png"),
+                        nullptr,
                         [&](std::string_view line) {
                           // Held again after the first file: the worker must
                           // come to rest before the second one.
                           if (line == "OK" && worker.progress.running()) worker.progress.hold();
-                        }};
+                        },
+                        {}};
   std::jthread thread = startConversionWorker(std::move(context));
   // Whatever fails below, the worker must not stay held while the thread
   // is joined.
@@ -239,11 +251,15 @@ TEST(Worker, KeepsSubFoldersAndTheResultFields) {
   worker.convert();
   EXPECT_EQ(worker.progress.savedCount(), 1);
   EXPECT_TRUE(std::filesystem::exists(worker.out / "x/y/a.png"));
-  EXPECT_EQ(worker.run.inputPath, path);
-  EXPECT_EQ(worker.run.relativeSubFolder, "x/y/");
-  EXPECT_EQ(worker.run.outputPath, worker.out / "x/y/a.png");
-  EXPECT_EQ(worker.run.outputWidth, 8);
-  EXPECT_EQ(worker.run.outputHeight, 6);
+  ASSERT_EQ(worker.results.size(), 1u);
+  const auto& [entry, result] = worker.results.front();
+  EXPECT_EQ(entry.path, path);
+  EXPECT_EQ(entry.subFolder, "x/y/");
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(result.outputPath, worker.out / "x/y/a.png");
+  EXPECT_EQ(result.width, 8);
+  EXPECT_EQ(result.height, 6);
+  EXPECT_EQ(result.bitDepth, 24);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/writers/writers.h"
 #include "formats/output_formats.h"
 #include "settings/settings.h"
 

@@ -514,3 +514,41 @@ TEST(SettingsFile, WriteFailingHalfWayKeepsTheOldFile) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// The record text carries everything, also what the file leaves out, and
+// reads back to an equal record: the same file text, and the values the
+// file would round (reals, texts with line breaks) kept exactly.
+TEST(SettingsRecordText, ReadsBackToAnEqualRecord) {
+  std::vector<Line> lines = defaultLines();
+  std::vector<std::string> values = distinctValues();
+  for (std::size_t i = 0; i < lines.size(); ++i) lines[i].value = values[i].c_str();
+  test::TempFolder folder;
+  Settings original = loadFile(folder.write("config.ini", fileText(lines)));
+  original.imageGamma = 1.2345678f;
+  original.text = "two\r\nlines \\ and a backslash=";
+  original.saveWindowPosition = 0;  // the file would leave the geometry out
+  original.width = 777;
+
+  Settings copy;
+  resetSettings(copy, SettingsForm::CommandLine, DesktopSize{});
+  ASSERT_TRUE(readSettingsRecordText(copy, settingsRecordText(original)));
+  EXPECT_EQ(settingsFileText(copy), settingsFileText(original));
+  EXPECT_EQ(copy.imageGamma, original.imageGamma);
+  EXPECT_EQ(copy.text, original.text);
+  EXPECT_EQ(copy.width, 777);
+  EXPECT_EQ(settingsRecordText(copy), settingsRecordText(original));
+}
+
+TEST(SettingsRecordText, RefusesWhatItDidNotWrite) {
+  for (const char* text : {"General/No Such Key=1\n", "General/CFG\n", "General/CFG=12x\n",
+                           "Watermark/Text=ends in \\\n", "Watermark/Text=\\t\n"}) {
+    Settings settings;
+    EXPECT_FALSE(readSettingsRecordText(settings, text)) << text;
+  }
+}
+
+}  // namespace
+}  // namespace qm

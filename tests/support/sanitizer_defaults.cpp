@@ -1,1 +1,1 @@
-#include "app/sanitizer_suppressions.h"
+#include "program/sanitizer_suppressions.h"

@@ -1,0 +1,63 @@
+// Rotate: turns the working image by `Image Rotation` degrees
+// (counter-clockwise, as FreeImage counts), either growing the canvas and
+// filling the uncovered corners with `Image Rotation Back Color` (simple),
+// or about the centre at the same size with mirrored corners (advanced).
+#include "engine/steps/steps.h"
+
+namespace qm {
+
+namespace {
+
+enum RotationType : SmallCode { kSimpleRotation = 0, kAdvancedRotation = 1 };
+
+// FreeImage cannot widen 16-bit greyscale or floating-point images to 24
+// bits directly, and the widening would lose the file. Those get the same
+// treatment the job gives them later (grey types scaled to 8 bits,
+// high-bit images tone-mapped), so that they turn like any other image.
+Bitmap toStandardBitmap(Bitmap image) {
+  FREE_IMAGE_COLOR_TYPE colourType = FreeImage_GetColorType(image.get());
+  if (colourType == FIC_MINISWHITE || colourType == FIC_MINISBLACK)
+    image = Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
+  if (image && image.bpp() > 32) image = Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
+  return image;
+}
+
+Bitmap widenTo24Bits(Bitmap image) {
+  Bitmap widened(FreeImage_ConvertTo24Bits(image.get()));
+  if (widened) return widened;
+  Bitmap standard = toStandardBitmap(std::move(image));
+  if (!standard) return {};
+  if (standard.bpp() == 24 || standard.bpp() == 32) return standard;
+  return Bitmap(FreeImage_ConvertTo24Bits(standard.get()));
+}
+
+}  // namespace
+
+Bitmap rotate(Bitmap image, const Settings& settings) {
+  if (!image || !settings.doImageRotation) return image;
+  const int angle = settings.imageRotation;
+  if (angle < 1 || angle > 359) return image;
+
+  if (image.bpp() <= 16 || image.bpp() > 32) image = widenTo24Bits(std::move(image));
+  if (!image) return image;
+
+  switch (settings.imageRotationType) {
+    case kSimpleRotation: {
+      const Rgb back = colourFromText(settings.imageRotationBackColor);
+      // Alpha 0, so the corners of a 32-bit image come out transparent.
+      RGBQUAD background{};
+      background.rgbRed = back.red;
+      background.rgbGreen = back.green;
+      background.rgbBlue = back.blue;
+      background.rgbReserved = 0;
+      return Bitmap(FreeImage_Rotate(image.get(), angle, &background));
+    }
+    case kAdvancedRotation:
+      return Bitmap(FreeImage_RotateEx(image.get(), angle, 0.0, 0.0, image.width() / 2.0,
+                                       image.height() / 2.0, FALSE));
+    default:
+      return image;
+  }
+}
+
+}  // namespace qm

@@ -1,0 +1,18 @@
+// Write: the choice of writer. The DevIL formats are told apart by their
+// extension, not by their writer number.
+#include "engine/writers/writers.h"
+
+namespace qm {
+
+bool writeOutput(const Bitmap& image, const RunFormat& format, int targetBitDepth, const Settings& settings,
+                 const std::string& temporaryPath) {
+  if (!image) return false;
+  const std::string& extension = format.extension;
+  if (extension == "psd" || extension == "dds" || extension == "pcx")
+    return writeWithDevil(image, extension, format.writerId, temporaryPath);
+  if (extension == "bmp" && targetBitDepth == 8 && settings.bmpColorTable == 1)
+    return writeTrimmedBmp(image, format.writerId, format.saveFlags, temporaryPath);
+  return writeWithFreeImage(image, format.writerId, format.saveFlags, temporaryPath);
+}
+
+}  // namespace qm

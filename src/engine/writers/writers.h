@@ -1,0 +1,56 @@
+// Output encoding: the save flags, the temporary name and the three
+// writers (FreeImage, DevIL for psd/dds/pcx, and the palette-trimmed 8-bit
+// BMP).
+//
+// Every writer writes a temporary file in the destination folder and
+// returns true only when that file is complete; on failure it removes the
+// file. The output itself is never touched here: the commit renames the
+// finished temporary file over it, so an existing output is either replaced
+// by a complete file or stays as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "canvas/bitmap.h"
+#include "engine/job.h"
+#include "settings/settings.h"
+
+namespace qm {
+
+// "quillmark" + the local date's digits as letters (0 -> a ... 9 -> j) +
+// five random letters + "." + extension, in the output folder and, when
+// sub-folders are kept, the relative sub-folder. Plain ASCII, so any
+// library takes it as a file name.
+std::string makeTemporaryOutputName(const Settings& settings, const std::string& outputFolder,
+                                    const std::string& relativeSubFolder, std::string_view extension);
+
+// FreeImage save flags of the format for these settings.
+std::int32_t saveFlags(std::string_view extension, const Settings& settings);
+
+// Picks the writer by extension (and, for bmp, by depth and `BMP Color
+// Table`). A missing image fails.
+bool writeOutput(const Bitmap& image, const RunFormat& format, int targetBitDepth, const Settings& settings,
+                 const std::string& temporaryPath);
+
+bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
+                        const std::string& temporaryPath);
+// Takes 24-bit (BGR) and 32-bit (BGRA) images; dds also gets its full
+// mipmap chain.
+bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_t writerId,
+                    const std::string& temporaryPath);
+// An 8-bit palettised BMP whose colour table holds only the entries up to
+// the highest index in use.
+// The compression follows the save flags.
+bool writeTrimmedBmp(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
+                     const std::string& temporaryPath);
+
+// Ends every writer: returns `complete`, removing the temporary file when
+// it is not.
+bool finishTemporary(bool complete, const std::string& temporaryPath);
+
+// Ends every commit: renames the finished temporary file over the output
+// when `written`, otherwise (or when the rename fails) removes it.
+bool replaceOutput(bool written, const std::string& temporaryPath, const std::string& outputPath);
+
+}  // namespace qm

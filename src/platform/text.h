@@ -1,0 +1,34 @@
+// Text helpers shared by every layer. Letter case is ASCII only: bytes of
+// multi-byte UTF-8 characters are left alone, so a path is never broken
+// into invalid text, and the result never depends on the process locale
+// (which the window toolkit may change at start-up).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+constexpr char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+constexpr char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+std::string asciiLower(std::string_view text);
+std::string asciiUpper(std::string_view text);
+// Lower case with the first character upper case.
+std::string asciiTitle(std::string_view text);
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+// The position of `needle` in `text` at or after `from`, or npos.
+std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from = 0);
+bool containsIgnoringCase(std::string_view text, std::string_view needle);
+
+// Blanks and tabs: what the settings text and list files treat as space.
+inline constexpr std::string_view kBlanksAndTabs = " \t";
+
+// `text` without the given characters at either end.
+std::string_view trim(std::string_view text, std::string_view characters = kBlanksAndTabs);
+std::string_view trimLeft(std::string_view text, std::string_view characters = kBlanksAndTabs);
+std::string_view trimRight(std::string_view text, std::string_view characters = kBlanksAndTabs);
+
+}  // namespace qm
