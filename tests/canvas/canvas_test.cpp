@@ -161,3 +161,26 @@ TEST(Canvas, InvalidSizesGiveAnInvalidCanvasThatIgnoresDrawing) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// Beyond 2 GiB of pixels a row offset no longer fits an int. Cairo takes
+// such a canvas (its pages stay untouched until drawn on), so the last row
+// must read back what was drawn there.
+TEST(Canvas, PixelsBeyondTwoGibibytesReadBack) {
+  const int width = 32767;
+  const int height = 16400;  // 32767 x 4 x 16400 > 2^31 bytes
+  Canvas canvas(width, height);
+  if (!canvas.valid()) GTEST_SKIP() << "no memory for a 2 GiB canvas here";
+  canvas.fillRectangle(width - 2, height - 1, 2, 1, Rgba{10, 20, 30, 255});
+  Rgba corner = canvas.pixel(width - 1, height - 1);
+  EXPECT_EQ(corner.red, 10);
+  EXPECT_EQ(corner.green, 20);
+  EXPECT_EQ(corner.blue, 30);
+  EXPECT_EQ(corner.alpha, 255);
+  EXPECT_EQ(canvas.pixel(width - 1, 0).alpha, 0);
+}
+
+}  // namespace
+}  // namespace qm
