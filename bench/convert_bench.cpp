@@ -22,8 +22,8 @@
 
 #include "canvas/bitmap.h"
 #include "engine/job.h"
-#include "engine/writers/writers.h"
 #include "engine/steps/steps.h"
+#include "engine/writers/writers.h"
 #include "formats/output_formats.h"
 #include "settings/settings.h"
 #include "support/psd_writer.h"
@@ -57,8 +57,8 @@ PsdImage largeDocument(unsigned depth, bool alpha) {
         const double d = std::hypot(static_cast<double>(x) - 2000.0, static_cast<double>(y) - 1500.0);
         a = d < 900 ? top : d > 1400 ? 0 : static_cast<unsigned>(top * (1400 - d) / 500);
       }
-      image.setPixel(x, y, static_cast<std::uint16_t>(r), static_cast<std::uint16_t>(g),
-                     static_cast<std::uint16_t>(b), static_cast<std::uint16_t>(a));
+      image.setPixel(x, y, static_cast<std::uint16_t>(r), static_cast<std::uint16_t>(g), static_cast<std::uint16_t>(b),
+                     static_cast<std::uint16_t>(a));
     }
   return image;
 }
@@ -170,6 +170,8 @@ int main(int argc, char** argv) {
     iluInit();
     return 0;
   }
-  std::fprintf(stderr, "usage: convert_bench generate <folder> | info <psd> | job <psd> <ext> <folder> | floor <psd> <ext> <file>\n");
+  std::fprintf(
+      stderr,
+      "usage: convert_bench generate <folder> | info <psd> | job <psd> <ext> <folder> | floor <psd> <ext> <file>\n");
   return 2;
 }

@@ -16,7 +16,9 @@ using qm::test::PsdColourMode;
 using qm::test::PsdCompression;
 using qm::test::PsdImage;
 
-std::uint16_t clampByte(double value) { return static_cast<std::uint16_t>(std::lround(std::fmin(255.0, std::fmax(0.0, value)))); }
+std::uint16_t clampByte(double value) {
+  return static_cast<std::uint16_t>(std::lround(std::fmin(255.0, std::fmax(0.0, value))));
+}
 
 // An evening sky fading from violet to orange with a sun low on the
 // horizon and a dark strip of land.

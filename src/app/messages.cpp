@@ -79,7 +79,7 @@ MessageCatalogue MessageCatalogue::parse(std::span<const std::string_view> store
       entries.push_back({std::move(sortKey), std::move(catalogue.keys_[index]), std::move(catalogue.texts_[index])});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.sortKey < b.sortKey; });
-    for (std::uint32_t index = group.first - 1; Entry& entry : entries) {
+    for (std::uint32_t index = group.first - 1; Entry & entry : entries) {
       catalogue.keys_[index] = std::move(entry.key);
       catalogue.texts_[index] = std::move(entry.text);
       ++index;

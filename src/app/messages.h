@@ -32,13 +32,13 @@ class MessageCatalogue {
 
  private:
   struct Group {
-    std::string name;  // upper case
+    std::string name;         // upper case
     std::uint32_t first = 0;  // entry numbers, from 1
     std::uint32_t last = 0;
     std::uint32_t firstByChar[256] = {};
   };
   std::vector<Group> groups_;
-  std::vector<std::string> keys_;   // upper case, index = entry number - 1
+  std::vector<std::string> keys_;  // upper case, index = entry number - 1
   std::vector<std::string> texts_;
 };
 

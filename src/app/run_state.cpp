@@ -7,9 +7,7 @@
 
 namespace qm {
 
-std::int32_t RunState::drawRandomNumber() {
-  return std::uniform_int_distribution<std::int32_t>(1, 99999)(random);
-}
+std::int32_t RunState::drawRandomNumber() { return std::uniform_int_distribution<std::int32_t>(1, 99999)(random); }
 
 void resetRunState(RunState& run) {
   std::string marker = std::move(run.runModeMarker);

@@ -13,16 +13,16 @@
 namespace qm {
 
 struct RunState {
-  std::string programFolder;   // with a trailing "/"
+  std::string programFolder;  // with a trailing "/"
   std::string inputFile;
   std::string inputRoot;
-  std::string outputFolder;    // with a trailing "/" once validated
+  std::string outputFolder;  // with a trailing "/" once validated
   std::int32_t randomNumber = 1;
   std::int32_t sequenceNumber = 1;
   std::string inputType;
   std::string outputExtension;
   bool commandLine = false;
-  std::string runModeMarker;   // "DEBUG", "T" or empty
+  std::string runModeMarker;  // "DEBUG", "T" or empty
 
   // The run's format values, fixed by the run starter.
   std::int32_t writerId = 0;

@@ -69,7 +69,8 @@ Rgba Canvas::pixel(int x, int y) const {
   cairo_surface_flush(surface());
   const unsigned char* data = cairo_image_surface_get_data(surface());
   int stride = cairo_image_surface_get_stride(surface());
-  std::uint32_t argb = *reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride + static_cast<std::ptrdiff_t>(x) * 4);
+  std::uint32_t argb = *reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride +
+                                                               static_cast<std::ptrdiff_t>(x) * 4);
   const std::uint32_t a = argb >> 24;
   return {straight((argb >> 16) & 0xFF, a), straight((argb >> 8) & 0xFF, a), straight(argb & 0xFF, a),
           static_cast<std::uint8_t>(a)};

@@ -57,8 +57,7 @@ bool readRunLengths(const Header& header, const std::array<Rgba, 256>& colours, 
         x = 0;
         ++y;
         break;
-      case 1:
-        return true;
+      case 1: return true;
       case 2:
         if (!stream.has(pos, 2)) return false;
         x += stream.data[pos];
@@ -134,8 +133,14 @@ std::optional<Header> readHeader(Bytes dib, bool icon) {
   if (!acceptablePictureSize(h.width, h.height)) return std::nullopt;
 
   switch (h.bitCount) {
-    case 1: case 4: case 8: case 24: break;
-    case 16: case 32: if (h.core) return std::nullopt; break;
+    case 1:
+    case 4:
+    case 8:
+    case 24: break;
+    case 16:
+    case 32:
+      if (h.core) return std::nullopt;
+      break;
     default: return std::nullopt;
   }
   switch (h.compression) {
@@ -153,8 +158,7 @@ std::optional<Header> readHeader(Bytes dib, bool icon) {
     case kAlphaBitFields:
       if (h.bitCount != 16 && h.bitCount != 32) return std::nullopt;
       break;
-    default:
-      return std::nullopt;  // embedded JPEG or PNG, or unknown
+    default: return std::nullopt;  // embedded JPEG or PNG, or unknown
   }
 
   const std::size_t largest = std::size_t{1} << (h.bitCount <= 8 ? h.bitCount : 8);

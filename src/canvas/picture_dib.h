@@ -30,11 +30,11 @@ enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 
 
 struct Header {
   std::int64_t width = 0;
-  std::int64_t height = 0;   // rows of the picture (an icon's mask rows excluded)
+  std::int64_t height = 0;  // rows of the picture (an icon's mask rows excluded)
   bool topDown = false;
   int bitCount = 0;
   std::uint32_t compression = kRgb;
-  bool core = false;         // the old 12-byte header with 3-byte palette entries
+  bool core = false;                     // the old 12-byte header with 3-byte palette entries
   std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha; for bit fields
   std::size_t paletteOffset = 0;         // from the start of the header
   std::size_t paletteEntries = 0;

@@ -82,8 +82,8 @@ std::optional<Picture> decodeIco(std::span<const std::uint8_t> bytes) {
   std::optional<IconEntry> entry = bestEntry(file);
   if (!entry) return std::nullopt;
   std::span<const std::uint8_t> image = bytes.subspan(entry->offset, entry->size);
-  std::optional<Picture> picture = image.size() >= 8 && image[0] == 0x89 && image[1] == 'P' ? decodePng(image)
-                                                                                            : decodeIconBitmap(image);
+  std::optional<Picture> picture =
+      image.size() >= 8 && image[0] == 0x89 && image[1] == 'P' ? decodePng(image) : decodeIconBitmap(image);
   // Icons are transparent by nature; their background is always clear.
   if (picture) picture->hasAlpha = true;
   return picture;

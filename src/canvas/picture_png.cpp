@@ -10,9 +10,7 @@ namespace {
 
 class PngImage {
  public:
-  PngImage() {
-    image_.version = PNG_IMAGE_VERSION;
-  }
+  PngImage() { image_.version = PNG_IMAGE_VERSION; }
   PngImage(const PngImage&) = delete;
   PngImage& operator=(const PngImage&) = delete;
   ~PngImage() { png_image_free(&image_); }

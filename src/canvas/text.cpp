@@ -55,13 +55,13 @@ TextRenderer::LayoutPtr TextRenderer::makeLayout(std::string_view line, const Rg
   if (font_.underline()) pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
   if (font_.strikethrough()) pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
   if (front) {
-    pango_attr_list_insert(attributes.get(),
-                           pango_attr_foreground_new(channel16(front->red), channel16(front->green), channel16(front->blue)));
+    pango_attr_list_insert(attributes.get(), pango_attr_foreground_new(channel16(front->red), channel16(front->green),
+                                                                       channel16(front->blue)));
     pango_attr_list_insert(attributes.get(), pango_attr_foreground_alpha_new(alpha16(front->alpha)));
   }
   if (back && back->alpha > 0) {
-    pango_attr_list_insert(attributes.get(),
-                           pango_attr_background_new(channel16(back->red), channel16(back->green), channel16(back->blue)));
+    pango_attr_list_insert(attributes.get(), pango_attr_background_new(channel16(back->red), channel16(back->green),
+                                                                       channel16(back->blue)));
     pango_attr_list_insert(attributes.get(), pango_attr_background_alpha_new(alpha16(back->alpha)));
   }
   pango_layout_set_attributes(layout.get(), attributes.get());
@@ -73,7 +73,8 @@ std::optional<TextExtent> TextRenderer::measure(std::string_view line) const {
   if (!layout) return std::nullopt;
   PangoRectangle logical{};
   pango_layout_get_extents(layout.get(), nullptr, &logical);
-  TextExtent extent{static_cast<double>(logical.width) / PANGO_SCALE, static_cast<double>(logical.height) / PANGO_SCALE};
+  TextExtent extent{static_cast<double>(logical.width) / PANGO_SCALE,
+                    static_cast<double>(logical.height) / PANGO_SCALE};
   if (rendering_ == TextRendering::Plain) {
     extent.width = PANGO_PIXELS_CEIL(logical.width);
     extent.height = PANGO_PIXELS_CEIL(logical.height);

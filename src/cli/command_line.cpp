@@ -1,6 +1,5 @@
 #include "cli/command_line.h"
 
-#include "platform/text.h"
 #include "app/messages.h"
 #include "app/version.h"
 #include "cli/command_line_run.h"
@@ -10,6 +9,7 @@
 #include "formats/input_formats.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace qm {
 
@@ -36,8 +36,8 @@ std::string optionValue(const std::string& parameter) {
 
 bool isPresent(const Option& option, const std::string& value) {
   if (value.empty()) return false;
-  bool namesAPath = option.run == RunOption::Input || option.run == RunOption::Output ||
-                    option.run == RunOption::Conversion;
+  bool namesAPath =
+      option.run == RunOption::Input || option.run == RunOption::Output || option.run == RunOption::Conversion;
   return !value.starts_with(namesAPath ? "-" : "--");
 }
 
@@ -58,42 +58,32 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
     if (option->takesValue()) {
       // The short forms take their value from the next parameter.
       bool fromNext = !option->shortName.empty() && asciiUpper(parameter) == option->shortName;
-      if (fromNext) value = ++i < parameters.size() ? trimSpaces(parameters[i]) : std::string();
-      else value = optionValue(parameter);
+      if (fromNext)
+        value = ++i < parameters.size() ? trimSpaces(parameters[i]) : std::string();
+      else
+        value = optionValue(parameter);
       if (!isPresent(*option, value)) {
         result.error = "Incorrect number of parameters";
         return result;
       }
     }
     switch (option->run) {
-      case RunOption::None:
-        applyOption(app.settings, *option, value, readers);
-        break;
+      case RunOption::None: applyOption(app.settings, *option, value, readers); break;
       case RunOption::Input:
         app.run.commandLine = true;
         app.run.inputRoot = value;
         break;
-      case RunOption::Output:
-        app.run.outputFolder = value;
-        break;
-      case RunOption::Conversion:
-        app.run.outputExtension = value;
-        break;
+      case RunOption::Output: app.run.outputFolder = value; break;
+      case RunOption::Conversion: app.run.outputExtension = value; break;
       case RunOption::Profile:
         if (!applyProfile(app.settings, value)) {
           result.error = "Invalid profile file";
           return result;
         }
         break;
-      case RunOption::Debug:
-        app.run.runModeMarker = "DEBUG";
-        break;
-      case RunOption::Quiet:
-        result.quiet = true;
-        break;
-      case RunOption::Pause:
-        result.pause = true;
-        break;
+      case RunOption::Debug: app.run.runModeMarker = "DEBUG"; break;
+      case RunOption::Quiet: result.quiet = true; break;
+      case RunOption::Pause: result.pause = true; break;
     }
   }
   return result;

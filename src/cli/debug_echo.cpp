@@ -20,16 +20,11 @@ struct FormatEchoLine {
 
 // The lines after "<EXT> BPP: ", for the formats that have more options.
 constexpr FormatEchoLine kFormatDetails[] = {
-    {"bmp", {"BMP Compression: ", "--BMP-COMPRESSION"}},
-    {"bmp", {"BMP Color Table: ", "--BMP-COLOR-TABLE"}},
-    {"exr", {"EXR Compression: ", "--EXR-COMPRESSION"}},
-    {"jpg", {"JPG Quality: ", "--JPG-QUALITY"}},
-    {"jpg", {"JPG Chroma Subsampling: ", "--JPG-CHROMA"}},
-    {"jpg", {"JPG Save As: ", "--JPG-SAVE-AS"}},
-    {"png", {"PNG Compression: ", "--PNG-COMPRESSION"}},
-    {"png", {"PNG Interlaced: ", "--PNG-INTERLACED"}},
-    {"tga", {"TGA Compression: ", "--TGA-COMPRESSION"}},
-    {"tiff", {"TIFF Compression: ", "--TIFF-COMPRESSION"}},
+    {"bmp", {"BMP Compression: ", "--BMP-COMPRESSION"}},    {"bmp", {"BMP Color Table: ", "--BMP-COLOR-TABLE"}},
+    {"exr", {"EXR Compression: ", "--EXR-COMPRESSION"}},    {"jpg", {"JPG Quality: ", "--JPG-QUALITY"}},
+    {"jpg", {"JPG Chroma Subsampling: ", "--JPG-CHROMA"}},  {"jpg", {"JPG Save As: ", "--JPG-SAVE-AS"}},
+    {"png", {"PNG Compression: ", "--PNG-COMPRESSION"}},    {"png", {"PNG Interlaced: ", "--PNG-INTERLACED"}},
+    {"tga", {"TGA Compression: ", "--TGA-COMPRESSION"}},    {"tiff", {"TIFF Compression: ", "--TIFF-COMPRESSION"}},
     {"tiff", {"TIFF Color Model: ", "--TIFF-COLOR-MODEL"}},
 };
 

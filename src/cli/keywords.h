@@ -32,15 +32,15 @@ inline constexpr Keyword kRawLoad[] = {{"AUTO", 0}, {"8", 1}, {"16", 2}, {"24", 
 inline constexpr Keyword kFrameLoading[] = {{"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
 inline constexpr Keyword kToneMapping[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
 inline constexpr Keyword kCompression[] = {
-    {"NONE", 0},      {"RLE", 1},       {"ZIP", 1},          {"PIZ", 2},     {"PXR24", 3},   {"B44", 4},
-    {"ZLIB1", 1},     {"ZLIB6", 2},     {"ZLIB9", 3},        {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
-    {"PACKBITS", 3},  {"DEFLATE", 4},   {"ADOBEDEFLATE", 5}, {"LZW", 6},     {"JPEG", 7},    {"LOGLUV", 8}};
+    {"NONE", 0},    {"RLE", 1},          {"ZIP", 1},   {"PIZ", 2},       {"PXR24", 3},     {"B44", 4},
+    {"ZLIB1", 1},   {"ZLIB6", 2},        {"ZLIB9", 3}, {"CCITTFAX3", 1}, {"CCITTFAX4", 2}, {"PACKBITS", 3},
+    {"DEFLATE", 4}, {"ADOBEDEFLATE", 5}, {"LZW", 6},   {"JPEG", 7},      {"LOGLUV", 8}};
 inline constexpr Keyword kBmpCompression[] = {{"NONE", 0}, {"RLE", 1}};
 inline constexpr Keyword kExrCompression[] = {{"NONE", 0}, {"ZIP", 1}, {"PIZ", 2}, {"PXR24", 3}, {"B44", 4}};
 inline constexpr Keyword kPngCompression[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6", 2}, {"ZLIB9", 3}};
-inline constexpr Keyword kTiffCompression[] = {{"NONE", 0},     {"CCITTFAX3", 1},    {"CCITTFAX4", 2},
-                                        {"PACKBITS", 3}, {"DEFLATE", 4},      {"ADOBEDEFLATE", 5},
-                                        {"LZW", 6},      {"JPEG", 7},         {"LOGLUV", 8}};
+inline constexpr Keyword kTiffCompression[] = {{"NONE", 0},     {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
+                                               {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5},
+                                               {"LZW", 6},      {"JPEG", 7},      {"LOGLUV", 8}};
 inline constexpr Keyword kColourTable[] = {{"AUTO", 0}, {"EXACT", 1}};
 inline constexpr Keyword kColourModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
 inline constexpr Keyword kChroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
@@ -49,7 +49,7 @@ inline constexpr Keyword kRotation[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
 inline constexpr Keyword kUnit[] = {{"PIXELS", 0}, {"PERCENT", 1}};
 inline constexpr Keyword kResizeType[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
 inline constexpr Keyword kResizeAlgorithm[] = {{"BOX", 0},     {"BILINEAR", 1},   {"BSPLINE", 2},
-                                        {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
+                                               {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
 inline constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
 inline constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
 inline constexpr Keyword kFontStyle[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
@@ -58,8 +58,8 @@ inline constexpr Keyword kFontEffect[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIK
 inline constexpr Keyword kAlignment[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
 inline constexpr Keyword kBoundary[] = {{"IMAGE", 0}, {"FRAME", 1}};
 inline constexpr Keyword kPosition[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
-                                 {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
-                                 {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
+                                        {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
+                                        {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 inline constexpr Keyword kSize[] = {{"FIXED", 0}};
 inline constexpr Keyword kTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 

@@ -221,8 +221,7 @@ std::span<const Option> commandLineOptions() { return kOptions; }
 const Option* findOption(std::string_view upperName) {
   if (upperName.empty()) return nullptr;
   for (const Option& option : kOptions)
-    if (option.longName == upperName || (!option.shortName.empty() && option.shortName == upperName))
-      return &option;
+    if (option.longName == upperName || (!option.shortName.empty() && option.shortName == upperName)) return &option;
   return nullptr;
 }
 
@@ -238,20 +237,14 @@ ValueReaders commandLineReaders() {
 
 void applyOption(Settings& settings, const Option& option, std::string_view value, const ValueReaders& read) {
   switch (option.kind) {
-    case VK::Switch:
-      std::visit(IntegerStore{settings, option.switchValue}, option.target);
-      break;
-    case VK::Number:
-      std::visit(IntegerStore{settings, read.integer(value)}, option.target);
-      break;
-    case VK::Keyword:
-      std::visit(IntegerStore{settings, keywordToCode(option.keywords, value)}, option.target);
-      break;
+    case VK::Switch: std::visit(IntegerStore{settings, option.switchValue}, option.target); break;
+    case VK::Number: std::visit(IntegerStore{settings, read.integer(value)}, option.target); break;
+    case VK::Keyword: std::visit(IntegerStore{settings, keywordToCode(option.keywords, value)}, option.target); break;
     case VK::Decimal:
-      if (auto field = std::get_if<float S::*>(&option.target)) settings.**field = read.real(value);
+      if (auto field = std::get_if<float S::*>(&option.target)) settings.** field = read.real(value);
       break;
     case VK::Text:
-      if (auto field = std::get_if<std::string S::*>(&option.target)) settings.**field = std::string(value);
+      if (auto field = std::get_if<std::string S::*>(&option.target)) settings.** field = std::string(value);
       break;
   }
   if (option.switchesOn.field) settings.*option.switchesOn.field = option.switchesOn.value;
@@ -259,10 +252,8 @@ void applyOption(Settings& settings, const Option& option, std::string_view valu
 
 std::string optionValueText(const Settings& settings, const Option& option) {
   switch (option.kind) {
-    case VK::Switch:
-      return integerField(settings, option.target) != 0 ? "1" : "0";
-    case VK::Number:
-      return std::to_string(integerField(settings, option.target));
+    case VK::Switch: return integerField(settings, option.target) != 0 ? "1" : "0";
+    case VK::Number: return std::to_string(integerField(settings, option.target));
     case VK::Keyword: {
       KeywordTable words = option.echoKeywords.empty() ? option.keywords : option.echoKeywords;
       return codeToKeyword(words, static_cast<int>(integerField(settings, option.target)));

@@ -27,8 +27,10 @@ bool takeSign(std::string_view& text) {
 std::int32_t readNumber(std::string_view text) {
   bool negative = takeSign(text);
   unsigned base = 10;
-  if (!text.empty() && text.front() == '$') base = 16, text.remove_prefix(1);
-  else if (!text.empty() && text.front() == '%') base = 2, text.remove_prefix(1);
+  if (!text.empty() && text.front() == '$')
+    base = 16, text.remove_prefix(1);
+  else if (!text.empty() && text.front() == '%')
+    base = 2, text.remove_prefix(1);
   // Unsigned arithmetic wraps, which keeps exactly the low bits.
   std::uint32_t value = 0;
   for (char c : text) {

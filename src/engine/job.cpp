@@ -33,8 +33,8 @@ bool watermarkNeedsListOrder(const Settings& settings) {
 namespace {
 
 NamingValues namingValues(const RunFormat& format, const JobInput& input, int bitDepth, int width, int height) {
-  return NamingValues{input.inputPath, format.extension, bitDepth,          width,
-                      height,          input.randomNumber, input.sequenceNumber};
+  return NamingValues{input.inputPath,    format.extension,    bitDepth, width, height,
+                      input.randomNumber, input.sequenceNumber};
 }
 
 }  // namespace
@@ -106,8 +106,7 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
   return result;
 }
 
-JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
-                      const Font* font) {
+JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font) {
   return commitOutput(settings, format, input, renderDocument(settings, format, input, font));
 }
 

@@ -38,25 +38,25 @@ struct JobInput {
 
 // What rendering leaves for the commit.
 struct RenderResult {
-  bool rendered = false;       // the temporary file is complete
-  bool reachedWrite = false;   // the steps ran and the output would have a name
+  bool rendered = false;      // the temporary file is complete
+  bool reachedWrite = false;  // the steps ran and the output would have a name
   std::string temporaryOutputPath;
   int sourceBitDepth = 0;
-  int width = 0;               // output width and height (after resize and icon cap)
+  int width = 0;  // output width and height (after resize and icon cap)
   int height = 0;
-  int bitDepth = 0;            // the bit depth written
-  std::string failure;         // why nothing was rendered; empty otherwise
+  int bitDepth = 0;     // the bit depth written
+  std::string failure;  // why nothing was rendered; empty otherwise
 };
 
 struct JobResult {
   bool written = false;
-  std::string outputPath;   // empty when the file failed before naming
+  std::string outputPath;  // empty when the file failed before naming
   std::string temporaryOutputPath;
   int sourceBitDepth = 0;
   int width = 0;
   int height = 0;
   int bitDepth = 0;
-  std::string failure;      // why nothing was written; empty otherwise
+  std::string failure;  // why nothing was written; empty otherwise
 };
 
 // The run's format values for an output extension.
@@ -69,8 +69,7 @@ RunFormat makeRunFormat(const Settings& settings, const std::string& extension);
 // one file at a time, so every stamp shows what a sequential run shows.
 bool watermarkNeedsListOrder(const Settings& settings);
 
-RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
-                            const Font* font);
+RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font);
 
 // Names the output with the input's numbers, renames the temporary file
 // over it and stamps its time. A render that failed before the write still
@@ -79,7 +78,6 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
                        const RenderResult& rendered);
 
 // Both halves at once.
-JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
-                      const Font* font);
+JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font);
 
 }  // namespace qm

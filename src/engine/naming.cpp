@@ -62,11 +62,13 @@ constexpr std::array<Placeholder, 18> kValues = {{
     {"%n%", [](const NamingValues& v) { return fiveCharacters(v.sequenceNumber); }},
 }};
 
-static_assert([] {
-  for (std::size_t i = 0; i < kValues.size(); ++i)
-    if (kValues[i].name != kPlaceholders[i]) return false;
-  return true;
-}(), "the value table follows the placeholder order");
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < kValues.size(); ++i)
+        if (kValues[i].name != kPlaceholders[i]) return false;
+      return true;
+    }(),
+    "the value table follows the placeholder order");
 
 }  // namespace
 
@@ -125,14 +127,10 @@ void applyFileTimestamp(const Settings& settings, const std::string& inputPath, 
     case 1:
       // The input's time goes over unchanged; a detour through local time
       // would shift it by an hour at daylight-saving changes.
-      if (auto original = platform::modificationTime(inputPath))
-        platform::setModificationTime(outputPath, *original);
+      if (auto original = platform::modificationTime(inputPath)) platform::setModificationTime(outputPath, *original);
       break;
-    case 2:
-      platform::setModificationTime(outputPath, platform::localDateToUtc(settings.customTimestamp));
-      break;
-    default:
-      break;
+    case 2: platform::setModificationTime(outputPath, platform::localDateToUtc(settings.customTimestamp)); break;
+    default: break;
   }
 }
 

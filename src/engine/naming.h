@@ -16,18 +16,17 @@ namespace qm {
 struct NamingValues {
   std::string inputPath;
   std::string outputExtension;
-  int bitDepth = 0;       // %bpp%
-  int width = 0;          // %width%
-  int height = 0;         // %height%
+  int bitDepth = 0;  // %bpp%
+  int width = 0;     // %width%
+  int height = 0;    // %height%
   std::int32_t randomNumber = 0;
   std::int32_t sequenceNumber = 0;
 };
 
 // In the order they are replaced.
 inline constexpr std::array<std::string_view, 18> kPlaceholders = {
-    "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%",
-    "%ext[t]%",   "%yyyy%",        "%mm%",          "%dd%",          "%hh%",  "%ii%",
-    "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%"};
+    "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%", "%ext[t]%", "%yyyy%", "%mm%",
+    "%dd%",       "%hh%",          "%ii%",          "%ss%",          "%bpp%", "%width%",  "%height%", "%rnd%",  "%n%"};
 
 std::string placeholderValue(std::string_view placeholder, const NamingValues& values);
 // Replaces every occurrence of one placeholder, matched without regard to

@@ -150,8 +150,7 @@ std::string inputFileFilter(const std::vector<std::string>& readable, std::strin
     std::string pattern = "*." + extension;
     allPatterns += pattern + ";";
     std::string description(descriptionOf(extension));
-    auto group = std::find_if(groups.begin(), groups.end(),
-                              [&](const auto& g) { return g.first == description; });
+    auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == description; });
     if (group == groups.end())
       groups.emplace_back(description, pattern);
     else

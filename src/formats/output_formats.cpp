@@ -4,9 +4,7 @@
 #include <array>
 #include <charconv>
 
-
 namespace qm {
-
 
 std::span<const OutputFormat> outputFormats() { return kOutputFormats; }
 std::span<const std::string_view> outputExtensions() { return kOutputExtensions; }

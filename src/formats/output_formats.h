@@ -21,8 +21,8 @@ struct OutputFormat {
   std::string_view extension;
   std::string_view description;
   Writer writer;
-  std::int32_t writerId;               // FREE_IMAGE_FORMAT or DevIL image type
-  std::string_view permittedBitDepths; // "1,4,8,16,24,32"
+  std::int32_t writerId;                // FREE_IMAGE_FORMAT or DevIL image type
+  std::string_view permittedBitDepths;  // "1,4,8,16,24,32"
   bool keepsTransparency;
   SixteenBitLayout sixteenBitLayout;
   EightBitMethod eightBitMethod;
@@ -30,28 +30,41 @@ struct OutputFormat {
 
 // Writer ids: FreeImage's FREE_IMAGE_FORMAT numbers, DevIL's IL_* types.
 inline constexpr std::array<OutputFormat, 23> kOutputFormats = {{
-    {"bmp", "Windows or OS/2 Bitmap", Writer::FreeImage, 0, "1,4,8,16,24,32", false, SixteenBitLayout::Rgb565, EightBitMethod::Quantise},
+    {"bmp", "Windows or OS/2 Bitmap", Writer::FreeImage, 0, "1,4,8,16,24,32", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::Quantise},
     {"dds", "DirectDraw Surface", Writer::DevIL, 0x0437, "32", true, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"exr", "ILM OpenEXR", Writer::FreeImage, 29, "96", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
-    {"gif", "Graphics Interchange Format", Writer::FreeImage, 25, "8", false, SixteenBitLayout::Rgb565, EightBitMethod::Quantise},
-    {"hdr", "High Dynamic Range Image", Writer::FreeImage, 26, "96", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
-    {"ico", "Windows Icon", Writer::FreeImage, 1, "1,4,8,16,24,32", true, SixteenBitLayout::Rgb555, EightBitMethod::Quantise},
-    {"j2k", "JPEG-2000 Codestream", Writer::FreeImage, 30, "8,24,32,48", false, SixteenBitLayout::Rgb565, EightBitMethod::Greyscale},
-    {"jng", "JPEG Network Graphics", Writer::FreeImage, 3, "24,32", true, SixteenBitLayout::Rgb565, EightBitMethod::None},
-    {"jp2", "JPEG-2000 File Format", Writer::FreeImage, 31, "8,24,32,48", false, SixteenBitLayout::Rgb565, EightBitMethod::Greyscale},
-    {"jpg", "JPEG File Format", Writer::FreeImage, 2, "8,24", false, SixteenBitLayout::Rgb565, EightBitMethod::Greyscale},
-    {"jxr", "JPEG XR Image Format", Writer::FreeImage, 36, "1,8,16,24,32,48,96", true, SixteenBitLayout::Rgb565, EightBitMethod::Greyscale},
+    {"gif", "Graphics Interchange Format", Writer::FreeImage, 25, "8", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::Quantise},
+    {"hdr", "High Dynamic Range Image", Writer::FreeImage, 26, "96", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::None},
+    {"ico", "Windows Icon", Writer::FreeImage, 1, "1,4,8,16,24,32", true, SixteenBitLayout::Rgb555,
+     EightBitMethod::Quantise},
+    {"j2k", "JPEG-2000 Codestream", Writer::FreeImage, 30, "8,24,32,48", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::Greyscale},
+    {"jng", "JPEG Network Graphics", Writer::FreeImage, 3, "24,32", true, SixteenBitLayout::Rgb565,
+     EightBitMethod::None},
+    {"jp2", "JPEG-2000 File Format", Writer::FreeImage, 31, "8,24,32,48", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::Greyscale},
+    {"jpg", "JPEG File Format", Writer::FreeImage, 2, "8,24", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::Greyscale},
+    {"jxr", "JPEG XR Image Format", Writer::FreeImage, 36, "1,8,16,24,32,48,96", true, SixteenBitLayout::Rgb565,
+     EightBitMethod::Greyscale},
     {"pbm", "Portable Bitmap", Writer::FreeImage, 7, "1", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"pcx", "ZSoft Paintbrush", Writer::DevIL, 0x0428, "24", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"pfm", "Portable Floatmap", Writer::FreeImage, 32, "96", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"pgm", "Portable Greymap", Writer::FreeImage, 11, "8", false, SixteenBitLayout::Rgb565, EightBitMethod::Quantise},
-    {"png", "Portable Network Graphics", Writer::FreeImage, 13, "1,4,8,24,32,48", true, SixteenBitLayout::Rgb565, EightBitMethod::Quantise},
+    {"png", "Portable Network Graphics", Writer::FreeImage, 13, "1,4,8,24,32,48", true, SixteenBitLayout::Rgb565,
+     EightBitMethod::Quantise},
     {"ppm", "Portable Pixelmap", Writer::FreeImage, 14, "24,48", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"psd", "Adobe Photoshop", Writer::DevIL, 0x0439, "32", true, SixteenBitLayout::Rgb565, EightBitMethod::None},
-    {"tga", "Truevision Targa", Writer::FreeImage, 17, "8,16,24,32", true, SixteenBitLayout::Rgb555, EightBitMethod::Quantise},
-    {"tiff", "Tagged Image File Format", Writer::FreeImage, 18, "1,4,8,24,32,48,96", false, SixteenBitLayout::Rgb565, EightBitMethod::Quantise},
+    {"tga", "Truevision Targa", Writer::FreeImage, 17, "8,16,24,32", true, SixteenBitLayout::Rgb555,
+     EightBitMethod::Quantise},
+    {"tiff", "Tagged Image File Format", Writer::FreeImage, 18, "1,4,8,24,32,48,96", false, SixteenBitLayout::Rgb565,
+     EightBitMethod::Quantise},
     {"wbmp", "Wireless Bitmap", Writer::FreeImage, 19, "1", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
-    {"webp", "Google WebP Image Format", Writer::FreeImage, 35, "24,32", true, SixteenBitLayout::Rgb565, EightBitMethod::None},
+    {"webp", "Google WebP Image Format", Writer::FreeImage, 35, "24,32", true, SixteenBitLayout::Rgb565,
+     EightBitMethod::None},
     {"xpm", "X11 Pixmap Format", Writer::FreeImage, 23, "24", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
 }};
 
@@ -61,7 +74,6 @@ inline constexpr std::array<std::string_view, 23> kOutputExtensions = [] {
   for (std::size_t i = 0; i < kOutputFormats.size(); ++i) list[i] = kOutputFormats[i].extension;
   return list;
 }();
-
 
 // The formats in list order (bmp first, xpm last).
 std::span<const OutputFormat> outputFormats();

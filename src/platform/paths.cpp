@@ -59,9 +59,7 @@ std::optional<std::uint64_t> fileSize(const std::string& path) {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-bool createFolder(const std::string& path) {
-  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
+bool createFolder(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST; }
 
 std::string withTrailingSlash(std::string path) {
   if (path.empty() || path.back() != '/') path += '/';

@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-
 // The white space the C library's number readers skip.
 bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -67,8 +66,10 @@ long long decimalMagnitude(std::string_view digits) {
   if (i < digits.size() && digits[i] == '.') {
     for (++i; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i) {
       if (seenNonZero) continue;
-      if (digits[i] != '0') seenNonZero = true;
-      else --magnitude;
+      if (digits[i] != '0')
+        seenNonZero = true;
+      else
+        --magnitude;
     }
   }
   if (i < digits.size() && (digits[i] == 'e' || digits[i] == 'E')) {

@@ -13,8 +13,8 @@
 #include <variant>
 
 #include "formats/input_formats.h"
-#include "settings/ini.h"
 #include "platform/whole_file.h"
+#include "settings/ini.h"
 
 namespace qm {
 
@@ -206,10 +206,8 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 bool isWritten(const SettingsKey& entry, const Settings& settings) {
   switch (entry.written) {
-    case Written::Always:
-      return true;
-    case Written::WithWindowPosition:
-      return settings.saveWindowPosition != 0;
+    case Written::Always: return true;
+    case Written::WithWindowPosition: return settings.saveWindowPosition != 0;
     case Written::WithInputFamily: {
       std::span<const std::string_view> families = inputTypeList();
       return std::find(families.begin(), families.end(), entry.inputFamily) != families.end();
@@ -248,8 +246,7 @@ struct ReadValue {
 };
 
 void migrate(Settings& settings) {
-  if (settings.cfg < 11 && settings.filenameMask.find("%ext%") == std::string::npos)
-    settings.filenameMask += ".%ext%";
+  if (settings.cfg < 11 && settings.filenameMask.find("%ext%") == std::string::npos) settings.filenameMask += ".%ext%";
   // Layout 14 put the 8-bit and 16-bit raw modes at codes 1 and 2, moving
   // the older modes up by two.
   if (settings.cfg < 14 && settings.rawLoadAs != 0) settings.rawLoadAs += 2;
@@ -268,7 +265,7 @@ void loadSettings(Settings& settings, DesktopSize desktop) {
       if (value) {
         std::visit(ReadValue{settings, *value}, entry.field);
       } else if (auto* field = std::get_if<std::int32_t S::*>(&entry.field); field && entry.whenMissing) {
-        settings.**field = *entry.whenMissing;
+        settings.** field = *entry.whenMissing;
       }
     }
   }
@@ -304,10 +301,14 @@ namespace {
 std::string escaped(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
   }
   return out;
 }
@@ -365,9 +366,7 @@ struct ReadExact {
   }
 };
 
-std::string qualifiedKey(const SettingsKey& entry) {
-  return std::string(entry.group) + "/" + std::string(entry.key);
-}
+std::string qualifiedKey(const SettingsKey& entry) { return std::string(entry.group) + "/" + std::string(entry.key); }
 
 }  // namespace
 

@@ -16,9 +16,8 @@ TEST(MessageCatalogue, BuiltInGroupsAndEntryCounts) {
     const char* group;
     std::size_t entries;
   };
-  const Count counts[] = {{"Menu", 28},       {"General", 10}, {"Msg", 41},
-                          {"Dialog", 16},     {"Preferences", 214}, {"About", 4},
-                          {"Custom-Converter", 4}, {"Uninstall", 3}};
+  const Count counts[] = {{"Menu", 28}, {"General", 10},         {"Msg", 41},     {"Dialog", 16}, {"Preferences", 214},
+                          {"About", 4}, {"Custom-Converter", 4}, {"Uninstall", 3}};
   const MessageCatalogue& catalogue = messages();
   EXPECT_EQ(catalogue.groupCount(), 8u);
   EXPECT_EQ(catalogue.entryCount(), 320u);
@@ -56,9 +55,12 @@ TEST(MessageCatalogue, StoredFormIsWellFormed) {
     for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (!keysOfGroup.insert(key).second) repeated.push_back(groups.back() + "/" + std::string(stored[i]));
     if (groups.back() == "Preferences") {
-      if (stored[i + 1] == stored[i]) ++sameAsKey;
-      else if (stored[i + 1] == std::string(stored[i]) + ":") ++keyAndColon;
-      else ++wordedApart;
+      if (stored[i + 1] == stored[i])
+        ++sameAsKey;
+      else if (stored[i + 1] == std::string(stored[i]) + ":")
+        ++keyAndColon;
+      else
+        ++wordedApart;
     }
   }
   EXPECT_EQ(groups, (std::vector<std::string>{"Menu", "General", "Msg", "Dialog", "Preferences", "About",
@@ -101,8 +103,7 @@ TEST(MessageCatalogue, LooksUpTextsInAnyLetterCase) {
   };
   // In a row and through different groups, so a lookup never depends on
   // the group of the one before.
-  for (const Case& c : cases)
-    EXPECT_EQ(messages().lookUpText(c.group, c.key), c.text) << c.group << "/" << c.key;
+  for (const Case& c : cases) EXPECT_EQ(messages().lookUpText(c.group, c.key), c.text) << c.group << "/" << c.key;
 }
 
 // Every stored text is found again through the index, by its key in the
@@ -135,10 +136,10 @@ TEST(MessageCatalogue, MissingTextsGiveTheMarker) {
       {"No such group", "Error"},
       {"Msg", ""},
       {"", "Error"},
-      {"Msg", "Erro"},             // a prefix of a key
-      {"Msg", "Errors"},           // a key plus more
-      {"Msg", "Ready"},            // a key of another group
-      {"Msg", "\xC3\x89rror"},     // begins with a byte no key begins with
+      {"Msg", "Erro"},          // a prefix of a key
+      {"Msg", "Errors"},        // a key plus more
+      {"Msg", "Ready"},         // a key of another group
+      {"Msg", "\xC3\x89rror"},  // begins with a byte no key begins with
       {"Msg", "~"},
       {"_GROUP_", "Menu"},
       {"Menu", "_GROUP_"},
@@ -150,9 +151,8 @@ TEST(MessageCatalogue, MissingTextsGiveTheMarker) {
 TEST(MessageCatalogue, ParsesAnyStoredSequence) {
   // Markers in any case, keys sorted although stored unsorted, equal keys
   // ordered by their text, an empty group, a sequence without end pair.
-  const std::string_view stored[] = {"_group_", "First",  "beta", "B",     "Alpha", "A2",   "ALPHA",
-                                     "A1",      "_Group_", "Empty", "_GROUP_", "Last", "Key", "Text",
-                                     "dangling"};
+  const std::string_view stored[] = {"_group_", "First", "beta",    "B",    "Alpha", "A2",   "ALPHA",   "A1",
+                                     "_Group_", "Empty", "_GROUP_", "Last", "Key",   "Text", "dangling"};
   MessageCatalogue catalogue = MessageCatalogue::parse(stored);
   EXPECT_EQ(catalogue.groupCount(), 3u);
   EXPECT_EQ(catalogue.entryCount(), 4u);

@@ -127,7 +127,7 @@ TEST(Canvas, DrawCanvasMultipliesTheSourceAlpha) {
     int expectedAlpha;
   };
   const Case cases[] = {{&source, 255, 255}, {&source, 128, 128}, {&source, 0, 0},
-                        {&source, 300, 255}, {&source, -5, 0},   {&halfSource, 128, 64}};
+                        {&source, 300, 255}, {&source, -5, 0},    {&halfSource, 128, 64}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.alpha);
     Canvas target(4, 4);

@@ -15,10 +15,16 @@ TEST(FontResolution, KnownFacesResolveToInstalledFamilies) {
     const char* family;
   };
   const Case cases[] = {
-      {"Arial", "Liberation Sans"},      {"aRiAl", "Liberation Sans"},       {"Tahoma", "DejaVu Sans"},
-      {"Verdana", "DejaVu Sans"},        {"VERDANA", "DejaVu Sans"},         {"Helvetica", "Liberation Sans"},
-      {"Times New Roman", "Liberation Serif"}, {"Courier New", "Liberation Mono"},
-      {"Liberation Sans", "Liberation Sans"},  {"dejavu serif", "DejaVu Serif"},
+      {"Arial", "Liberation Sans"},
+      {"aRiAl", "Liberation Sans"},
+      {"Tahoma", "DejaVu Sans"},
+      {"Verdana", "DejaVu Sans"},
+      {"VERDANA", "DejaVu Sans"},
+      {"Helvetica", "Liberation Sans"},
+      {"Times New Roman", "Liberation Serif"},
+      {"Courier New", "Liberation Mono"},
+      {"Liberation Sans", "Liberation Sans"},
+      {"dejavu serif", "DejaVu Serif"},
   };
   for (const Case& c : cases) {
     std::optional<std::string> family = resolveFontFamily(c.face);

@@ -25,8 +25,10 @@ RgbaImage quadrants(int width = 12, int height = 8) {
     for (int x = 0; x < width; ++x) {
       const bool right = x >= width / 2;
       const bool bottom = y >= height / 2;
-      if (!right) image.set(x, y, bottom ? 0 : 255, bottom ? 200 : 40, 30, 255);
-      else image.set(x, y, 20, 60, bottom ? 250 : 120, bottom ? 0 : 128);
+      if (!right)
+        image.set(x, y, bottom ? 0 : 255, bottom ? 200 : 40, 30, 255);
+      else
+        image.set(x, y, 20, 60, bottom ? 250 : 120, bottom ? 0 : 128);
     }
   return image;
 }
@@ -76,8 +78,7 @@ TEST(PictureDecoding, EveryKindReadsBackItsPixelsAndTellsWhetherItIsTransparent)
     EXPECT_EQ(picture->hasAlpha, c.hasAlpha);
     const std::uint8_t half = c.keepsAlpha ? 128 : 255;
     const std::uint8_t none = c.keepsAlpha ? 0 : 255;
-    expectPixels(*picture,
-                 {{1, 1, {255, 40, 30, 255}}, {1, 6, {0, 200, 30, 255}}, {10, 1, {20, 60, 120, half}}},
+    expectPixels(*picture, {{1, 1, {255, 40, 30, 255}}, {1, 6, {0, 200, 30, 255}}, {10, 1, {20, 60, 120, half}}},
                  c.tolerance);
     EXPECT_EQ(picture->pixel(10, 6).alpha, none);
     if (c.keepsAlpha) continue;
@@ -94,8 +95,7 @@ TEST(PictureDecoding, MaskedIconsAndPaletteBitmaps) {
   EXPECT_EQ(icon->pixel(10, 6).alpha, 0);
 
   // Index 3 lies beyond the two-entry palette and reads as black.
-  std::optional<Picture> palette =
-      decodePicture(test::encodeBmp8(3, 2, {0, 1, 0, 1, 1, 3}, {0x102030, 0xA0B0C0}));
+  std::optional<Picture> palette = decodePicture(test::encodeBmp8(3, 2, {0, 1, 0, 1, 1, 3}, {0x102030, 0xA0B0C0}));
   ASSERT_TRUE(palette);
   EXPECT_FALSE(palette->hasAlpha);
   expectPixels(*palette, {{0, 0, {0x10, 0x20, 0x30, 255}}, {1, 0, {0xA0, 0xB0, 0xC0, 255}}, {2, 1, {0, 0, 0, 255}}});
@@ -134,9 +134,15 @@ TEST(PictureDecoding, RunLengthBitmaps) {
   // Bottom row: a run of three red, then the literal blue, blue, red whose
   // last pixel falls off the row. The jump skips the middle row to (1, 2)
   // counted from the bottom, the top row, where two blue pixels follow.
-  expectPixels(*picture, {{0, 2, {255, 0, 0, 255}}, {2, 2, {255, 0, 0, 255}}, {3, 2, {0, 0, 255, 255}},
-                          {4, 2, {0, 0, 255, 255}}, {0, 1, {0, 0, 0, 255}}, {0, 0, {0, 0, 0, 255}},
-                          {1, 0, {0, 0, 255, 255}}, {2, 0, {0, 0, 255, 255}}, {3, 0, {0, 0, 0, 255}}});
+  expectPixels(*picture, {{0, 2, {255, 0, 0, 255}},
+                          {2, 2, {255, 0, 0, 255}},
+                          {3, 2, {0, 0, 255, 255}},
+                          {4, 2, {0, 0, 255, 255}},
+                          {0, 1, {0, 0, 0, 255}},
+                          {0, 0, {0, 0, 0, 255}},
+                          {1, 0, {0, 0, 255, 255}},
+                          {2, 0, {0, 0, 255, 255}},
+                          {3, 0, {0, 0, 0, 255}}});
 
   // The same stream without its end marker, cut short: nothing.
   Bytes cut(bytes.begin(), bytes.end() - 4);
@@ -170,9 +176,12 @@ TEST(PictureDecoding, EveryTruncationOfEveryKindGivesNothing) {
 // buffer does not match its size.
 TEST(PictureDecoding, CorruptedFilesNeverBreakTheDecoders) {
   const RgbaImage image = quadrants(16, 10);
-  const Bytes originals[] = {test::encodePng(image, true), test::encodeJpeg(image), test::encodeBmp(image, 32),
+  const Bytes originals[] = {test::encodePng(image, true),
+                             test::encodeJpeg(image),
+                             test::encodeBmp(image, 32),
                              test::encodeBmp8(16, 10, Bytes(160, 1), {0, 0xFFFFFF}),
-                             test::encodeIco(image, IconKind::Bitmap32), test::encodeIco(image, IconKind::Png)};
+                             test::encodeIco(image, IconKind::Bitmap32),
+                             test::encodeIco(image, IconKind::Png)};
   std::mt19937 random(20240611);
   int decoded = 0;
   int refused = 0;

@@ -176,26 +176,66 @@ TEST_F(CommandLine, DebugRunWritesEveryLineInOrder) {
 
 TEST_F(CommandLine, EchoOfEveryStepFollowsItsChecks) {
   std::string document = writeDocument(in / "a.psd");
-  Lines lines = echo({"-i", document, "-o", out.str(), "-c", "tiff", "--rotation=90", "--width=4",
-                      "--height=3", "--contrast=5", "--threshold=100", "--fr-solid-left=1",
-                      "--wm-text=Hi", "--file-timestamp=original"});
-  Lines expected = {
-      "Input: " + document, "Output: " + out.str(), "Conversion: tiff", "TIFF BPP: 0", "TIFF Compression: NONE",
-      "TIFF Color Model: RGB", "Image Rotation Type: SIMPLE", "Image Rotation: 90",
-      "Image Rotation Back Color: 000000", "Width: 4 PIXELS", "Height: 3 PIXELS", "Keep Aspect Ratio: 0",
-      "Image Resize Type: ALLIMAGES", "Image Resize Algorithm: BICUBIC", "Flip Horizontal: 0",
-      "Flip Vertical: 0", "Brightness: 0", "Contrast: 5", "Gamma: 1.00", "Invert: 0", "Greyscale: 0",
-      "Image Threshold: 100", "Frame: SOLID", "Frame left: 1", "Frame right: 0", "Frame top: 0",
-      "Frame bottom: 0", "Frame left color: 000000", "Frame right color: 000000", "Frame top color: 000000",
-      "Frame bottom color: 000000", "Frame opacity: 255", "Watermark: TEXT", "Watermark text: Hi",
-      "Watermark font: Arial", "Watermark font size: 14", "Watermark font leading: 0",
-      "Watermark font color: FFFFFF", "Watermark font style: REGULAR", "Watermark font effect: NONE",
-      "Watermark text antialiasing: 0", "Watermark text alignment: LEFT", "Watermark text padding: 0",
-      "Watermark text opacity: 255", "Watermark background color: 000000", "Watermark background opacity: 1",
-      "Watermark boundary: IMAGE", "Watermark position: BOTTOMRIGHT", "Watermark offset (x/y): 10/10",
-      "Watermark rotation: 0", "Watermark size/mode: FIXED", "Filename Mask: %filename%.%ext%",
-      "File Timestamp: ORIGINAL", "Keep Subfolders: 1", "Processing: " + document,
-      "Saving As: " + out.str() + "a.tiff", "OK"};
+  Lines lines =
+      echo({"-i", document, "-o", out.str(), "-c", "tiff", "--rotation=90", "--width=4", "--height=3", "--contrast=5",
+            "--threshold=100", "--fr-solid-left=1", "--wm-text=Hi", "--file-timestamp=original"});
+  Lines expected = {"Input: " + document,
+                    "Output: " + out.str(),
+                    "Conversion: tiff",
+                    "TIFF BPP: 0",
+                    "TIFF Compression: NONE",
+                    "TIFF Color Model: RGB",
+                    "Image Rotation Type: SIMPLE",
+                    "Image Rotation: 90",
+                    "Image Rotation Back Color: 000000",
+                    "Width: 4 PIXELS",
+                    "Height: 3 PIXELS",
+                    "Keep Aspect Ratio: 0",
+                    "Image Resize Type: ALLIMAGES",
+                    "Image Resize Algorithm: BICUBIC",
+                    "Flip Horizontal: 0",
+                    "Flip Vertical: 0",
+                    "Brightness: 0",
+                    "Contrast: 5",
+                    "Gamma: 1.00",
+                    "Invert: 0",
+                    "Greyscale: 0",
+                    "Image Threshold: 100",
+                    "Frame: SOLID",
+                    "Frame left: 1",
+                    "Frame right: 0",
+                    "Frame top: 0",
+                    "Frame bottom: 0",
+                    "Frame left color: 000000",
+                    "Frame right color: 000000",
+                    "Frame top color: 000000",
+                    "Frame bottom color: 000000",
+                    "Frame opacity: 255",
+                    "Watermark: TEXT",
+                    "Watermark text: Hi",
+                    "Watermark font: Arial",
+                    "Watermark font size: 14",
+                    "Watermark font leading: 0",
+                    "Watermark font color: FFFFFF",
+                    "Watermark font style: REGULAR",
+                    "Watermark font effect: NONE",
+                    "Watermark text antialiasing: 0",
+                    "Watermark text alignment: LEFT",
+                    "Watermark text padding: 0",
+                    "Watermark text opacity: 255",
+                    "Watermark background color: 000000",
+                    "Watermark background opacity: 1",
+                    "Watermark boundary: IMAGE",
+                    "Watermark position: BOTTOMRIGHT",
+                    "Watermark offset (x/y): 10/10",
+                    "Watermark rotation: 0",
+                    "Watermark size/mode: FIXED",
+                    "Filename Mask: %filename%.%ext%",
+                    "File Timestamp: ORIGINAL",
+                    "Keep Subfolders: 1",
+                    "Processing: " + document,
+                    "Saving As: " + out.str() + "a.tiff",
+                    "OK"};
   EXPECT_EQ(lines, expected);
 }
 
@@ -284,8 +324,8 @@ TEST_F(CommandLine, AnUnacceptedInputTypeFindsNothing) {
   auto result = run({"-i", csv, "-o", out.str()});
   EXPECT_EQ(result.exitCode, 1);
   Lines expected = kBanner;
-  for (const char* line : {"Preparing...", "Importing...", "Import complete, new files added: 0",
-                           "Conversion stopped", "No input file(s) found. Please, add valid file(s) and try again!"})
+  for (const char* line : {"Preparing...", "Importing...", "Import complete, new files added: 0", "Conversion stopped",
+                           "No input file(s) found. Please, add valid file(s) and try again!"})
     expected.push_back(line);
   EXPECT_EQ(result.outLines(), expected);
   EXPECT_TRUE(filesBelow(out.path()).empty());
@@ -541,7 +581,8 @@ TEST_F(CommandLine, CorpusFolderRun) {
     if (!entry.is_regular_file() || entry.path().extension() != ".psd" || entry.file_size() == 0) continue;
     ++admitted;
     Bitmap image = test::readBack(entry.path().string());
-    if (image.width() > 0 && image.height() > 0) loadable.push_back(fs::relative(entry.path(), corpus).replace_extension(".png").string());
+    if (image.width() > 0 && image.height() > 0)
+      loadable.push_back(fs::relative(entry.path(), corpus).replace_extension(".png").string());
   }
   std::sort(loadable.begin(), loadable.end());
 

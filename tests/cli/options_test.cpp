@@ -11,8 +11,8 @@
 #include "cli/keywords.h"
 #include "cli/value_reading.h"
 #include "formats/input_formats.h"
-#include "platform/text.h"
 #include "formats/output_formats.h"
+#include "platform/text.h"
 #include "support/temp_folder.h"
 
 namespace qm {
@@ -23,10 +23,23 @@ TEST(OptionValues, NumbersTakeWhatFits) {
     const char* text;
     std::int32_t expected;
   } cases[] = {
-      {"95", 95},         {"95abc", 95},    {"$1F", 31},       {"$1fz", 31},   {"%101", 5},
-      {"%102", 2},        {"-20", -20},     {"+7", 7},         {" \t12", 12},  {"-$10", -16},
-      {"abc", 0},         {"", 0},          {"$", 0},          {"1.5", 1},     {"4294967297", 1},
-      {"$FFFFFFFF", -1},  {"2147483648", std::numeric_limits<std::int32_t>::min()},
+      {"95", 95},
+      {"95abc", 95},
+      {"$1F", 31},
+      {"$1fz", 31},
+      {"%101", 5},
+      {"%102", 2},
+      {"-20", -20},
+      {"+7", 7},
+      {" \t12", 12},
+      {"-$10", -16},
+      {"abc", 0},
+      {"", 0},
+      {"$", 0},
+      {"1.5", 1},
+      {"4294967297", 1},
+      {"$FFFFFFFF", -1},
+      {"2147483648", std::numeric_limits<std::int32_t>::min()},
   };
   for (const Case& c : cases) EXPECT_EQ(readNumber(c.text), c.expected) << c.text;
 }
@@ -155,10 +168,9 @@ TEST(CommandLineInput, FileOrFolderByExtension) {
     const char* input;
     bool file;
   } cases[] = {
-      {"a.psd", true},           {"/in/a.psd", true},      {"list.TXT", true},   {"/in/", false},
-      {"/in", false},            {"/in.d/", false},        {"/in.d/x", false},   {"/in/.hidden", false},
-      {".psd", false},           {"/in/a b", false},       {"a.b c", false},     {"/in/x.", false},
-      {"/my.folder", true},      {"", false},
+      {"a.psd", true},   {"/in/a.psd", true}, {"list.TXT", true},     {"/in/", false}, {"/in", false},
+      {"/in.d/", false}, {"/in.d/x", false},  {"/in/.hidden", false}, {".psd", false}, {"/in/a b", false},
+      {"a.b c", false},  {"/in/x.", false},   {"/my.folder", true},   {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(namesFile(c.input), c.file) << c.input;
 }

@@ -80,15 +80,18 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
     Check check;
   };
   const Case cases[] = {
-      {"simple rotation", {"--rotation=90"},
+      {"simple rotation",
+       {"--rotation=90"},
        [](const Bitmap& image) {
          expectSize(image, kHeight, kWidth);
          expectPixel(image, 0, 0, kMarker);  // counter-clockwise: top-right goes to top-left
          expectPixel(image, kHeight - 1, kWidth - 1, kWhite);
        }},
-      {"advanced rotation", {"--rotation=90", "--rotation-type=ADVANCED"},
+      {"advanced rotation",
+       {"--rotation=90", "--rotation-type=ADVANCED"},
        [](const Bitmap& image) { expectSize(image, kWidth, kHeight); }},
-      {"background of a rotation", {"--rotation=45", "--rotation-back-color=00FF00"},
+      {"background of a rotation",
+       {"--rotation=45", "--rotation-back-color=00FF00"},
        [](const Bitmap& image) {
          EXPECT_GT(image.width(), kWidth);
          expectPixel(image, 0, 0, {0, 255, 0});
@@ -101,40 +104,48 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
          expectSize(image, 20, 60);
          expectPixel(image, 10, 30, kBackground, 2);
        }},
-      {"resize keeping the aspect ratio", {"--width=80", "--height=1", "--keep-aspect-ratio"},
+      {"resize keeping the aspect ratio",
+       {"--width=80", "--height=1", "--keep-aspect-ratio"},
        [](const Bitmap& image) { expectSize(image, 80, 60); }},
-      {"large images only", {"--width=100", "--height=100", "--resize-type=LARGEIMAGES"},
+      {"large images only",
+       {"--width=100", "--height=100", "--resize-type=LARGEIMAGES"},
        [](const Bitmap& image) { expectSize(image, kWidth, kHeight); }},
-      {"horizontal flip", {"--flip-horizontal"},
+      {"horizontal flip",
+       {"--flip-horizontal"},
        [](const Bitmap& image) {
          expectPixel(image, 0, 0, kMarker);
          expectPixel(image, kWidth - 1, kHeight - 1, kWhite);
        }},
-      {"vertical flip", {"--flip-vertical"},
+      {"vertical flip",
+       {"--flip-vertical"},
        [](const Bitmap& image) {
          expectPixel(image, kWidth - 1, kHeight - 1, kMarker);
          expectPixel(image, 0, 0, kWhite);
        }},
-      {"invert", {"--invert"},
+      {"invert",
+       {"--invert"},
        [](const Bitmap& image) {
          expectPixel(image, 10, 10, {55, 155, 205});
          expectPixel(image, 0, kHeight - 1, {0, 0, 0});
        }},
-      {"brightness", {"--brightness=50"},
+      {"brightness",
+       {"--brightness=50"},
        [](const Bitmap& image) {
          const Rgba p = pixelAt(image, 10, 10);
          EXPECT_GT(p.red, kBackground.red);
          EXPECT_GT(p.green, kBackground.green);
          EXPECT_GT(p.blue, kBackground.blue);
        }},
-      {"greyscale", {"--greyscale"},
+      {"greyscale",
+       {"--greyscale"},
        [](const Bitmap& image) {
          // Written at the source's depth again, but grey.
          const Rgba p = pixelAt(image, 10, 10);
          EXPECT_TRUE(p.red == p.green && p.green == p.blue) << test::describe(p);
          EXPECT_NEAR(p.red, 118, 2);
        }},
-      {"threshold", {"--threshold=128"},
+      {"threshold",
+       {"--threshold=128"},
        [](const Bitmap& image) {
          for (unsigned y = 0; y < image.height(); ++y)
            for (unsigned x = 0; x < image.width(); ++x) {
@@ -144,14 +155,16 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
          expectPixel(image, 10, 10, {0, 0, 0});
          expectPixel(image, 1, kHeight - 1, kWhite);
        }},
-      {"frame on one side", {"--fr-solid-left=5", "--fr-solid-left-color=FF0000"},
+      {"frame on one side",
+       {"--fr-solid-left=5", "--fr-solid-left-color=FF0000"},
        [](const Bitmap& image) {
          expectSize(image, kWidth, kHeight);
          for (unsigned x = 0; x < 5; ++x) expectPixel(image, x, 15, {255, 0, 0});
          expectPixel(image, 5, 15, kBackground);
          expectPixel(image, 20, 0, kBackground);
        }},
-      {"frame opacity", {"--fr-solid-top=6", "--fr-solid-top-color=0000FF", "--fr-solid-opacity=128"},
+      {"frame opacity",
+       {"--fr-solid-top=6", "--fr-solid-top-color=0000FF", "--fr-solid-opacity=128"},
        [](const Bitmap& image) {
          expectPixel(image, 20, 3, {100, 50, 153}, 1);
          expectPixel(image, 20, 6, kBackground);
@@ -167,10 +180,9 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
 }
 
 TEST(StepsFromCommandLine, FrameOnAnIconUsesTheCappedSize) {
-  const Conversion conversion =
-      convert({"--fr-solid-right=10", "--fr-solid-right-color=00FF00", "--fr-solid-bottom=4",
-               "--fr-solid-bottom-color=FF00FF"},
-              "ico", sourceDocument(200, 50));
+  const Conversion conversion = convert(
+      {"--fr-solid-right=10", "--fr-solid-right-color=00FF00", "--fr-solid-bottom=4", "--fr-solid-bottom-color=FF00FF"},
+      "ico", sourceDocument(200, 50));
   EXPECT_EQ(conversion.result.exitCode, 0) << conversion.result.out << conversion.result.err;
   const Bitmap& image = conversion.output;
   ASSERT_TRUE(image);

@@ -96,7 +96,7 @@ TEST(WatermarkFromCommandLine, AMissingOrEmptyPictureRefusesTheRun) {
 TEST(WatermarkFromCommandLine, ATextStampInTheBottomRightCorner) {
   test::TempFolder folder;
   const ProgramRun run = convert(folder, {"--wm-text=%FILENAME%", "--wm-font-color=FFFF00", "--wm-back-color=FF0000",
-                                   "--wm-back-opacity=255", "--wm-text-padding=2"});
+                                          "--wm-back-opacity=255", "--wm-text-padding=2"});
   ASSERT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
   ASSERT_TRUE(run.output);
   const Box box = changedBox(run.output);
@@ -118,8 +118,8 @@ TEST(WatermarkFromCommandLine, APictureStampAtTheTopLeftWithItsOffsets) {
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 20; ++x) logo.set(x, y, 0, 220, 0, x < 10 ? 255 : 0);
   const std::string path = folder.write("logo.png", test::asText(test::encodePng(logo, true)));
-  const ProgramRun run = convert(folder, {"--wm-image=" + path, "--wm-image-position=TOPLEFT", "--wm-image-x-offset=5",
-                                   "--wm-image-y-offset=3"});
+  const ProgramRun run = convert(
+      folder, {"--wm-image=" + path, "--wm-image-position=TOPLEFT", "--wm-image-x-offset=5", "--wm-image-y-offset=3"});
   ASSERT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
   ASSERT_TRUE(run.output);
   const Box box = changedBox(run.output);

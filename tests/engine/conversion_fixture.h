@@ -85,9 +85,7 @@ class ConversionTest : public ::testing::Test {
     inputFolder = folder.makeFolder("in");
   }
 
-  std::string document(const std::string& name, const PsdImage& image) {
-    return writePsd(inputFolder + name, image);
-  }
+  std::string document(const std::string& name, const PsdImage& image) { return writePsd(inputFolder + name, image); }
 
   // Runs the job with the format's BPP setting at `bitDepth` (0 = Auto).
   JobResult convert(const std::string& input, const std::string& extension, int bitDepth = 0,

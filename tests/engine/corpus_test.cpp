@@ -141,13 +141,13 @@ const ReaderLimit* readerLimit(const char* reader, std::string_view extension, c
 }
 
 struct DocumentRun {
-  bool loaded = false;      // the child got past the reader
-  bool readable = false;    // and the reader gave an image
-  bool finished = false;    // the child ran every conversion
+  bool loaded = false;    // the child got past the reader
+  bool readable = false;  // and the reader gave an image
+  bool finished = false;  // the child ran every conversion
   int sourceBitDepth = 0;
-  bool transparent = false; // as loaded
+  bool transparent = false;  // as loaded
   std::vector<Conversion> conversions;
-  std::string childError;   // how the child ended, when not cleanly
+  std::string childError;  // how the child ended, when not cleanly
 };
 
 // Converts one document in a child process; its results come back over a
@@ -206,8 +206,10 @@ DocumentRun convertInChild(const std::string& document, const std::string& exten
   close(channel[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  if (WIFSIGNALED(status)) run.childError = "signal " + std::to_string(WTERMSIG(status));
-  else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) run.childError = "exit " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status))
+    run.childError = "signal " + std::to_string(WTERMSIG(status));
+  else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+    run.childError = "exit " + std::to_string(WEXITSTATUS(status));
 
   std::istringstream lines(text);
   std::string line;
@@ -275,7 +277,7 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
     bool atAuto = false;
     std::set<std::string> documents;
   };
-  std::map<std::string, Refusals> refused;  // by the library's message, numbers masked
+  std::map<std::string, Refusals> refused;               // by the library's message, numbers masked
   std::map<std::string, std::set<std::string>> limited;  // reader limits met -> documents
   struct Pending {
     Conversion conversion;
@@ -293,8 +295,10 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
       SCOPED_TRACE(p.document + " at " + std::to_string(c.bitDepth));
       auto it = seen.find(c.outputPath);
       if (it == seen.end()) {
-        if (const ReaderLimit* limit = readerLimit("identify", extension, c)) limited[limit->why].insert(p.document);
-        else ADD_FAILURE() << "identify cannot read " << c.outputPath;
+        if (const ReaderLimit* limit = readerLimit("identify", extension, c))
+          limited[limit->why].insert(p.document);
+        else
+          ADD_FAILURE() << "identify cannot read " << c.outputPath;
         continue;
       }
       EXPECT_EQ(it->second.width, c.width);
@@ -317,8 +321,8 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
       continue;
     }
     if (!run.readable) unreadable.insert(name);
-    EXPECT_TRUE(run.finished) << "the child died converting (" << run.childError << ") after "
-                              << run.conversions.size() << " conversions";
+    EXPECT_TRUE(run.finished) << "the child died converting (" << run.childError << ") after " << run.conversions.size()
+                              << " conversions";
     const bool transparentAtWrite = run.transparent && run.sourceBitDepth <= 32 && keepsTransparency;
 
     for (const Conversion& c : run.conversions) {
@@ -332,8 +336,10 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
         std::replace_if(why.begin(), why.end(), ::isdigit, '#');
         why.erase(std::unique(why.begin(), why.end(), [](char a, char b) { return a == '#' && b == '#'; }), why.end());
         Refusals& r = refused[why];
-        if (c.setting == 0) r.atAuto = true;
-        else r.depths.insert(c.bitDepth);
+        if (c.setting == 0)
+          r.atAuto = true;
+        else
+          r.depths.insert(c.bitDepth);
         r.documents.insert(name);
         EXPECT_FALSE(platform::pathExists(c.outputPath)) << "a refused write left " << c.outputPath;
         continue;
@@ -341,8 +347,10 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
       ++written;
       Bitmap output = readBack(c.outputPath);
       if (!output) {
-        if (const ReaderLimit* limit = readerLimit("FreeImage", extension, c)) limited[limit->why].insert(name);
-        else ADD_FAILURE() << "FreeImage cannot read back " << c.outputPath;
+        if (const ReaderLimit* limit = readerLimit("FreeImage", extension, c))
+          limited[limit->why].insert(name);
+        else
+          ADD_FAILURE() << "FreeImage cannot read back " << c.outputPath;
       } else {
         EXPECT_EQ(static_cast<int>(output.width()), freeImageSize(extension, c.width));
         EXPECT_EQ(static_cast<int>(output.height()), freeImageSize(extension, c.height));
@@ -361,8 +369,8 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
     }
   }
 
-  std::printf("[ corpus   ] %s: %zu documents, %d outputs written and read back\n", extension.c_str(),
-              documents.size(), written);
+  std::printf("[ corpus   ] %s: %zu documents, %d outputs written and read back\n", extension.c_str(), documents.size(),
+              written);
   if (!crashing.empty()) printList(extension, "known-crashing in the reader", crashing);
   if (!unreadable.empty()) printList(extension, "no image from the reader", unreadable);
   for (const auto& [why, r] : refused) {

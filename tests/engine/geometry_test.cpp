@@ -53,10 +53,11 @@ TEST(RotateStep, SizeAndDepthFollowTheRotationType) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Bitmap image = c.bpp == 8    ? makeGrey8(400, 300, [](int x, int y) { return (x + y) & 0xFF; })
-                   : c.bpp == 16 ? Bitmap(FreeImage_Allocate(400, 300, 16, FI16_565_RED_MASK, FI16_565_GREEN_MASK,
-                                                             FI16_565_BLUE_MASK))
-                                 : makeBitmap(400, 300, c.bpp, noise);
+    Bitmap image =
+        c.bpp == 8 ? makeGrey8(400, 300, [](int x, int y) { return (x + y) & 0xFF; })
+        : c.bpp == 16
+            ? Bitmap(FreeImage_Allocate(400, 300, 16, FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK))
+            : makeBitmap(400, 300, c.bpp, noise);
     ASSERT_TRUE(image);
     FIBITMAP* before = image.get();
     Settings settings = rotation(c.type, c.angle);
@@ -224,7 +225,8 @@ TEST(ResizeStep, AlgorithmCodesMapToTheirFilters) {
   // The filters really give different pictures, so the comparison above
   // tells them apart.
   Bitmap box(FreeImage_Rescale(source.get(), 40, 25, FILTER_BOX));
-  for (FREE_IMAGE_FILTER other : {FILTER_BILINEAR, FILTER_BSPLINE, FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3}) {
+  for (FREE_IMAGE_FILTER other :
+       {FILTER_BILINEAR, FILTER_BSPLINE, FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3}) {
     Bitmap different(FreeImage_Rescale(source.get(), 40, 25, other));
     EXPECT_GT(countDifferences(box, different), 0) << other;
   }

@@ -56,12 +56,12 @@ TEST(InputList, AdmitRefusesEmptyUnreadableAndDuplicateFiles) {
     int expected;
   } cases[] = {
       {good, 1},
-      {good, 0},                      // duplicate
-      {upper, 1},                     // differs in letter case only: a second entry
-      {empty, 0},                     // an existing 0-byte file
-      {other, 0},                     // not a readable type
-      {sub, 0},                       // a folder, even one named like a document
-      {folder / "missing.psd", 1},    // a missing path passes the size test
+      {good, 0},                    // duplicate
+      {upper, 1},                   // differs in letter case only: a second entry
+      {empty, 0},                   // an existing 0-byte file
+      {other, 0},                   // not a readable type
+      {sub, 0},                     // a folder, even one named like a document
+      {folder / "missing.psd", 1},  // a missing path passes the size test
   };
   for (const Case& c : cases)
     EXPECT_EQ(inputs.admitFile(c.path, run.inputRoot, run.readableExtensions), c.expected) << c.path;
@@ -88,8 +88,8 @@ TEST(InputList, RelativeSubFolderRemovesTheRootOnlyAsAPrefix) {
       {"/in/a/b/x.psd", "/in/", "a/b/"},
       {"/in/x.psd", "/in/", ""},
       {"/other/y.psd", "/in/", ""},
-      {"/x/in/a/y.psd", "/in/", ""},     // the root in the middle of the folder
-      {"/in/in/z.psd", "/in/", "in/"},   // only the leading occurrence goes
+      {"/x/in/a/y.psd", "/in/", ""},    // the root in the middle of the folder
+      {"/in/in/z.psd", "/in/", "in/"},  // only the leading occurrence goes
       {"/in/x.psd", "", ""},
       {"", "/in/", ""},
   };
@@ -101,8 +101,10 @@ TEST(InputList, WalkGoesBucketByBucketNewestFirst) {
   std::string first, second;
   for (int i = 0; second.empty(); ++i) {
     std::string candidate = "/in/f" + std::to_string(i) + ".psd";
-    if (first.empty()) first = candidate;
-    else if (bucketOf(candidate) == bucketOf(first)) second = candidate;
+    if (first.empty())
+      first = candidate;
+    else if (bucketOf(candidate) == bucketOf(first))
+      second = candidate;
   }
   ASSERT_NE(bucketOf(first), 0u) << "no lower bucket to compare with";
   std::string elsewhere;
@@ -190,8 +192,8 @@ TEST(InputList, ListImportSkipsBlanksAndMissingPathsAndScansFolders) {
   std::string b = folder.write("dir/sub/b.psd", "x");
   std::string c = folder.write("dir/c.psd", "x");
   folder.write("dir/notes.txt", "x");
-  std::string list = folder.write("list.txt", "\xEF\xBB\xBF\r\n   " + a + "  \r\n\r\n" + folder / "missing.psd" +
-                                                  "\n" + folder / "dir" + "\r" + a + "\r\n");
+  std::string list = folder.write("list.txt", "\xEF\xBB\xBF\r\n   " + a + "  \r\n\r\n" + folder / "missing.psd" + "\n" +
+                                                  folder / "dir" + "\r" + a + "\r\n");
   RunState run = runWithRoot("");
   run.inputFile = list;
   InputList inputs;

@@ -49,12 +49,13 @@ TEST_F(ConversionJob, UnreadableInputsFailWithoutOutputOrTemporaryFile) {
 TEST_F(ConversionJob, IconsAreCappedAt128Squared) {
   struct Case {
     unsigned width, height, expectedWidth, expectedHeight;
-  } cases[] = {{200, 50, 128, 128}, {300, 200, 128, 128}, {128, 300, 128, 128}, {129, 1, 128, 128}, {100, 100, 100, 100}};
+  } cases[] = {
+      {200, 50, 128, 128}, {300, 200, 128, 128}, {128, 300, 128, 128}, {129, 1, 128, 128}, {100, 100, 100, 100}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     settings.filenameMask = "%filename%_%width%x%height%.%ext%";
-    const std::string input =
-        document("icon" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".psd", colourfulRgb(c.width, c.height));
+    const std::string input = document("icon" + std::to_string(c.width) + "x" + std::to_string(c.height) + ".psd",
+                                       colourfulRgb(c.width, c.height));
     JobResult result = convert(input, "ico");
     ASSERT_TRUE(result.written);
     EXPECT_EQ(result.width, static_cast<int>(c.expectedWidth));
@@ -93,18 +94,12 @@ TEST_F(ConversionJob, ReportsSourceDepthAndTheDepthItWrote) {
     int source;
     int written;
   } cases[] = {
-      {"rgb.psd", colourfulRgb(20, 10), "png", 0, 24, 24},
-      {"rgb.psd", colourfulRgb(20, 10), "jpg", 0, 24, 24},
-      {"rgba.psd", rgbaStripes(20, 10), "jpg", 0, 32, 24},
-      {"grey.psd", greyRamp(20, 10, 8), "jpg", 0, 8, 8},
-      {"grey16.psd", greyRamp(20, 10, 16), "png", 0, 16, 24},
-      {"grey16.psd", greyRamp(20, 10, 16), "bmp", 0, 16, 16},
-      {"deep.psd", deepRgb(20, 10), "png", 0, 48, 48},
-      {"deepa.psd", deepRgb(20, 10, 4), "tiff", 0, 64, 96},
-      {"bits.psd", bitmapChecks(20, 10), "gif", 0, 1, 8},
-      {"rgb.psd", colourfulRgb(20, 10), "psd", 0, 24, 32},
-      {"rgb.psd", colourfulRgb(20, 10), "pcx", 0, 24, 24},
-      {"rgb.psd", colourfulRgb(20, 10), "tiff", 4, 24, 4},
+      {"rgb.psd", colourfulRgb(20, 10), "png", 0, 24, 24},    {"rgb.psd", colourfulRgb(20, 10), "jpg", 0, 24, 24},
+      {"rgba.psd", rgbaStripes(20, 10), "jpg", 0, 32, 24},    {"grey.psd", greyRamp(20, 10, 8), "jpg", 0, 8, 8},
+      {"grey16.psd", greyRamp(20, 10, 16), "png", 0, 16, 24}, {"grey16.psd", greyRamp(20, 10, 16), "bmp", 0, 16, 16},
+      {"deep.psd", deepRgb(20, 10), "png", 0, 48, 48},        {"deepa.psd", deepRgb(20, 10, 4), "tiff", 0, 64, 96},
+      {"bits.psd", bitmapChecks(20, 10), "gif", 0, 1, 8},     {"rgb.psd", colourfulRgb(20, 10), "psd", 0, 24, 32},
+      {"rgb.psd", colourfulRgb(20, 10), "pcx", 0, 24, 24},    {"rgb.psd", colourfulRgb(20, 10), "tiff", 4, 24, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " as " + c.extension);
@@ -113,9 +108,8 @@ TEST_F(ConversionJob, ReportsSourceDepthAndTheDepthItWrote) {
     ASSERT_TRUE(result.written);
     EXPECT_EQ(result.sourceBitDepth, c.source);
     EXPECT_EQ(result.bitDepth, c.written);
-    EXPECT_EQ(platform::fileNamePart(result.outputPath),
-              std::string(c.name).substr(0, std::string(c.name).size() - 4) + "_" + std::to_string(c.written) + "." +
-                  c.extension);
+    EXPECT_EQ(platform::fileNamePart(result.outputPath), std::string(c.name).substr(0, std::string(c.name).size() - 4) +
+                                                             "_" + std::to_string(c.written) + "." + c.extension);
     Bitmap output = readBack(result.outputPath);
     ASSERT_TRUE(output);
     EXPECT_EQ(static_cast<int>(output.bpp()), c.written);

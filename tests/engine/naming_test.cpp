@@ -138,8 +138,10 @@ class ZoneGuard {
   ZoneGuard(const ZoneGuard&) = delete;
   ZoneGuard& operator=(const ZoneGuard&) = delete;
   ~ZoneGuard() {
-    if (hadZone_) setenv("TZ", saved_.c_str(), 1);
-    else unsetenv("TZ");
+    if (hadZone_)
+      setenv("TZ", saved_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 

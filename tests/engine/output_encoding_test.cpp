@@ -56,7 +56,8 @@ TEST_F(OutputEncoding, SixteenBitPixelsUseTheFormatsLayout) {
   const std::size_t topRight = dib + 40 + 31 * 64 + 31 * 2;
   ASSERT_GT(bytes.size(), topRight + 1);
   EXPECT_EQ(static_cast<std::uint8_t>(bytes[dib + 14]), 16);
-  const unsigned pixel = static_cast<std::uint8_t>(bytes[topRight]) | (static_cast<std::uint8_t>(bytes[topRight + 1]) << 8);
+  const unsigned pixel =
+      static_cast<std::uint8_t>(bytes[topRight]) | (static_cast<std::uint8_t>(bytes[topRight + 1]) << 8);
   EXPECT_EQ(pixel >> 15, 0u);
   EXPECT_EQ((pixel >> 10) & 0x1F, 31u);
   EXPECT_EQ((pixel >> 5) & 0x1F, 0u);
@@ -127,8 +128,8 @@ TEST_F(OutputEncoding, WideTargetsWidenWithoutInventingPrecision) {
     const char* extension;
     int depth;
     FREE_IMAGE_TYPE type;
-  } cases[] = {{"png", 48, FIT_RGB16}, {"tiff", 48, FIT_RGB16}, {"ppm", 48, FIT_RGB16},
-               {"exr", 96, FIT_RGBF},  {"hdr", 96, FIT_RGBF},   {"pfm", 96, FIT_RGBF},  {"tiff", 96, FIT_RGBF}};
+  } cases[] = {{"png", 48, FIT_RGB16}, {"tiff", 48, FIT_RGB16}, {"ppm", 48, FIT_RGB16}, {"exr", 96, FIT_RGBF},
+               {"hdr", 96, FIT_RGBF},  {"pfm", 96, FIT_RGBF},   {"tiff", 96, FIT_RGBF}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.extension) + " " + std::to_string(c.depth));
     JobResult result = convert(input, c.extension, c.depth);
@@ -172,7 +173,7 @@ TEST_F(OutputEncoding, PaletteTrimmedBmpKeepsOnlyTheUsedEntries) {
     ASSERT_GE(bytes.size(), 78u);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
     EXPECT_EQ(le32(bytes, 2), bytes.size());
-    EXPECT_EQ(le32(bytes, 10), 78u);               // 14 + 40 + 6 x 4
+    EXPECT_EQ(le32(bytes, 10), 78u);  // 14 + 40 + 6 x 4
     EXPECT_EQ(le32(bytes, 14 + 16), static_cast<std::uint32_t>(compression));
     EXPECT_EQ(le32(bytes, 14 + 20), bytes.size() - 78);
     EXPECT_EQ(le32(bytes, 14 + 32), 6u);
@@ -333,8 +334,10 @@ TEST_F(OutputEncoding, AFullDiskNeverReplacesAnOutputWithATruncatedFile) {
       ASSERT_EQ(waitpid(child, &status, 0), child);
       ASSERT_TRUE(WIFEXITED(status));
       EXPECT_EQ(WEXITSTATUS(status), full ? 1 : 0);
-      if (full) EXPECT_EQ(readFileBytes(output), "old contents");
-      else EXPECT_GT(readFileBytes(output).size(), 8000u);
+      if (full)
+        EXPECT_EQ(readFileBytes(output), "old contents");
+      else
+        EXPECT_GT(readFileBytes(output).size(), 8000u);
       EXPECT_EQ(folderEntries(outputFolder), std::vector<std::string>{"big." + std::string(c.extension)});
       std::remove(output.c_str());
     }

@@ -28,11 +28,13 @@ std::vector<Document> documents() {
   std::vector<Document> list;
   {
     PsdImage image = colourfulRgb(37, 23, PsdCompression::Rle);
-    list.push_back({"rgb8-rle.psd", image, false, [image](unsigned x, unsigned y) { return fromSamples(image, x, y); }});
+    list.push_back(
+        {"rgb8-rle.psd", image, false, [image](unsigned x, unsigned y) { return fromSamples(image, x, y); }});
   }
   {
     PsdImage image = colourfulRgb(29, 17, PsdCompression::Raw);
-    list.push_back({"rgb8-raw.psd", image, false, [image](unsigned x, unsigned y) { return fromSamples(image, x, y); }});
+    list.push_back(
+        {"rgb8-raw.psd", image, false, [image](unsigned x, unsigned y) { return fromSamples(image, x, y); }});
   }
   {
     PsdImage image = rgbaStripes(41, 13);
@@ -140,7 +142,8 @@ TEST_F(PixelTruth, LosslessOutputsHoldTheNormalisedPixels) {
           }
           if (!outputHasAlpha) want.alpha = 255;
           const Rgba got = pixelAt(output, x, y);
-          bool same = close(want.red, got.red, bits[0], tolerance) && close(want.green, got.green, bits[1], tolerance) &&
+          bool same = close(want.red, got.red, bits[0], tolerance) &&
+                      close(want.green, got.green, bits[1], tolerance) &&
                       close(want.blue, got.blue, bits[2], tolerance) && want.alpha == got.alpha;
           if (!same && mismatches++ == 0)
             ADD_FAILURE() << "pixel " << x << "," << y << " is " << describe(got) << ", expected " << describe(want)

@@ -53,9 +53,7 @@ struct Batch {
     run.outputFolder = out.str();
     run.outputExtension = "png";
   }
-  WorkerContext context() {
-    return {settings, run, inputs, progress, makeRunFormat(settings, "png"), nullptr, {}, {}};
-  }
+  WorkerContext context() { return {settings, run, inputs, progress, makeRunFormat(settings, "png"), nullptr, {}, {}}; }
 
   test::TempFolder in;
   test::TempFolder out;

@@ -68,8 +68,10 @@ TEST(RunStart, WindowChecksInItsOrder) {
     records.settings.imageHeight = c.height;
     records.settings.doWatermark = static_cast<std::int8_t>(c.watermark);
     records.settings.font = c.font;
-    if (std::string(c.image) == "*") records.settings.image = records.folder.write("logo.png", "\x89PNG....");
-    else if (std::string(c.image) == "0") records.settings.image = records.folder.write("empty.png", "");
+    if (std::string(c.image) == "*")
+      records.settings.image = records.folder.write("logo.png", "\x89PNG....");
+    else if (std::string(c.image) == "0")
+      records.settings.image = records.folder.write("empty.png", "");
     records.settings.jpgBpp = 8;
 
     RunStart start = prepareRun(RunFace::Window, records.workspace());
@@ -99,10 +101,10 @@ TEST(RunStart, CommandLineReportsItsStagesUpToTheFailedCheck) {
   RunStart start =
       prepareRun(RunFace::CommandLine, records.workspace(), [&](RunStage stage) { stages.push_back(stage); });
   EXPECT_EQ(start.check, RunCheck::InvalidContrast);
-  EXPECT_EQ(stages, (std::vector<RunStage>{RunStage::Input, RunStage::Output, RunStage::Conversion,
-                                           RunStage::OutputFormat, RunStage::Rotation, RunStage::Width,
-                                           RunStage::Height, RunStage::ResizeDetails, RunStage::Flip,
-                                           RunStage::Brightness, RunStage::Contrast}));
+  EXPECT_EQ(stages,
+            (std::vector<RunStage>{RunStage::Input, RunStage::Output, RunStage::Conversion, RunStage::OutputFormat,
+                                   RunStage::Rotation, RunStage::Width, RunStage::Height, RunStage::ResizeDetails,
+                                   RunStage::Flip, RunStage::Brightness, RunStage::Contrast}));
 
   records.settings.imageContrast = 0;
   records.settings.doFrame = 1;
@@ -111,8 +113,8 @@ TEST(RunStart, CommandLineReportsItsStagesUpToTheFailedCheck) {
   stages.clear();
   start = prepareRun(RunFace::CommandLine, records.workspace(), [&](RunStage stage) { stages.push_back(stage); });
   EXPECT_EQ(start.check, RunCheck::Passed);
-  const std::vector<RunStage> tail = {RunStage::Gamma,     RunStage::Invert,       RunStage::Greyscale,
-                                      RunStage::Frame,     RunStage::FrameDetails, RunStage::Watermark,
+  const std::vector<RunStage> tail = {RunStage::Gamma,          RunStage::Invert,       RunStage::Greyscale,
+                                      RunStage::Frame,          RunStage::FrameDetails, RunStage::Watermark,
                                       RunStage::ImageWatermark, RunStage::Naming};
   ASSERT_GE(stages.size(), tail.size());
   EXPECT_EQ(std::vector<RunStage>(stages.end() - static_cast<std::ptrdiff_t>(tail.size()), stages.end()), tail);

@@ -59,8 +59,7 @@ inline Pixel noise(int x, int y) {
   v ^= v >> 13;
   v *= 0x5bd1e995u;
   v ^= v >> 15;
-  return {static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF),
-          255};
+  return {static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF), 255};
 }
 
 // An 8-bit greyscale bitmap (linear grey palette) painted by `level`.
@@ -100,7 +99,8 @@ inline long countDifferences(const Bitmap& a, const Bitmap& b) {
   long differences = 0;
   for (unsigned y = 0; y < a.height(); ++y)
     for (unsigned x = 0; x < a.width(); ++x)
-      if (!(pixelAt(a, static_cast<int>(x), static_cast<int>(y)) == pixelAt(b, static_cast<int>(x), static_cast<int>(y))))
+      if (!(pixelAt(a, static_cast<int>(x), static_cast<int>(y)) ==
+            pixelAt(b, static_cast<int>(x), static_cast<int>(y))))
         ++differences;
   return differences;
 }

@@ -72,7 +72,7 @@ TEST(PlaceWatermark, EachOfTheNinePositionsLandsWhereItsAnchorSays) {
     int left;
     int top;
   };
-  const Case cases[] = {{0, 10, 7},  {1, 85, 7},  {2, 161, 7},  {3, 10, 40}, {4, 85, 40},
+  const Case cases[] = {{0, 10, 7},   {1, 85, 7},  {2, 161, 7}, {3, 10, 40},  {4, 85, 40},
                         {5, 161, 40}, {6, 10, 73}, {7, 85, 73}, {8, 161, 73}, {9, 0, 0}};
   for (const Case& c : cases) {
     const Bitmap original = makeUniform(201, 100, 24, kBackground);
@@ -101,7 +101,7 @@ TEST(PlaceWatermark, InsideTheFrameOnlyWithAFrameAndBoundaryOne) {
     int top;
   };
   // Inside the frame the area is 150 x 80 from (20, 5).
-  const Case cases[] = {{1, 1, 8, 130, 58}, {1, 1, 4, 80, 35}, {1, 1, 0, 30, 12},
+  const Case cases[] = {{1, 1, 8, 130, 58}, {1, 1, 4, 80, 35},  {1, 1, 0, 30, 12},
                         {1, 0, 8, 160, 73}, {0, 1, 8, 160, 73}, {2, 1, 8, 130, 58}};
   for (const Case& c : cases) {
     settings.doFrame = static_cast<SmallCode>(c.doFrame);
@@ -147,9 +147,9 @@ TEST(PlaceWatermark, AStampThatDoesNotFitWhollyInsideIsNotDrawn) {
     bool drawn;
   };
   const Case cases[] = {
-      {0, -5, 10, false}, {3, -5, 10, false}, {6, -5, 10, false}, {1, 10, -5, false},
-      {0, 100, 10, false},  // nothing left after the cut
-      {0, 5, 10, true},   {4, -5, -5, true},  // the centre ignores both offsets
+      {0, -5, 10, false}, {3, -5, 10, false},  {6, -5, 10, false},
+      {1, 10, -5, false}, {0, 100, 10, false},  // nothing left after the cut
+      {0, 5, 10, true},   {4, -5, -5, true},    // the centre ignores both offsets
   };
   for (const Case& c : cases) {
     const Bitmap original = makeUniform(100, 50, 24, kBackground);
@@ -190,8 +190,8 @@ TEST(PlaceWatermark, RotationGrowsTheStampWithClearCorners) {
 
 TEST(PlaceWatermark, OpaqueStampPixelsReplaceAndTranslucentOnesBlend) {
   const Bitmap original = makeUniform(60, 40, 24, kBackground);
-  Bitmap opaque = placeWatermark(copyOf(original), makeUniform(10, 10, 32, {255, 255, 255, 255}),
-                                 placementSettings(), Placement{0, 0, 0, 0, 0}, 60, 40);
+  Bitmap opaque = placeWatermark(copyOf(original), makeUniform(10, 10, 32, {255, 255, 255, 255}), placementSettings(),
+                                 Placement{0, 0, 0, 0, 0}, 60, 40);
   EXPECT_EQ(pixelAt(opaque, 5, 5), (Pixel{255, 255, 255, 255}));
   Bitmap half = placeWatermark(copyOf(original), makeUniform(10, 10, 32, {240, 0, 0, 128}), placementSettings(),
                                Placement{0, 0, 0, 0, 0}, 60, 40);
@@ -225,7 +225,8 @@ Bitmap watermarked(const Bitmap& original, const Settings& settings, const Font*
 std::set<int> stampAlphas(const Bitmap& stamp) {
   std::set<int> values;
   for (unsigned y = 0; y < stamp.height(); ++y)
-    for (unsigned x = 0; x < stamp.width(); ++x) values.insert(pixelAt(stamp, static_cast<int>(x), static_cast<int>(y)).alpha);
+    for (unsigned x = 0; x < stamp.width(); ++x)
+      values.insert(pixelAt(stamp, static_cast<int>(x), static_cast<int>(y)).alpha);
   return values;
 }
 
@@ -282,7 +283,8 @@ TEST_F(TextWatermark, LineBreaksInAnyCaseMakeLinesOfTheTallestHeightPlusTheLeadi
   settings.backOpacity = 0;
   TextRenderer plain(*font(), TextRendering::Plain);
   int lineHeight = 10;
-  for (const char* line : {"Line one", "line two", "3"}) lineHeight = std::max(lineHeight, static_cast<int>(plain.measure(line)->height));
+  for (const char* line : {"Line one", "line two", "3"})
+    lineHeight = std::max(lineHeight, static_cast<int>(plain.measure(line)->height));
   for (int leading : {0, 6, -3}) {
     settings.fontLeading = leading;
     for (int padding : {0, 4}) {
@@ -513,7 +515,8 @@ TEST(ImageWatermark, GreyscaleRotationAndCutting) {
   test::TempFolder folder;
   test::RgbaImage logo(40, 20);
   for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 40; ++x) logo.set(x, y, static_cast<std::uint8_t>(x * 6), 30, static_cast<std::uint8_t>(y * 12));
+    for (int x = 0; x < 40; ++x)
+      logo.set(x, y, static_cast<std::uint8_t>(x * 6), 30, static_cast<std::uint8_t>(y * 12));
   const std::string path = folder.write("logo.bmp", test::asText(test::encodeBmp(logo, 24)));
   const Bitmap original = makeUniform(200, 100, 24, kBackground);
 
@@ -581,7 +584,8 @@ TEST(ImageWatermark, UndecodablePicturesGiveNoStampAndA24BitImage) {
 
 TEST(ImageWatermark, IconsAreStampedThroughTheirMask) {
   test::TempFolder folder;
-  const std::string path = folder.write("logo.ico", test::asText(test::encodeIco(halfClearLogo(), test::IconKind::Bitmap24Masked)));
+  const std::string path =
+      folder.write("logo.ico", test::asText(test::encodeIco(halfClearLogo(), test::IconKind::Bitmap24Masked)));
   const Bitmap original = makeUniform(200, 100, 24, kBackground);
   const Box box = changedBox(watermarked(original, imageSettings(path), nullptr), original);
   EXPECT_EQ(box.width(), 20);

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,7 +57,12 @@ class WorkerRun {
   void convert(std::function<void(std::string_view)> onLine = {}) {
     progress.reset();
     lines.clear();
-    WorkerContext context{settings, run, inputs, progress, makeRunFormat(settings, run.outputExtension), nullptr,
+    WorkerContext context{settings,
+                          run,
+                          inputs,
+                          progress,
+                          makeRunFormat(settings, run.outputExtension),
+                          nullptr,
                           [this, onLine](std::string_view line) {
                             {
                               std::lock_guard guard(linesLock);
@@ -114,7 +119,7 @@ TEST(Worker, FailedFileIsReportedAndTheNextFollows) {
   worker.convert();
   std::string written = worker.out / (std::filesystem::path(good).stem().string() + ".png");
   EXPECT_EQ(worker.lines, (std::vector<std::string>{"Processing: " + broken, "Saving As: ", "Not OK",
-                                                     "Processing: " + good, "Saving As: " + written, "OK"}));
+                                                    "Processing: " + good, "Saving As: " + written, "OK"}));
   EXPECT_TRUE(std::filesystem::exists(written));
   EXPECT_EQ(worker.progress.savedCount(), 1);
   EXPECT_EQ(worker.progress.snapshot().index, 2);

@@ -20,8 +20,7 @@ TEST(InputFormats, CatalogueAndReadableList) {
 
   // Several families at once: every member, in catalogue order, no empty entry.
   const std::string_view families[] = {"tiff", "jpg"};
-  EXPECT_EQ(deriveReadableExtensions(families),
-            (std::vector<std::string>{"tiff", "tif", "jpg", "jpeg", "jpe", "jif"}));
+  EXPECT_EQ(deriveReadableExtensions(families), (std::vector<std::string>{"tiff", "tif", "jpg", "jpeg", "jpe", "jif"}));
   EXPECT_TRUE(deriveReadableExtensions({}).empty());
 }
 

@@ -46,9 +46,9 @@ TEST(Text, TrimsTheGivenCharacters) {
     std::string_view characters;
     std::string_view both, left, right;
   };
-  for (const Case& c : {Case{" \t a b \t ", kBlanksAndTabs, "a b", "a b \t ", " \t a b"},
-                        Case{" \t a ", " ", "\t a", "\t a ", " \t a"}, Case{"   ", " ", "", "", ""},
-                        Case{"", " ", "", "", ""}, Case{"\"x\"", "\"", "x", "x\"", "\"x"}}) {
+  for (const Case& c :
+       {Case{" \t a b \t ", kBlanksAndTabs, "a b", "a b \t ", " \t a b"}, Case{" \t a ", " ", "\t a", "\t a ", " \t a"},
+        Case{"   ", " ", "", "", ""}, Case{"", " ", "", "", ""}, Case{"\"x\"", "\"", "x", "x\"", "\"x"}}) {
     EXPECT_EQ(trim(c.text, c.characters), c.both);
     EXPECT_EQ(trimLeft(c.text, c.characters), c.left);
     EXPECT_EQ(trimRight(c.text, c.characters), c.right);

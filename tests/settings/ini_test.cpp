@@ -34,7 +34,7 @@ TEST(IniDocument, ReadsGroupsKeysAndValuesByTheTextRules) {
   ASSERT_NE(general, nullptr);
   EXPECT_EQ(general->name, "General");
   ASSERT_NE(general->find("cfg"), nullptr);
-  EXPECT_EQ(*general->find("cfg"), "17");  // the first of two keys wins
+  EXPECT_EQ(*general->find("cfg"), "17");       // the first of two keys wins
   EXPECT_EQ(*general->find("LANGUAGE"), "en");  // the first of two groups wins
   EXPECT_EQ(*general->find("Empty"), "");
   EXPECT_EQ(*general->find("Two"), "a = b");

@@ -354,7 +354,7 @@ TEST(SettingsFile, ReadsValuesByTheTextRules) {
                                         "Update Range = 5\n");
   Settings loaded = loadFile(path);
   EXPECT_EQ(loaded.jpgQuality, 80);
-  EXPECT_EQ(loaded.pngBpp, 0);   // present but empty: 0, not the default
+  EXPECT_EQ(loaded.pngBpp, 0);  // present but empty: 0, not the default
   EXPECT_EQ(loaded.tgaBpp, 24);
   EXPECT_EQ(loaded.jxrBpp, 0);
   EXPECT_EQ(loaded.outFoldersNumber, 44);
@@ -413,16 +413,17 @@ TEST(SettingsFile, RealsAreWrittenWithSixDecimals) {
   };
   const float inf = std::numeric_limits<float>::infinity();
   const Case cases[] = {
-      {1.0f, "1.000000"}, {2.25f, "2.250000"}, {0.01f, "0.010000"}, {9.99f, "9.990000"},
-      {-0.5f, "-0.500000"}, {inf, "+Infinity"}, {-inf, "-Infinity"}, {std::nanf(""), "NaN"},
+      {1.0f, "1.000000"},   {2.25f, "2.250000"}, {0.01f, "0.010000"}, {9.99f, "9.990000"},
+      {-0.5f, "-0.500000"}, {inf, "+Infinity"},  {-inf, "-Infinity"}, {std::nanf(""), "NaN"},
   };
   test::TempFolder folder;
   for (const Case& c : cases) {
     Settings settings = defaultRecord(folder / "config.ini");
     settings.imageGamma = c.gamma;
     ASSERT_TRUE(saveSettings(settings));
-    EXPECT_NE(test::readFileBytes(settings.settingsFilePath).find(std::string("\r\nImage Gamma = ") + c.written + "\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        test::readFileBytes(settings.settingsFilePath).find(std::string("\r\nImage Gamma = ") + c.written + "\r\n"),
+        std::string::npos)
         << c.written;
     float loaded = loadFile(settings.settingsFilePath).imageGamma;
     if (std::isnan(c.gamma)) {

@@ -40,8 +40,7 @@ Rgba pixelAt(const Bitmap& image, unsigned x, unsigned y) {
       const FIRGBA16& p = reinterpret_cast<const FIRGBA16*>(line)[x];
       return {p.red >> 8, p.green >> 8, p.blue >> 8, p.alpha >> 8};
     }
-    default:
-      break;
+    default: break;
   }
   if (image.bpp() <= 8) {
     BYTE index = 0;
@@ -95,8 +94,8 @@ std::map<std::string, Identified> runIdentify(const std::vector<std::string>& op
 }  // namespace
 
 std::map<std::string, Identified> identifyFiles(const std::vector<std::string>& paths, bool countColours) {
-  return runIdentify({"-format", countColours ? "%s\t%w\t%h\t%z\t%[type]\t%k\t%i\n" : "%s\t%w\t%h\t%z\t%[type]\t0\t%i\n"},
-                     paths);
+  return runIdentify(
+      {"-format", countColours ? "%s\t%w\t%h\t%z\t%[type]\t%k\t%i\n" : "%s\t%w\t%h\t%z\t%[type]\t0\t%i\n"}, paths);
 }
 
 std::map<std::string, Identified> identifySizes(const std::vector<std::string>& paths) {

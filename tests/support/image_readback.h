@@ -38,9 +38,9 @@ std::string describe(const Rgba& colour);
 struct Identified {
   int width = 0;
   int height = 0;
-  int depth = 0;       // bits per channel as ImageMagick sees it
-  std::string type;    // e.g. "Grayscale", "TrueColorAlpha", "Palette"
-  int colours = 0;     // distinct colours, when asked for
+  int depth = 0;     // bits per channel as ImageMagick sees it
+  std::string type;  // e.g. "Grayscale", "TrueColorAlpha", "Palette"
+  int colours = 0;   // distinct colours, when asked for
 };
 // One identify process over all the files; the first frame of each file,
 // keyed by path. Files identify cannot read are missing from the map.

@@ -30,7 +30,8 @@ Bytes encodePng(const RgbaImage& image, bool withAlpha) {
   if (withAlpha) {
     source = image.rgba;
   } else {
-    for (std::size_t i = 0; i < image.rgba.size(); i += 4) source.insert(source.end(), &image.rgba[i], &image.rgba[i] + 3);
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4)
+      source.insert(source.end(), &image.rgba[i], &image.rgba[i] + 3);
   }
   png_alloc_size_t size = 0;
   if (!png_image_write_to_memory(&png, nullptr, &size, 0, source.data(), 0, nullptr)) return {};

@@ -65,8 +65,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, const Progra
   posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-  if (!options.workingDir.empty())
-    posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
+  if (!options.workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.workingDir.c_str());
 
   pid_t pid = 0;
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());

@@ -49,7 +49,12 @@ void imageResource(std::string& out, unsigned id, unsigned value) {
 
 PsdImage::PsdImage(PsdColourMode mode_, unsigned width_, unsigned height_, unsigned depth_, unsigned channels_,
                    PsdCompression compression_)
-    : mode(mode_), width(width_), height(height_), depth(depth_), channels(channels_), compression(compression_),
+    : mode(mode_),
+      width(width_),
+      height(height_),
+      depth(depth_),
+      channels(channels_),
+      compression(compression_),
       samples(static_cast<std::size_t>(width_) * height_ * channels_, 0) {}
 
 void PsdImage::setPixel(unsigned x, unsigned y, std::uint16_t c0, std::uint16_t c1, std::uint16_t c2,

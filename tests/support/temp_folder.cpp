@@ -19,8 +19,8 @@ TempFolder::~TempFolder() {
   // Tests may drop write permission to provoke failures; give it back first.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
   std::filesystem::remove_all(path_, ignored);
 }
 

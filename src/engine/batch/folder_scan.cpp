@@ -18,9 +18,7 @@ namespace {
 
 using DirHandle = Handle<DIR, closedir>;
 
-bool isDotEntry(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
+bool isDotEntry(const char* name) { return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')); }
 
 struct Entry {
   std::string path;  // folders with a trailing "/"

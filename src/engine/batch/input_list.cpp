@@ -1,6 +1,5 @@
 #include "engine/batch/input_list.h"
 
-
 #include "formats/input_formats.h"
 #include "platform/paths.h"
 
@@ -18,14 +17,19 @@ void forEachUtf16Unit(std::string_view text, Emit emit) {
     auto byte = static_cast<unsigned char>(text[i]);
     std::uint32_t cp = byte;
     std::size_t length = 1;
-    if (byte >= 0xC0 && byte < 0xE0) length = 2, cp = byte & 0x1F;
-    else if (byte >= 0xE0 && byte < 0xF0) length = 3, cp = byte & 0x0F;
-    else if (byte >= 0xF0 && byte < 0xF8) length = 4, cp = byte & 0x07;
+    if (byte >= 0xC0 && byte < 0xE0)
+      length = 2, cp = byte & 0x1F;
+    else if (byte >= 0xE0 && byte < 0xF0)
+      length = 3, cp = byte & 0x0F;
+    else if (byte >= 0xF0 && byte < 0xF8)
+      length = 4, cp = byte & 0x07;
     bool valid = length == 1 ? byte < 0x80 : i + length <= text.size();
     for (std::size_t k = 1; valid && k < length; ++k) {
       auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) valid = false;
-      else cp = (cp << 6) | (next & 0x3F);
+      if ((next & 0xC0) != 0x80)
+        valid = false;
+      else
+        cp = (cp << 6) | (next & 0x3F);
     }
     if (!valid) {
       emit(static_cast<std::uint16_t>(byte));
@@ -58,8 +62,8 @@ int InputList::admitFile(const std::string& path, const std::string& inputRoot,
   return admitFileOfSize(path, platform::fileSize(path), inputRoot, readableExtensions);
 }
 
-int InputList::admitFileOfSize(const std::string& path, std::optional<std::uint64_t> size,
-                               const std::string& inputRoot, const std::vector<std::string>& readableExtensions) {
+int InputList::admitFileOfSize(const std::string& path, std::optional<std::uint64_t> size, const std::string& inputRoot,
+                               const std::vector<std::string>& readableExtensions) {
   if (size && *size == 0) return 0;
   if (!path.empty() && path.back() == '/') return 0;
   if (!isReadable(path, readableExtensions)) return 0;

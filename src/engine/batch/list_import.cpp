@@ -1,11 +1,10 @@
 #include "engine/batch/list_import.h"
 
-
 #include "engine/batch/folder_scan.h"
 #include "engine/batch/worker_thread.h"
 #include "platform/paths.h"
-#include "platform/whole_file.h"
 #include "platform/text.h"
+#include "platform/whole_file.h"
 
 namespace qm {
 

@@ -32,8 +32,8 @@ enum class RunFace { CommandLine, Window };
 
 enum class RunCheck {
   Passed,
-  InvalidInputFile,       // command line: missing, a folder, or empty
-  IncorrectInputFolder,   // command line: begins with ".."
+  InvalidInputFile,      // command line: missing, a folder, or empty
+  IncorrectInputFolder,  // command line: begins with ".."
   InvalidInputFolder,
   EmptyInputList,         // window
   EmptyOutputFolder,      // window
@@ -44,11 +44,11 @@ enum class RunCheck {
   InvalidJpgQuality,      // command line
   InvalidWidth,
   InvalidHeight,
-  InvalidBrightness,      // command line
-  InvalidContrast,        // command line
-  InvalidGamma,           // command line
+  InvalidBrightness,  // command line
+  InvalidContrast,    // command line
+  InvalidGamma,       // command line
   InvalidWatermarkFont,
-  EmptyWatermarkImage,    // window
+  EmptyWatermarkImage,  // window
   InvalidWatermarkImage,
 };
 
@@ -84,8 +84,8 @@ using StageObserver = std::function<void(RunStage stage)>;
 // What a started run needs besides the Run state.
 struct RunPlan {
   RunFormat format;
-  WatermarkFontPtr font;  // only with the text watermark on
-  bool fileInput = false; // command line: the input names a file
+  WatermarkFontPtr font;   // only with the text watermark on
+  bool fileInput = false;  // command line: the input names a file
 };
 
 struct RunStart {

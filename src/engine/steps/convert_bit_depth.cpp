@@ -42,8 +42,8 @@ Bitmap convertBitDepth(Bitmap image, std::string_view extension, int targetBitDe
   if (static_cast<int>(image.bpp()) == targetBitDepth) {
     // 8 bits for the JPEG family means grey: an 8-bit palette of colours is
     // not there yet.
-    bool colourPalette = targetBitDepth == 8 && makesGreyEightBits(extension) &&
-                         FreeImage_GetColorType(image.get()) != FIC_MINISBLACK;
+    bool colourPalette =
+        targetBitDepth == 8 && makesGreyEightBits(extension) && FreeImage_GetColorType(image.get()) != FIC_MINISBLACK;
     if (!colourPalette) return image;
   }
   switch (targetBitDepth) {

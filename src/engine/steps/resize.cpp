@@ -17,8 +17,8 @@ enum ResizeType : SmallCode { kAllImages = 0, kLargeImages = 1 };
 
 // The setting's codes are the program's own order, not FreeImage's filter
 // numbers.
-constexpr std::array<FREE_IMAGE_FILTER, 6> kFilters = {
-    FILTER_BOX, FILTER_BILINEAR, FILTER_BSPLINE, FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3};
+constexpr std::array<FREE_IMAGE_FILTER, 6> kFilters = {FILTER_BOX,     FILTER_BILINEAR,   FILTER_BSPLINE,
+                                                       FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3};
 
 FREE_IMAGE_FILTER filterFor(SmallCode algorithm) {
   if (algorithm < 0 || static_cast<std::size_t>(algorithm) >= kFilters.size()) return FILTER_BICUBIC;
@@ -34,13 +34,11 @@ int saturate(double value) {
 
 int targetSize(std::int32_t value, SmallCode unit, int current) {
   switch (unit) {
-    case kPixels:
-      return value;
+    case kPixels: return value;
     case kPercent:
       // nearbyint rounds halves to the even neighbour: 50 % of 1001 is 500.
       return saturate(std::nearbyint(value / 100.0 * current));
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -53,10 +53,8 @@ Bitmap rotate(Bitmap image, const Settings& settings) {
       return Bitmap(FreeImage_Rotate(image.get(), angle, &background));
     }
     case kAdvancedRotation:
-      return Bitmap(FreeImage_RotateEx(image.get(), angle, 0.0, 0.0, image.width() / 2.0,
-                                       image.height() / 2.0, FALSE));
-    default:
-      return image;
+      return Bitmap(FreeImage_RotateEx(image.get(), angle, 0.0, 0.0, image.width() / 2.0, image.height() / 2.0, FALSE));
+    default: return image;
   }
 }
 

@@ -22,9 +22,15 @@ struct PositionRule {
 
 // `Text Position` / `Image Position` 0..8.
 constexpr std::array<PositionRule, 9> kPositions = {{
-    {Anchor::Offset, Anchor::Offset}, {Anchor::Centre, Anchor::Offset}, {Anchor::Far, Anchor::Offset},
-    {Anchor::Offset, Anchor::Centre}, {Anchor::Centre, Anchor::Centre}, {Anchor::Far, Anchor::Centre},
-    {Anchor::Offset, Anchor::Far},    {Anchor::Centre, Anchor::Far},    {Anchor::Far, Anchor::Far},
+    {Anchor::Offset, Anchor::Offset},
+    {Anchor::Centre, Anchor::Offset},
+    {Anchor::Far, Anchor::Offset},
+    {Anchor::Offset, Anchor::Centre},
+    {Anchor::Centre, Anchor::Centre},
+    {Anchor::Far, Anchor::Centre},
+    {Anchor::Offset, Anchor::Far},
+    {Anchor::Centre, Anchor::Far},
+    {Anchor::Far, Anchor::Far},
 }};
 
 // The centre ignores the offset; division truncates toward zero.
@@ -37,9 +43,7 @@ std::int64_t coordinate(Anchor anchor, std::int64_t available, std::int64_t size
   return 0;
 }
 
-bool fitsInt(std::int64_t v) {
-  return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
-}
+bool fitsInt(std::int64_t v) { return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max(); }
 
 }  // namespace
 

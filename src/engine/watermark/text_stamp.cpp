@@ -25,10 +25,10 @@ constexpr int kMinimumBox = 10;
 struct TextBox {
   std::vector<std::string> lines;
   bool multiLine = false;
-  int width = kMinimumBox;       // cw, padding included
-  int height = kMinimumBox;      // ch, padding included
-  int lineStep = 0;              // ls
-  std::vector<int> lineWidths;   // plain-text widths
+  int width = kMinimumBox;      // cw, padding included
+  int height = kMinimumBox;     // ch, padding included
+  int lineStep = 0;             // ls
+  std::vector<int> lineWidths;  // plain-text widths
 };
 
 std::vector<std::string> splitLines(const std::string& text) {

@@ -27,8 +27,7 @@ Bitmap drawWatermark(Bitmap image, const WatermarkContext& context, int width, i
       stamp = makeImageStamp(settings);
       placement = imagePlacement(settings);
       break;
-    default:
-      break;
+    default: break;
   }
   if (!stamp) return image;
   return placeWatermark(std::move(image), std::move(stamp), settings, placement, width, height);

@@ -18,8 +18,8 @@ struct NamingValues;
 // W x H recorded by the job.
 struct WatermarkContext {
   const Settings& settings;
-  const Font* font;     // null unless the run made one
-  const NamingValues& naming;    // the values of the file being converted
+  const Font* font;            // null unless the run made one
+  const NamingValues& naming;  // the values of the file being converted
 };
 Bitmap drawWatermark(Bitmap image, const WatermarkContext& context, int width, int height);
 

@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "settings/settings.h"
 #include "platform/handle.h"
+#include "settings/settings.h"
 
 namespace qm {
 

@@ -106,8 +106,8 @@ bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_
   } catch (const std::bad_alloc&) {
     return false;
   }
-  FreeImage_ConvertToRawBits(pixels.data(), image.get(), static_cast<int>(pitch), bpp, 0xFF0000, 0x00FF00,
-                             0x0000FF, FALSE);
+  FreeImage_ConvertToRawBits(pixels.data(), image.get(), static_cast<int>(pitch), bpp, 0xFF0000, 0x00FF00, 0x0000FF,
+                             FALSE);
 
   // DevIL keeps its bound image, error state and switches in process-wide
   // variables of the library itself. This lock stands for that library

@@ -28,7 +28,9 @@ unsigned DLL_CALLCONV writeProc(void* buffer, unsigned size, unsigned count, fi_
   return static_cast<unsigned>(written);
 }
 
-int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) { return std::fseek(fileOf(handle), offset, origin); }
+int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) {
+  return std::fseek(fileOf(handle), offset, origin);
+}
 
 long DLL_CALLCONV tellProc(fi_handle handle) { return std::ftell(fileOf(handle)); }
 
@@ -41,8 +43,8 @@ bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t
   if (!file) return false;
   Target target{file.get()};
   FreeImageIO io{readProc, writeProc, seekProc, tellProc};
-  bool saved = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(writerId), image.get(), &io, &target,
-                                      saveFlags) == TRUE;
+  bool saved =
+      FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(writerId), image.get(), &io, &target, saveFlags) == TRUE;
   saved = closeOutputFile(std::move(file)) && saved && !target.failed;
   return finishTemporary(saved, temporaryPath);
 }
