@@ -11,9 +11,9 @@ std::int32_t RunState::drawRandomNumber() { return std::uniform_int_distribution
 
 void resetRunState(RunState& run) {
   std::string marker = std::move(run.runModeMarker);
-  std::mt19937 random = std::move(run.random);
+  const std::mt19937 random = run.random;
   run = RunState{};
-  run.random = std::move(random);
+  run.random = random;
   run.runModeMarker = std::move(marker);
   run.programFolder = platform::programFolder();
   run.commandLine = false;

@@ -159,7 +159,8 @@ std::string inputFileFilter(const std::vector<std::string>& readable, std::strin
   if (!allPatterns.empty() && allPatterns.back() == ';') allPatterns.pop_back();
 
   std::string filter = std::string(allSupportedText) + "|" + allPatterns + "|";
-  for (const auto& [description, patterns] : groups) filter += description + "|" + patterns + "|";
+  for (const auto& [description, patterns] : groups)
+    filter.append(description).append("|").append(patterns).append("|");
   filter += std::string(allFilesText) + " (*.*)|*.*";
   return filter;
 }

@@ -22,7 +22,7 @@ constexpr std::array<FREE_IMAGE_FILTER, 6> kFilters = {FILTER_BOX,     FILTER_BI
 
 FREE_IMAGE_FILTER filterFor(SmallCode algorithm) {
   if (algorithm < 0 || static_cast<std::size_t>(algorithm) >= kFilters.size()) return FILTER_BICUBIC;
-  return kFilters[static_cast<std::size_t>(algorithm)];
+  return kFilters[static_cast<unsigned char>(algorithm)];
 }
 
 // Huge values saturate rather than overflow; the rescale then simply fails.

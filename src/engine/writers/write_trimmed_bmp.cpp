@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
-constexpr std::size_t kFullHeaderSize = kHeadersSize + 256 * 4;
+constexpr std::size_t kFullHeaderSize = kHeadersSize + std::size_t{256} * 4;
 
 using Memory = Handle<FIMEMORY, FreeImage_CloseMemory>;
 
