@@ -7,7 +7,7 @@
 #include <string>
 
 #include "canvas/canvas.h"
-#include "engine/step_test_images.h"
+#include "support/image_readback.h"
 #include "platform/handle.h"
 
 namespace qm {

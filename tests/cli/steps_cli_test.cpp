@@ -16,11 +16,11 @@
 namespace qm {
 namespace {
 
+using test::Pixel;
 using test::pixelAt;
-using test::Rgba;
 
 constexpr unsigned kWidth = 40, kHeight = 30;
-const Rgba kBackground{200, 100, 50}, kMarker{0, 0, 255}, kWhite{255, 255, 255};
+const Pixel kBackground{200, 100, 50}, kMarker{0, 0, 255}, kWhite{255, 255, 255};
 
 // 40 x 30 in the background colour, a 2 x 2 marker in the top-right corner
 // and a 4 x 4 white block in the bottom-left one.
@@ -28,7 +28,7 @@ test::PsdImage sourceDocument(unsigned width = kWidth, unsigned height = kHeight
   test::PsdImage image(test::PsdColourMode::Rgb, width, height, 8, 3);
   for (unsigned y = 0; y < height; ++y)
     for (unsigned x = 0; x < width; ++x) {
-      Rgba c = kBackground;
+      Pixel c = kBackground;
       if (x >= width - 2 && y < 2) c = kMarker;
       if (x < 4 && y >= height - 4) c = kWhite;
       image.setPixel(x, y, static_cast<std::uint16_t>(c.red), static_cast<std::uint16_t>(c.green),
@@ -37,25 +37,12 @@ test::PsdImage sourceDocument(unsigned width = kWidth, unsigned height = kHeight
   return image;
 }
 
-struct Conversion {
-  test::ProgramResult result;
-  Bitmap output;
-};
-
-Conversion convert(const std::vector<std::string>& options, const std::string& extension = "png",
-                   const test::PsdImage& document = sourceDocument()) {
-  test::TempFolder folder;
-  const std::string input = test::writePsd(folder / "in.psd", document);
-  const std::string out = folder.makeFolder("out");
-  std::vector<std::string> arguments = {"-i", input, "-o", out, "-c", extension};
-  arguments.insert(arguments.end(), options.begin(), options.end());
-  Conversion conversion;
-  conversion.result = test::runProgram(arguments);
-  conversion.output = test::readBack(out + "in." + extension);
-  return conversion;
+test::DocumentConversion convert(const std::vector<std::string>& options, const std::string& extension = "png",
+                                 const test::PsdImage& document = sourceDocument()) {
+  return test::convertDocument(document, options, extension);
 }
 
-bool near(const Rgba& a, const Rgba& b, int tolerance) {
+bool near(const Pixel& a, const Pixel& b, int tolerance) {
   return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
          std::abs(a.blue - b.blue) <= tolerance;
 }
@@ -67,8 +54,8 @@ void expectSize(const Bitmap& image, unsigned width, unsigned height) {
   EXPECT_EQ(image.height(), height);
 }
 
-void expectPixel(const Bitmap& image, unsigned x, unsigned y, const Rgba& expected, int tolerance = 0) {
-  const Rgba actual = pixelAt(image, x, y);
+void expectPixel(const Bitmap& image, unsigned x, unsigned y, const Pixel& expected, int tolerance = 0) {
+  const Pixel actual = pixelAt(image, x, y);
   EXPECT_TRUE(near(actual, expected, tolerance))
       << "at " << x << "," << y << ": " << test::describe(actual) << " instead of " << test::describe(expected);
 }
@@ -131,7 +118,7 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
       {"brightness",
        {"--brightness=50"},
        [](const Bitmap& image) {
-         const Rgba p = pixelAt(image, 10, 10);
+         const Pixel p = pixelAt(image, 10, 10);
          EXPECT_GT(p.red, kBackground.red);
          EXPECT_GT(p.green, kBackground.green);
          EXPECT_GT(p.blue, kBackground.blue);
@@ -140,7 +127,7 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
        {"--greyscale"},
        [](const Bitmap& image) {
          // Written at the source's depth again, but grey.
-         const Rgba p = pixelAt(image, 10, 10);
+         const Pixel p = pixelAt(image, 10, 10);
          EXPECT_TRUE(p.red == p.green && p.green == p.blue) << test::describe(p);
          EXPECT_NEAR(p.red, 118, 2);
        }},
@@ -149,8 +136,8 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
        [](const Bitmap& image) {
          for (unsigned y = 0; y < image.height(); ++y)
            for (unsigned x = 0; x < image.width(); ++x) {
-             const Rgba p = pixelAt(image, x, y);
-             ASSERT_TRUE(p == (Rgba{0, 0, 0}) || p == kWhite) << x << "," << y << " " << test::describe(p);
+             const Pixel p = pixelAt(image, x, y);
+             ASSERT_TRUE(p == (Pixel{0, 0, 0}) || p == kWhite) << x << "," << y << " " << test::describe(p);
            }
          expectPixel(image, 10, 10, {0, 0, 0});
          expectPixel(image, 1, kHeight - 1, kWhite);
@@ -172,7 +159,7 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Conversion conversion = convert(c.options);
+    const test::DocumentConversion conversion = convert(c.options);
     EXPECT_EQ(conversion.result.exitCode, 0) << conversion.result.out << conversion.result.err;
     ASSERT_TRUE(conversion.output) << conversion.result.out << conversion.result.err;
     c.check(conversion.output);
@@ -180,7 +167,7 @@ TEST(StepsFromCommandLine, EachStepShowsInTheOutput) {
 }
 
 TEST(StepsFromCommandLine, FrameOnAnIconUsesTheCappedSize) {
-  const Conversion conversion = convert(
+  const test::DocumentConversion conversion = convert(
       {"--fr-solid-right=10", "--fr-solid-right-color=00FF00", "--fr-solid-bottom=4", "--fr-solid-bottom-color=FF00FF"},
       "ico", sourceDocument(200, 50));
   EXPECT_EQ(conversion.result.exitCode, 0) << conversion.result.out << conversion.result.err;

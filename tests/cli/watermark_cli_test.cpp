@@ -15,31 +15,19 @@
 namespace qm {
 namespace {
 
+using test::Pixel;
 using test::pixelAt;
-using test::Rgba;
 
 constexpr unsigned kWidth = 120, kHeight = 60;
-const Rgba kBackground{30, 90, 150};
+const Pixel kBackground{30, 90, 150};
 
-struct ProgramRun {
-  test::ProgramResult result;
-  Bitmap output;
-  bool outputExists = false;
-};
-
-ProgramRun convert(const test::TempFolder& folder, const std::vector<std::string>& options) {
+// The 120 x 60 document "Photo.psd" in the background colour, converted
+// to png with the options.
+test::DocumentConversion convert(const std::vector<std::string>& options) {
   test::PsdImage document(test::PsdColourMode::Rgb, kWidth, kHeight, 8, 3);
   for (unsigned y = 0; y < kHeight; ++y)
     for (unsigned x = 0; x < kWidth; ++x) document.setPixel(x, y, 30, 90, 150);
-  const std::string input = test::writePsd(folder / "Photo.psd", document);
-  const std::string out = folder.makeFolder("out");
-  std::vector<std::string> arguments = {"-i", input, "-o", out, "-c", "png"};
-  arguments.insert(arguments.end(), options.begin(), options.end());
-  ProgramRun run;
-  run.result = test::runProgram(arguments);
-  run.outputExists = !test::folderEntries(out).empty();
-  run.output = test::readBack(out + "Photo.png");
-  return run;
+  return test::convertDocument(document, options, "png", "Photo");
 }
 
 struct Box {
@@ -67,7 +55,7 @@ bool hasError(const test::ProgramResult& result, const std::string& line) {
 
 TEST(WatermarkFromCommandLine, AFaceThatCannotBeResolvedRefusesTheRun) {
   test::TempFolder folder;
-  const ProgramRun run = convert(folder, {"--wm-text=Quillmark", "--wm-font=Nonesuch Display"});
+  const test::DocumentConversion run = convert({"--wm-text=Quillmark", "--wm-font=Nonesuch Display"});
   EXPECT_TRUE(hasError(run.result, "Error: Invalid watermark font")) << run.result.out << run.result.err;
   EXPECT_EQ(run.result.exitCode, 1);
   EXPECT_FALSE(run.outputExists);
@@ -75,7 +63,7 @@ TEST(WatermarkFromCommandLine, AFaceThatCannotBeResolvedRefusesTheRun) {
   // Letter case does not matter, and the stand-ins cover the usual faces.
   for (const char* face : {"aRiAl", "Tahoma", "Verdana"}) {
     test::TempFolder other;
-    const ProgramRun good = convert(other, {"--wm-text=Quillmark", std::string("--wm-font=") + face});
+    const test::DocumentConversion good = convert({"--wm-text=Quillmark", std::string("--wm-font=") + face});
     EXPECT_EQ(good.result.exitCode, 0) << face << good.result.out << good.result.err;
     EXPECT_TRUE(good.output) << face;
   }
@@ -86,7 +74,7 @@ TEST(WatermarkFromCommandLine, AMissingOrEmptyPictureRefusesTheRun) {
   const std::string empty = folder.write("empty.png", "");
   for (const std::string& path : {folder / "missing.png", empty, folder.str()}) {
     test::TempFolder work;
-    const ProgramRun run = convert(work, {"--wm-image=" + path});
+    const test::DocumentConversion run = convert({"--wm-image=" + path});
     EXPECT_TRUE(hasError(run.result, "Error: Invalid watermark image")) << path << run.result.err;
     EXPECT_EQ(run.result.exitCode, 1);
     EXPECT_FALSE(run.outputExists);
@@ -95,8 +83,9 @@ TEST(WatermarkFromCommandLine, AMissingOrEmptyPictureRefusesTheRun) {
 
 TEST(WatermarkFromCommandLine, ATextStampInTheBottomRightCorner) {
   test::TempFolder folder;
-  const ProgramRun run = convert(folder, {"--wm-text=%FILENAME%", "--wm-font-color=FFFF00", "--wm-back-color=FF0000",
-                                          "--wm-back-opacity=255", "--wm-text-padding=2"});
+  const test::DocumentConversion run =
+      convert({"--wm-text=%FILENAME%", "--wm-font-color=FFFF00", "--wm-back-color=FF0000", "--wm-back-opacity=255",
+               "--wm-text-padding=2"});
   ASSERT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
   ASSERT_TRUE(run.output);
   const Box box = changedBox(run.output);
@@ -104,10 +93,10 @@ TEST(WatermarkFromCommandLine, ATextStampInTheBottomRightCorner) {
   EXPECT_EQ(box.bottom, kHeight - 1 - 10);
   // The padding is the back colour, the text yellow ("Photo" is five
   // letters, far wider than the padding).
-  EXPECT_EQ(pixelAt(run.output, box.left, box.top), (Rgba{255, 0, 0}));
+  EXPECT_EQ(pixelAt(run.output, box.left, box.top), (Pixel{255, 0, 0}));
   int yellow = 0;
   for (unsigned y = box.top; y <= box.bottom; ++y)
-    for (unsigned x = box.left; x <= box.right; ++x) yellow += pixelAt(run.output, x, y) == Rgba{255, 255, 0};
+    for (unsigned x = box.left; x <= box.right; ++x) yellow += pixelAt(run.output, x, y) == Pixel{255, 255, 0};
   EXPECT_GT(yellow, 40);
   EXPECT_GT(box.right - box.left, 40u);
 }
@@ -118,8 +107,8 @@ TEST(WatermarkFromCommandLine, APictureStampAtTheTopLeftWithItsOffsets) {
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 20; ++x) logo.set(x, y, 0, 220, 0, x < 10 ? 255 : 0);
   const std::string path = folder.write("logo.png", test::asText(test::encodePng(logo, true)));
-  const ProgramRun run = convert(
-      folder, {"--wm-image=" + path, "--wm-image-position=TOPLEFT", "--wm-image-x-offset=5", "--wm-image-y-offset=3"});
+  const test::DocumentConversion run =
+      convert({"--wm-image=" + path, "--wm-image-position=TOPLEFT", "--wm-image-x-offset=5", "--wm-image-y-offset=3"});
   ASSERT_EQ(run.result.exitCode, 0) << run.result.out << run.result.err;
   ASSERT_TRUE(run.output);
   const Box box = changedBox(run.output);
@@ -127,7 +116,7 @@ TEST(WatermarkFromCommandLine, APictureStampAtTheTopLeftWithItsOffsets) {
   EXPECT_EQ(box.top, 3u);
   EXPECT_EQ(box.right, 14u);  // the clear half lets the image through
   EXPECT_EQ(box.bottom, 12u);
-  EXPECT_EQ(pixelAt(run.output, 8, 7), (Rgba{0, 220, 0}));
+  EXPECT_EQ(pixelAt(run.output, 8, 7), (Pixel{0, 220, 0}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Colour correction, greyscale and threshold, checked on their pixels.
 #include <gtest/gtest.h>
 
-#include "engine/step_test_images.h"
+#include "support/image_readback.h"
 #include "engine/steps/steps.h"
 
 namespace qm {

@@ -5,7 +5,7 @@
 #include <climits>
 #include <cmath>
 
-#include "engine/step_test_images.h"
+#include "support/image_readback.h"
 #include "engine/steps/steps.h"
 
 namespace qm {

@@ -1,7 +1,7 @@
 // Rotation, resizing and flipping, checked on the pixels they produce.
 #include <gtest/gtest.h>
 
-#include "engine/step_test_images.h"
+#include "support/image_readback.h"
 #include "engine/steps/steps.h"
 
 namespace qm {

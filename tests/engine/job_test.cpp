@@ -128,7 +128,7 @@ TEST_F(ConversionJob, TransparentAreasTurnWhiteOnlyWhereAlphaCannotBeKept) {
   ASSERT_TRUE(flattened);
   // Away from the edge the JPEG holds plain white where it was clear.
   for (unsigned y = 4; y < 36; y += 8) {
-    Rgba c = pixelAt(flattened, 6, y);
+    Pixel c = pixelAt(flattened, 6, y);
     EXPECT_GE(c.red, 250);
     EXPECT_GE(c.green, 250);
     EXPECT_GE(c.blue, 250);

@@ -198,7 +198,7 @@ TEST_F(OutputEncoding, PaletteTrimmedBmpKeepsOnlyTheUsedEntries) {
     for (unsigned y = 0; y < 7; ++y)
       for (unsigned x = 0; x < 23; ++x) {
         const auto& entry = image.palette[image.at(0, x, y)];
-        ASSERT_EQ(pixelAt(output, x, y), (Rgba{entry[0], entry[1], entry[2], 255})) << x << "," << y;
+        ASSERT_EQ(pixelAt(output, x, y), (Pixel{entry[0], entry[1], entry[2], 255})) << x << "," << y;
       }
     auto seen = identifyFiles({result.outputPath}, true);
     ASSERT_TRUE(seen.count(result.outputPath));

@@ -17,10 +17,10 @@ struct Document {
   PsdImage image;
   bool hasAlpha;
   // The pixel the normalised working image holds, alpha included.
-  std::function<Rgba(unsigned x, unsigned y)> expected;
+  std::function<Pixel(unsigned x, unsigned y)> expected;
 };
 
-Rgba fromSamples(const PsdImage& image, unsigned x, unsigned y) {
+Pixel fromSamples(const PsdImage& image, unsigned x, unsigned y) {
   return {image.at(0, x, y), image.at(1, x, y), image.at(2, x, y), image.channels > 3 ? image.at(3, x, y) : 255};
 }
 
@@ -44,7 +44,7 @@ std::vector<Document> documents() {
     PsdImage image = greyRamp(31, 9, 8);
     list.push_back({"grey8.psd", image, false, [image](unsigned x, unsigned y) {
                       int g = image.at(0, x, y);
-                      return Rgba{g, g, g, 255};
+                      return Pixel{g, g, g, 255};
                     }});
   }
   {
@@ -52,28 +52,28 @@ std::vector<Document> documents() {
     PsdImage image = greyRamp(33, 11, 16);
     list.push_back({"grey16.psd", image, false, [image](unsigned x, unsigned y) {
                       int g = static_cast<int>(255.0 / 65535.0 * image.at(0, x, y) + 0.5);
-                      return Rgba{g, g, g, 255};
+                      return Pixel{g, g, g, 255};
                     }});
   }
   {
     PsdImage image = indexedBands(27, 19, 6);
     list.push_back({"indexed.psd", image, false, [image](unsigned x, unsigned y) {
                       const auto& entry = image.palette[image.at(0, x, y)];
-                      return Rgba{entry[0], entry[1], entry[2], 255};
+                      return Pixel{entry[0], entry[1], entry[2], 255};
                     }});
   }
   {
     PsdImage image = bitmapChecks(35, 14);
     list.push_back({"bitmap1.psd", image, false, [image](unsigned x, unsigned y) {
                       int v = image.at(0, x, y) ? 0 : 255;
-                      return Rgba{v, v, v, 255};
+                      return Pixel{v, v, v, 255};
                     }});
   }
   return list;
 }
 
 // The colour a flattened pixel gets: blended onto white by its alpha.
-Rgba onWhite(const Rgba& c) {
+Pixel onWhite(const Pixel& c) {
   auto blend = [&](int v) { return static_cast<int>(v * c.alpha / 255.0 + 255 * (1 - c.alpha / 255.0)); };
   return {blend(c.red), blend(c.green), blend(c.blue), 255};
 }
@@ -105,7 +105,7 @@ TEST_F(PixelTruth, TheWriterDocumentsDecodeToTheChosenSamples) {
     int mismatches = 0;
     for (unsigned y = 0; y < doc.image.height; ++y)
       for (unsigned x = 0; x < doc.image.width; ++x) {
-        Rgba want = doc.expected(x, y);
+        Pixel want = doc.expected(x, y);
         if (!doc.hasAlpha) want.alpha = 255;
         if (pixelAt(decoded, x, y) != want && mismatches++ == 0)
           ADD_FAILURE() << "pixel " << x << "," << y << " decodes as " << describe(pixelAt(decoded, x, y))
@@ -133,7 +133,7 @@ TEST_F(PixelTruth, LosslessOutputsHoldTheNormalisedPixels) {
       int mismatches = 0;
       for (unsigned y = 0; y < doc.image.height; ++y)
         for (unsigned x = 0; x < doc.image.width; ++x) {
-          Rgba want = doc.expected(x, y);
+          Pixel want = doc.expected(x, y);
           // Partly transparent pixels may round either way when blended.
           int tolerance = 0;
           if (doc.hasAlpha && !keepsAlpha) {
@@ -141,7 +141,7 @@ TEST_F(PixelTruth, LosslessOutputsHoldTheNormalisedPixels) {
             want = onWhite(want);
           }
           if (!outputHasAlpha) want.alpha = 255;
-          const Rgba got = pixelAt(output, x, y);
+          const Pixel got = pixelAt(output, x, y);
           bool same = close(want.red, got.red, bits[0], tolerance) &&
                       close(want.green, got.green, bits[1], tolerance) &&
                       close(want.blue, got.blue, bits[2], tolerance) && want.alpha == got.alpha;

@@ -9,7 +9,7 @@
 #include "canvas/font.h"
 #include "canvas/text.h"
 #include "engine/naming.h"
-#include "engine/step_test_images.h"
+#include "support/image_readback.h"
 #include "engine/steps/steps.h"
 #include "engine/watermark/watermark.h"
 #include "engine/watermark/watermark_font.h"

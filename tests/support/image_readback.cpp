@@ -28,7 +28,7 @@ void initialiseDevil() {
   (void)done;
 }
 
-Rgba pixelAt(const Bitmap& image, unsigned x, unsigned y) {
+Pixel pixelAt(const Bitmap& image, unsigned x, unsigned y) {
   const unsigned row = image.height() - 1 - y;
   const BYTE* line = FreeImage_GetScanLine(image.get(), static_cast<int>(row));
   switch (FreeImage_GetImageType(image.get())) {
@@ -60,7 +60,7 @@ Rgba pixelAt(const Bitmap& image, unsigned x, unsigned y) {
   return {bits[FI_RGBA_RED], bits[FI_RGBA_GREEN], bits[FI_RGBA_BLUE], image.bpp() == 32 ? bits[FI_RGBA_ALPHA] : 255};
 }
 
-std::string describe(const Rgba& c) {
+std::string describe(const Pixel& c) {
   std::ostringstream text;
   text << "(" << c.red << "," << c.green << "," << c.blue << "," << c.alpha << ")";
   return text.str();
@@ -116,5 +116,58 @@ bool noTemporaryFiles(const std::string& folder) {
     if (name.rfind("quillmark", 0) == 0) return false;
   return true;
 }
+
+Bitmap makeBitmap(int width, int height, int bpp, const PixelSource& source) {
+  Bitmap bitmap(FreeImage_Allocate(width, height, bpp, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  const int bytes = bpp / 8;
+  for (int y = 0; y < height; ++y) {
+    BYTE* line = FreeImage_GetScanLine(bitmap.get(), height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      const Pixel p = source(x, y);
+      BYTE* target = line + x * bytes;
+      target[FI_RGBA_RED] = static_cast<BYTE>(p.red);
+      target[FI_RGBA_GREEN] = static_cast<BYTE>(p.green);
+      target[FI_RGBA_BLUE] = static_cast<BYTE>(p.blue);
+      if (bytes == 4) target[FI_RGBA_ALPHA] = static_cast<BYTE>(p.alpha);
+    }
+  }
+  return bitmap;
+}
+
+Bitmap makeUniform(int width, int height, int bpp, Pixel colour) {
+  return makeBitmap(width, height, bpp, [colour](int, int) { return colour; });
+}
+
+Pixel noise(int x, int y) {
+  std::uint32_t v = static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u;
+  v ^= v >> 13;
+  v *= 0x5bd1e995u;
+  v ^= v >> 15;
+  return {static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF), 255};
+}
+
+Bitmap makeGrey8(int width, int height, const std::function<int(int, int)>& level) {
+  Bitmap bitmap(FreeImage_Allocate(width, height, 8));
+  RGBQUAD* palette = FreeImage_GetPalette(bitmap.get());
+  for (int i = 0; i < 256; ++i) {
+    palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
+  }
+  for (int y = 0; y < height; ++y) {
+    BYTE* line = FreeImage_GetScanLine(bitmap.get(), height - 1 - y);
+    for (int x = 0; x < width; ++x) line[x] = static_cast<BYTE>(level(x, y));
+  }
+  return bitmap;
+}
+
+long countDifferences(const Bitmap& a, const Bitmap& b) {
+  if (a.width() != b.width() || a.height() != b.height()) return -1;
+  long differences = 0;
+  for (unsigned y = 0; y < a.height(); ++y)
+    for (unsigned x = 0; x < a.width(); ++x)
+      if (!(pixelAt(a, x, y) == pixelAt(b, x, y))) ++differences;
+  return differences;
+}
+
+Bitmap copyOf(const Bitmap& bitmap) { return Bitmap(FreeImage_Clone(bitmap.get())); }
 
 }  // namespace qm::test

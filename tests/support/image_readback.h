@@ -1,12 +1,15 @@
-// Reading outputs back the way an independent user would: FreeImage by
-// the file's own signature, DevIL, and ImageMagick's identify as a reader
-// that shares no code with the writers.
+// Test images: small FreeImage bitmaps built pixel by pixel, pixel access
+// with y counted from the top, and reading outputs back the way an
+// independent user would: FreeImage by the file's own signature, DevIL, and
+// ImageMagick's identify as a reader that shares no code with the writers.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,18 +25,36 @@ Bitmap readBack(const std::string& path);
 // program does it at start-up, tests call this first.
 void initialiseDevil();
 
-struct Rgba {
+struct Pixel {
   int red = 0;
   int green = 0;
   int blue = 0;
   int alpha = 255;
-  friend bool operator==(const Rgba&, const Rgba&) = default;
+  friend bool operator==(const Pixel&, const Pixel&) = default;
 };
+std::string describe(const Pixel& colour);
+// Lets GoogleTest print a Pixel readably.
+inline void PrintTo(const Pixel& p, std::ostream* out) { *out << describe(p); }
+
 // The colour of a pixel, x and y counted from the top left, each channel
 // on the 0..255 scale: palettised, 16-bit (5-6-5 or 5-5-5, low bits 0),
-// 24-, 32-bit and 16-bit-per-channel bitmaps (their high bytes).
-Rgba pixelAt(const Bitmap& image, unsigned x, unsigned y);
-std::string describe(const Rgba& colour);
+// 24-, 32-bit and 16-bit-per-channel bitmaps (their high bytes). Alpha is
+// 255 unless the bitmap has one.
+Pixel pixelAt(const Bitmap& image, unsigned x, unsigned y);
+
+using PixelSource = std::function<Pixel(int x, int y)>;
+// A 24- or 32-bit bitmap painted by `source` (y from the top).
+Bitmap makeBitmap(int width, int height, int bpp, const PixelSource& source);
+Bitmap makeUniform(int width, int height, int bpp, Pixel colour);
+// Deterministic noise, different in every channel.
+Pixel noise(int x, int y);
+// An 8-bit greyscale bitmap (linear grey palette) painted by `level`.
+Bitmap makeGrey8(int width, int height, const std::function<int(int, int)>& level);
+// Number of pixels that differ between two bitmaps of the same size; -1
+// when the sizes differ.
+long countDifferences(const Bitmap& a, const Bitmap& b);
+// An independent copy, to compare a step's result against its input.
+Bitmap copyOf(const Bitmap& bitmap);
 
 struct Identified {
   int width = 0;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "support/image_readback.h"
+#include "support/psd_writer.h"
 #include "support/temp_folder.h"
 
 extern char** environ;
@@ -108,6 +110,20 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, const Progra
   waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+DocumentConversion convertDocument(const PsdImage& document, const std::vector<std::string>& options,
+                                   const std::string& extension, const std::string& name) {
+  TempFolder folder;
+  const std::string input = writePsd(folder / (name + ".psd"), document);
+  const std::string out = folder.makeFolder("out");
+  std::vector<std::string> arguments = {"-i", input, "-o", out, "-c", extension};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  DocumentConversion conversion;
+  conversion.result = runProgram(arguments);
+  conversion.outputExists = !folderEntries(out).empty();
+  conversion.output = readBack(out + name + "." + extension);
+  return conversion;
 }
 
 }  // namespace qm::test

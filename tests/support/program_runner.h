@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "canvas/bitmap.h"
+
 namespace qm::test {
 
 struct ProgramResult {
@@ -31,5 +33,19 @@ std::string programPath();
 ProgramResult runProgram(const std::vector<std::string>& arguments, const ProgramOptions& options = {});
 
 std::vector<std::string> splitLines(const std::string& text);
+
+class PsdImage;
+
+struct DocumentConversion {
+  ProgramResult result;
+  Bitmap output;              // read back with FreeImage; empty when none
+  bool outputExists = false;  // anything at all was written
+};
+
+// Writes `document` as <name>.psd into a folder of its own, converts it
+// with the real program into an empty output folder there (`-c extension`
+// and the given options), and reads <name>.<extension> back.
+DocumentConversion convertDocument(const PsdImage& document, const std::vector<std::string>& options,
+                                   const std::string& extension = "png", const std::string& name = "in");
 
 }  // namespace qm::test
