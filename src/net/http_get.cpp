@@ -1,0 +1,213 @@
+// The update check's HTTP/1.0 request. Connecting, sending and receiving
+// run on a non-blocking socket against one deadline, so a silent or
+// unreachable server costs at most the time limit, and the answer is read
+// into a fixed buffer that nothing ever writes or reads past.
+#include "net/http_get.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <span>
+#include <utility>
+
+#include "platform/handle.h"
+#include "platform/text.h"
+
+namespace qm {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Socket {
+ public:
+  explicit Socket(int fd) : fd_(fd) {}
+  Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  ~Socket() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Rounded up, so a wait never ends a moment before the deadline.
+int millisecondsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+}
+
+// True once the socket reports `events` or a condition the next call will
+// surface (hang-up, error); false when the deadline passes first.
+bool waitFor(int fd, short events, Clock::time_point deadline) {
+  for (;;) {
+    const int left = millisecondsLeft(deadline);
+    if (left == 0) return false;
+    pollfd watched{fd, events, 0};
+    const int ready = poll(&watched, 1, left);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+bool isHttpScheme(std::string_view scheme) { return equalsIgnoringCase(scheme, "http"); }
+
+std::optional<Socket> connectTo(const UrlParts& parts, Clock::time_point deadline) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(parts.port);
+  if (getaddrinfo(parts.host.c_str(), port.c_str(), &hints, &found) != 0) return std::nullopt;
+  const Handle<addrinfo, freeaddrinfo> owner(found);
+
+  for (const addrinfo* address = found; address; address = address->ai_next) {
+    Socket socket(
+        ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address->ai_protocol));
+    if (socket.fd() < 0) continue;
+    if (connect(socket.fd(), address->ai_addr, address->ai_addrlen) == 0) return socket;
+    if (errno != EINPROGRESS && errno != EINTR) continue;
+    if (!waitFor(socket.fd(), POLLOUT, deadline)) {
+      if (millisecondsLeft(deadline) == 0) return std::nullopt;
+      continue;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) return socket;
+  }
+  return std::nullopt;
+}
+
+bool sendAll(int fd, std::string_view bytes, Clock::time_point deadline) {
+  while (!bytes.empty()) {
+    // MSG_NOSIGNAL: a server that hangs up early must not kill the program.
+    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(sent));
+    } else if (sent < 0 && errno == EINTR) {
+      continue;
+    } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!waitFor(fd, POLLOUT, deadline)) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Reads until the server closes, the buffer is full, an error or the
+// deadline; whatever arrived until then is the answer. A short read is not
+// the end: the answer may come in several pieces.
+std::size_t receiveAnswer(int fd, std::span<char> buffer, Clock::time_point deadline) {
+  std::size_t filled = 0;
+  while (filled < buffer.size()) {
+    const ssize_t got = recv(fd, buffer.data() + filled, buffer.size() - filled, 0);
+    if (got > 0) {
+      filled += static_cast<std::size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno == EINTR) {
+      continue;
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (!waitFor(fd, POLLIN, deadline)) break;
+    } else {
+      break;
+    }
+  }
+  return filled;
+}
+
+}  // namespace
+
+std::optional<UrlParts> splitUrl(std::string_view url) {
+  // Blanks and control characters would end a request line early or add
+  // header lines of their own.
+  if (std::ranges::any_of(url, [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; }))
+    return std::nullopt;
+  if (const auto scheme = url.find("://");
+      scheme != std::string_view::npos && url.substr(0, scheme).find('/') == std::string_view::npos) {
+    if (!isHttpScheme(url.substr(0, scheme))) return std::nullopt;
+    url.remove_prefix(scheme + 3);
+  }
+  const auto slash = url.find('/');
+  const std::string_view site = url.substr(0, slash);
+  const std::string_view rest = slash == std::string_view::npos ? std::string_view() : url.substr(slash + 1);
+
+  UrlParts parts;
+  const auto colon = site.rfind(':');
+  parts.host = std::string(site.substr(0, colon));
+  if (colon != std::string_view::npos && colon + 1 < site.size()) {
+    const std::string_view digits = site.substr(colon + 1);
+    int port = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    if (error != std::errc() || end != digits.data() + digits.size() || port < 1 || port > 65535) return std::nullopt;
+    parts.port = port;
+  }
+  if (parts.host.empty()) return std::nullopt;
+  parts.path = "/" + std::string(rest);
+  return parts;
+}
+
+std::string composeHttpRequest(const UrlParts& parts, std::string_view userAgent) {
+  std::string request;
+  request += "GET " + parts.path + " HTTP/1.0\r\n";
+  request += "Host: " + parts.host + "\r\n";
+  request += "Accept: */*\r\n";
+  request += "User-Agent: ";
+  request += userAgent;
+  request += "\r\n";
+  request += "Connection: close\r\n\r\n";
+  return request;
+}
+
+std::string readBodyStart(std::string_view answer) {
+  answer = answer.substr(0, answer.find('\0'));
+  constexpr std::string_view kEmptyLine = "\r\n\r\n";
+  const auto headerEnd = answer.find(kEmptyLine);
+  if (headerEnd == std::string_view::npos) return {};
+  std::string_view body = answer.substr(headerEnd + kEmptyLine.size());
+  body = body.substr(0, body.find(kEmptyLine));
+
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const auto first = body.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  body = body.substr(first, body.find_last_not_of(kBlanks) - first + 1);
+  return std::string(body.substr(0, 3));
+}
+
+std::string httpGetText(std::string_view url, std::string_view userAgent, std::chrono::milliseconds timeLimit) {
+  if (url.empty()) return {};
+  const auto parts = splitUrl(url);
+  if (!parts) return {};
+  if (userAgent.empty()) userAgent = kDefaultUserAgent;
+  if (userAgent.find_first_of("\r\n") != std::string_view::npos) return {};
+
+  const auto deadline = Clock::now() + timeLimit;
+  const auto socket = connectTo(*parts, deadline);
+  if (!socket) return {};
+  if (!sendAll(socket->fd(), composeHttpRequest(*parts, userAgent), deadline)) return {};
+
+  std::array<char, kHttpReceiveBufferSize> buffer{};
+  const std::size_t received = receiveAnswer(socket->fd(), buffer, deadline);
+  return readBodyStart(std::string_view(buffer.data(), received));
+}
+
+}  // namespace qm
