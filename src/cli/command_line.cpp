@@ -103,21 +103,25 @@ std::optional<int> runFirstParameterMode(const std::string& name) {
     for (const std::string& line : helpLines(platform::programName())) console.writeLine(line);
     return 0;
   }
-  // The uninstall feedback window and the screenshot mode belong to the
-  // window face, which this build does not have yet.
-  if (name == "-U" || name == "-T") return 0;
   return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<int> parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters) {
-  if (parameters.empty()) return std::nullopt;
+CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters) {
+  using Next = CommandLineOutcome::Next;
+  if (parameters.empty()) return {};
   resetRun(app.run, app.inputs);
   resetSettings(app.settings, SettingsForm::CommandLine, DesktopSize{});
   messages();
 
-  if (auto exitCode = runFirstParameterMode(optionName(trimSpaces(parameters[0])))) return exitCode;
+  // The uninstall feedback window and the screenshot mode belong to the
+  // window face.
+  const std::string firstName = optionName(trimSpaces(parameters[0]));
+  if (firstName == "-U") return {Next::UninstallFeedback, 0, {}};
+  if (firstName == "-T")
+    return {Next::Screenshots, 0, parameters.size() > 1 ? trimSpaces(parameters[1]) : std::string()};
+  if (auto exitCode = runFirstParameterMode(firstName)) return {Next::Exit, *exitCode, {}};
 
   LoopResult loop = applyParameters(app, parameters);
   if (!loop.error.empty()) {
@@ -125,9 +129,9 @@ std::optional<int> parseCommandLine(const Workspace& app, const std::vector<std:
     console.setTitle(titleLine());
     console.writeErrorLine("Error: " + loop.error);
     if (loop.pause) console.waitForKey();
-    return 1;
+    return {Next::Exit, 1, {}};
   }
-  if (!app.run.commandLine) return std::nullopt;
+  if (!app.run.commandLine) return {};
 
   platform::Console console;
   console.setTitle(titleLine());
@@ -142,7 +146,7 @@ std::optional<int> parseCommandLine(const Workspace& app, const std::vector<std:
     console.writeLine("Press any key to exit.");
     console.waitForKey();
   }
-  return exitCode;
+  return {Next::Exit, exitCode, {}};
 }
 
 }  // namespace qm

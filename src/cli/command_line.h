@@ -2,7 +2,6 @@
 // input, runs the conversion with console output.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,9 +9,18 @@
 
 namespace qm {
 
-// Returns the exit code when the command line ended the run (a
-// first-parameter mode, an error, or a command-line run); nullopt when the
-// parameters hold no input option and window mode follows.
-std::optional<int> parseCommandLine(const Workspace& workspace, const std::vector<std::string>& parameters);
+// What start-up does after the parser: end with the exit code (help,
+// version, an error, a command-line run), or go on in one of the window
+// face's modes.
+struct CommandLineOutcome {
+  enum class Next { Exit, WindowMode, Screenshots, UninstallFeedback };
+  Next next = Next::WindowMode;
+  int exitCode = 0;
+  std::string screenshotFolder;  // -T: the folder parameter as given
+};
+
+// Window mode follows when the parameters hold no input option (or there
+// are none).
+CommandLineOutcome parseCommandLine(const Workspace& workspace, const std::vector<std::string>& parameters);
 
 }  // namespace qm

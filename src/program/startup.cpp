@@ -50,8 +50,13 @@ int runProgram(const std::vector<std::string>& parameters) {
     return 1;
   }
 
-  if (!parameters.empty()) {
-    if (auto exitCode = parseCommandLine(app.workspace(), parameters)) return *exitCode;
+  const CommandLineOutcome outcome = parseCommandLine(app.workspace(), parameters);
+  switch (outcome.next) {
+    case CommandLineOutcome::Next::Exit: return outcome.exitCode;
+    // The window face's own modes come with the window face.
+    case CommandLineOutcome::Next::Screenshots:
+    case CommandLineOutcome::Next::UninstallFeedback: return 0;
+    case CommandLineOutcome::Next::WindowMode: break;
   }
   return runWindowMode(app);
 }
