@@ -238,7 +238,11 @@ ValueReaders commandLineReaders() {
 void applyOption(Settings& settings, const Option& option, std::string_view value, const ValueReaders& read) {
   switch (option.kind) {
     case VK::Switch: std::visit(IntegerStore{settings, option.switchValue}, option.target); break;
-    case VK::Number: std::visit(IntegerStore{settings, read.integer(value)}, option.target); break;
+    // A number is a 32-bit value whatever read it (a profile's reader
+    // sees 64 bits): `Custom Timestamp` keeps the low 32 bits either way.
+    case VK::Number:
+      std::visit(IntegerStore{settings, static_cast<std::int32_t>(read.integer(value))}, option.target);
+      break;
     case VK::Keyword: std::visit(IntegerStore{settings, keywordToCode(option.keywords, value)}, option.target); break;
     case VK::Decimal:
       if (auto field = std::get_if<float S::*>(&option.target)) settings.** field = read.real(value);

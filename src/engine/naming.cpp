@@ -43,9 +43,9 @@ struct Placeholder {
 // its own.
 constexpr std::array<Placeholder, 18> kValues = {{
     {"%filename%", [](const NamingValues& v) { return baseName(v.inputPath); }},
-    {"%filename[u]%", [](const NamingValues& v) { return asciiUpper(baseName(v.inputPath)); }},
-    {"%filename[l]%", [](const NamingValues& v) { return asciiLower(baseName(v.inputPath)); }},
-    {"%filename[t]%", [](const NamingValues& v) { return asciiTitle(baseName(v.inputPath)); }},
+    {"%filename[u]%", [](const NamingValues& v) { return utf8Upper(baseName(v.inputPath)); }},
+    {"%filename[l]%", [](const NamingValues& v) { return utf8Lower(baseName(v.inputPath)); }},
+    {"%filename[t]%", [](const NamingValues& v) { return utf8Title(baseName(v.inputPath)); }},
     {"%ext%", [](const NamingValues& v) { return v.outputExtension; }},
     {"%ext[u]%", [](const NamingValues& v) { return asciiUpper(v.outputExtension); }},
     {"%ext[t]%", [](const NamingValues& v) { return asciiTitle(v.outputExtension); }},
@@ -92,7 +92,7 @@ std::string expandPlaceholder(std::string text, std::string_view placeholder, co
 }
 
 std::string makeFileName(std::string_view mask, const NamingValues& values) {
-  std::string name = asciiLower(mask);
+  std::string name = utf8Lower(mask);
   if (name.empty()) name = "%filename%.%ext%";
   for (std::string_view placeholder : kPlaceholders) name = expandPlaceholder(std::move(name), placeholder, values);
   return name;

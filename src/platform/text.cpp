@@ -1,5 +1,9 @@
 #include "platform/text.h"
 
+#include <glib.h>
+
+#include "platform/handle.h"
+
 namespace qm {
 
 std::string asciiLower(std::string_view text) {
@@ -18,6 +22,40 @@ std::string asciiTitle(std::string_view text) {
   std::string out = asciiLower(text);
   if (!out.empty()) out[0] = asciiUpper(out[0]);
   return out;
+}
+
+namespace {
+
+void freeText(gchar* text) { g_free(text); }
+using GlibText = Handle<gchar, freeText>;
+
+bool validUtf8(std::string_view text) {
+  return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr) != FALSE;
+}
+
+std::string taken(GlibText text) { return text ? std::string(text.get()) : std::string(); }
+
+}  // namespace
+
+std::string utf8Lower(std::string_view text) {
+  if (!validUtf8(text)) return asciiLower(text);
+  return taken(GlibText(g_utf8_strdown(text.data(), static_cast<gssize>(text.size()))));
+}
+
+std::string utf8Upper(std::string_view text) {
+  if (!validUtf8(text)) return asciiUpper(text);
+  return taken(GlibText(g_utf8_strup(text.data(), static_cast<gssize>(text.size()))));
+}
+
+std::string utf8Title(std::string_view text) {
+  if (!validUtf8(text)) return asciiTitle(text);
+  std::string lower = utf8Lower(text);
+  if (lower.empty()) return lower;
+  const gchar* next = g_utf8_next_char(lower.c_str());
+  const auto firstBytes = static_cast<std::size_t>(next - lower.c_str());
+  gchar first[8] = {};
+  const gint length = g_unichar_to_utf8(g_unichar_totitle(g_utf8_get_char(lower.c_str())), first);
+  return std::string(first, static_cast<std::size_t>(length)) + lower.substr(firstBytes);
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {

@@ -18,6 +18,14 @@ std::string asciiUpper(std::string_view text);
 // Lower case with the first character upper case.
 std::string asciiTitle(std::string_view text);
 
+// Letter case of every letter, for names shown to the user: UTF-8 text in,
+// UTF-8 text out ("\xC3\xA4rger" upper-cased is "\xC3\x84RGER"). Text that is not
+// valid UTF-8 falls back to the ASCII forms above.
+std::string utf8Lower(std::string_view text);
+std::string utf8Upper(std::string_view text);
+// The first letter upper (title) case, the rest lower case.
+std::string utf8Title(std::string_view text);
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // The position of `needle` in `text` at or after `from`, or npos.
 std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from = 0);

@@ -9,10 +9,10 @@
 #include "canvas/font.h"
 #include "canvas/text.h"
 #include "engine/naming.h"
-#include "support/image_readback.h"
 #include "engine/steps/steps.h"
 #include "engine/watermark/watermark.h"
 #include "engine/watermark/watermark_font.h"
+#include "support/image_readback.h"
 #include "support/picture_files.h"
 #include "support/temp_folder.h"
 
@@ -547,6 +547,27 @@ TEST(ImageWatermark, GreyscaleRotationAndCutting) {
   EXPECT_EQ(box.left, 10);
   EXPECT_EQ(box.width(), 20);
   EXPECT_EQ(box.height(), 15);
+}
+
+// A grey stamp is written as it is and then faded over the image, not
+// darkened over black first: half opacity over white gives a light grey.
+TEST(ImageWatermark, GreyStampIsNotBlendedWithBlack) {
+  test::TempFolder folder;
+  test::RgbaImage logo(20, 10);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) logo.set(x, y, 200, 200, 200);
+  const std::string path = folder.write("logo.bmp", test::asText(test::encodeBmp(logo, 24)));
+  const Bitmap white = makeUniform(100, 60, 24, Pixel{255, 255, 255});
+  Settings settings = imageSettings(path);
+  settings.imageGreyscale = 1;
+  settings.imageOpacity = 128;
+  Bitmap result = watermarked(white, settings, nullptr);
+  const Box box = changedBox(result, white);
+  ASSERT_EQ(box.width(), 20);
+  const Pixel p = pixelAt(result, box.left + 10, box.top + 5);
+  EXPECT_NEAR(p.red, (200 * 128 + 255 * 127) / 255, 2);
+  EXPECT_EQ(p.red, p.green);
+  EXPECT_EQ(p.green, p.blue);
 }
 
 TEST(ImageWatermark, UndecodablePicturesGiveNoStampAndA24BitImage) {

@@ -21,6 +21,21 @@ TEST(Text, LetterCaseIsAsciiOnly) {
   if (locale) std::setlocale(LC_ALL, "C");
 }
 
+TEST(Text, Utf8LetterCaseTakesEveryLetter) {
+  struct Case {
+    std::string text, lower, upper, title;
+  };
+  for (const Case& c : {Case{"\xC3\xA4rger", "\xC3\xA4rger", "\xC3\x84RGER", "\xC3\x84rger"},
+                        Case{"\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", "\xC3\x89t\xC3\xA9"},
+                        Case{"holiday 2018", "holiday 2018", "HOLIDAY 2018", "Holiday 2018"}, Case{"", "", "", ""},
+                        // Not UTF-8: the ASCII letters change, the other bytes stay.
+                        Case{"ab\xFF", "ab\xFF", "AB\xFF", "Ab\xFF"}}) {
+    EXPECT_EQ(utf8Lower(c.text), c.lower) << c.text;
+    EXPECT_EQ(utf8Upper(c.text), c.upper) << c.text;
+    EXPECT_EQ(utf8Title(c.text), c.title) << c.text;
+  }
+}
+
 TEST(Text, ComparesAndFindsIgnoringCase) {
   EXPECT_TRUE(equalsIgnoringCase("Arial", "ARIAL"));
   EXPECT_FALSE(equalsIgnoringCase("Arial", "Arial "));

@@ -1,7 +1,8 @@
 // The picture stamp: `Image` decoded by the program's own readers and
 // drawn at `Image Opacity` over a clear background when the picture has
 // transparency of its own, over opaque black otherwise (so an opaque logo
-// is darkened rather than faded).
+// is darkened rather than faded). A grey stamp is written as it is, never
+// blended with anything below.
 #include <algorithm>
 
 #include "canvas/canvas.h"
@@ -25,15 +26,22 @@ void makeGrey(Picture& picture) {
 Bitmap makeImageStamp(const Settings& settings) {
   std::optional<Picture> picture = readPicture(settings.image);
   if (!picture) return {};
-  // The grey picture keeps its alpha and is then faded like a coloured
-  // one: a user who lowers the opacity of a grey logo wants it fainter.
-  if (settings.imageGreyscale) makeGrey(*picture);
+  const int opacity = std::clamp(settings.imageOpacity, 0, 255);
+  if (settings.imageGreyscale) {
+    // The grey replaces the pixel, its alpha kept; the opacity still makes
+    // it fainter, as a user who lowers it for a grey logo expects.
+    makeGrey(*picture);
+    for (std::size_t i = 3; i < picture->rgba.size(); i += 4)
+      picture->rgba[i] = static_cast<std::uint8_t>((picture->rgba[i] * opacity + 127) / 255);
+    Canvas grey = pictureCanvas(*picture);
+    return grey.valid() ? grey.toBitmap() : Bitmap();
+  }
 
   Canvas stamp(picture->width, picture->height);
   Canvas source = pictureCanvas(*picture);
   if (!stamp.valid() || !source.valid()) return {};
   if (!picture->hasAlpha) stamp.fill({0, 0, 0, 255});
-  stamp.drawCanvas(source, std::clamp(settings.imageOpacity, 0, 255));
+  stamp.drawCanvas(source, opacity);
   return stamp.toBitmap();
 }
 
