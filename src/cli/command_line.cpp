@@ -59,7 +59,7 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
       // The short forms take their value from the next parameter.
       bool fromNext = !option->shortName.empty() && asciiUpper(parameter) == option->shortName;
       if (fromNext)
-        value = ++i < parameters.size() ? trimSpaces(parameters[i]) : std::string();
+        value = ++i < parameters.size() ? optionValue(trimSpaces(parameters[i])) : std::string();
       else
         value = optionValue(parameter);
       if (!isPresent(*option, value)) {

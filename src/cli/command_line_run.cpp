@@ -156,7 +156,13 @@ class CommandLineRun {
                           plan_.format,
                           plan_.font.get(),
                           [this](std::string_view line) { console_.writeLine(line); },
-                          {}};
+                          [this](const InputEntry& entry, const JobResult& result) {
+                            // Every file not converted is named with its
+                            // reason, quiet or not.
+                            if (!result.written)
+                              console_.writeErrorLine("Not converted: " + entry.path + ": " +
+                                                      (result.failure.empty() ? "not converted" : result.failure));
+                          }};
     startConversionWorker(std::move(context)).join();
     return progress.savedCount();
   }

@@ -1,13 +1,17 @@
 #include "engine/job.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
+#include "engine/library_messages.h"
 #include "engine/naming.h"
 #include "engine/steps/steps.h"
 #include "engine/watermark/watermark.h"
 #include "engine/writers/writers.h"
 #include "formats/output_formats.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace qm {
@@ -39,15 +43,43 @@ NamingValues namingValues(const RunFormat& format, const JobInput& input, int bi
 
 }  // namespace
 
+namespace {
+
+// The library's own words, when it said something, after a general reason.
+std::string withLibraryWords(std::string reason, const LibraryMessages& messages) {
+  const std::string words = messages.last();
+  return words.empty() ? reason : reason + " (" + words + ")";
+}
+
+}  // namespace
+
 RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
                             const Font* font) {
   RenderResult result;
   const std::string& ext = format.extension;
 
-  Bitmap image = loadDocument(input.inputPath);
-  result.sourceBitDepth = static_cast<int>(image.bpp());
-  if (image.width() == 0 || image.height() == 0) {
-    result.failure = "not a readable Photoshop document";
+  if (auto problem = documentProblem(input.inputPath)) {
+    result.failure = std::move(*problem);
+    return result;
+  }
+  Bitmap image;
+  {
+    LibraryMessages messages;
+    image = loadDocument(input.inputPath);
+    result.sourceBitDepth = static_cast<int>(image.bpp());
+    if (image.width() == 0 || image.height() == 0) {
+      result.failure = withLibraryWords("damaged: the Photoshop reader could not read it", messages);
+      return result;
+    }
+  }
+
+  // Results the machine or the format cannot hold fail now, before any
+  // step spends minutes on them.
+  const ImageSize turned = rotatedSize(settings, static_cast<int>(image.width()), static_cast<int>(image.height()));
+  const ImageSize planned = resizedSize(settings, turned.width, turned.height);
+  const bool capped = ext == "ico" && (planned.width > 128 || planned.height > 128);
+  if (auto problem = sizeProblem(ext, capped ? 128 : planned.width, capped ? 128 : planned.height)) {
+    result.failure = std::move(*problem);
     return result;
   }
 
@@ -81,9 +113,24 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   result.bitDepth = bitDepth;
   result.width = width;
   result.height = height;
+  if (!image) {
+    result.failure = "the steps could not make the " + std::to_string(bitDepth) + "-bit image";
+    return result;
+  }
+  if (auto problem = formatProblem(ext, static_cast<int>(image.width()), static_cast<int>(image.height()))) {
+    result.failure = std::move(*problem);
+    return result;
+  }
   result.temporaryOutputPath = makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
-  result.rendered = writeOutput(image, format, bitDepth, settings, result.temporaryOutputPath);
-  if (!result.rendered) result.failure = "the output could not be written";
+  LibraryMessages messages;
+  std::string failure;
+  result.rendered = writeOutput(image, format, bitDepth, settings, result.temporaryOutputPath, failure);
+  if (!result.rendered)
+    result.failure =
+        !failure.empty()
+            ? failure
+            : withLibraryWords("the " + ext + " writer refused the " + std::to_string(bitDepth) + "-bit image",
+                               messages);
   return result;
 }
 
@@ -100,8 +147,17 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
 
   const NamingValues naming = namingValues(format, input, rendered.bitDepth, rendered.width, rendered.height);
   result.outputPath = makeOutputPath(settings, input.outputFolder, input.relativeSubFolder, naming);
-  result.written = replaceOutput(rendered.rendered, rendered.temporaryOutputPath, result.outputPath);
-  if (rendered.rendered && !result.written) result.failure = "the output could not be put in place";
+  bool keep = rendered.rendered;
+  // The user's own document is never replaced by its conversion (an
+  // output named like the input, also through links or letter case the
+  // file system ignores).
+  if (keep && platform::sameFile(input.inputPath, result.outputPath)) {
+    keep = false;
+    result.failure = "the output would replace the document itself";
+  }
+  errno = 0;
+  result.written = replaceOutput(keep, rendered.temporaryOutputPath, result.outputPath);
+  if (keep && !result.written) result.failure = "cannot put the output in place: " + std::string(std::strerror(errno));
   if (result.written) applyFileTimestamp(settings, input.inputPath, result.outputPath);
   return result;
 }

@@ -25,6 +25,9 @@ bool isFolder(const std::string& path);
 bool isRegularFile(const std::string& path);
 // Size in bytes of a regular file; nullopt when the path is missing.
 std::optional<std::uint64_t> fileSize(const std::string& path);
+// True when both paths exist and name one file (the same device and inode,
+// whatever links or letter case led there).
+bool sameFile(const std::string& a, const std::string& b);
 bool createFolder(const std::string& path);
 
 // Ensures a trailing "/".

@@ -9,30 +9,13 @@
 #include <string>
 #include <utility>
 
+#include "platform/file_descriptor.h"
+
 namespace qm {
 
+using platform::FileDescriptor;
+
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now so the caller learns of a failed close (a full disk may
-  // only show there).
-  bool close() {
-    int fd = std::exchange(fd_, -1);
-    return fd >= 0 && ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {

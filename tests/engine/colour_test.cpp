@@ -1,8 +1,8 @@
 // Colour correction, greyscale and threshold, checked on their pixels.
 #include <gtest/gtest.h>
 
-#include "support/image_readback.h"
 #include "engine/steps/steps.h"
+#include "support/image_readback.h"
 
 namespace qm {
 namespace {

@@ -58,22 +58,8 @@ struct Conversion {
   int width = 0;
   int height = 0;
   std::string outputPath;
-  std::string libraryMessage;  // FreeImage's last word on this conversion
+  std::string libraryMessage;  // the job's reason for a file not written
 };
-
-// The child's channel to the parent, for FreeImage's messages, which come
-// through a plain function without context. Only ever set in a child.
-std::FILE*& childChannel() {
-  static std::FILE* channel = nullptr;
-  return channel;
-}
-
-void forwardLibraryMessage(FREE_IMAGE_FORMAT, const char* message) {
-  if (!childChannel() || !message) return;
-  std::string text = message;
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  std::fprintf(childChannel(), "M %s\n", text.c_str());
-}
 
 // The number of colours an XPM file declares in its values line.
 int xpmColours(const std::string& path) {
@@ -172,10 +158,9 @@ DocumentRun convertInChild(const std::string& document, const std::string& exten
     close(channel[0]);
     alarm(300);  // a reader that never returns counts as crashing
     std::FILE* out = fdopen(channel[1], "w");
-    childChannel() = out;
-    FreeImage_SetOutputMessage(forwardLibraryMessage);
     {
-      Bitmap probe = loadDocument(document);
+      // A document whose structure is broken is not handed to the reader.
+      Bitmap probe = documentProblem(document) ? Bitmap() : loadDocument(document);
       std::fprintf(out, "L %d %u %d\n", probe ? 1 : 0, probe.bpp(),
                    probe && FreeImage_IsTransparent(probe.get()) ? 1 : 0);
       std::fflush(out);
@@ -190,6 +175,8 @@ DocumentRun convertInChild(const std::string& document, const std::string& exten
       input.inputPath = document;
       input.outputFolder = outputFolder;
       JobResult result = convertFile(s, makeRunFormat(s, extension), input, nullptr);
+      // The job's reason, which quotes the library's own words.
+      if (!result.failure.empty()) std::fprintf(out, "M %s\n", result.failure.c_str());
       std::fprintf(out, "R %d %d %d %d %d %s\n", setting, result.written ? 1 : 0, result.bitDepth, result.width,
                    result.height, result.outputPath.c_str());
       std::fflush(out);

@@ -5,8 +5,8 @@
 #include <climits>
 #include <cmath>
 
-#include "support/image_readback.h"
 #include "engine/steps/steps.h"
+#include "support/image_readback.h"
 
 namespace qm {
 namespace {

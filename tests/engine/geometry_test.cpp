@@ -1,8 +1,8 @@
 // Rotation, resizing and flipping, checked on the pixels they produce.
 #include <gtest/gtest.h>
 
-#include "support/image_readback.h"
 #include "engine/steps/steps.h"
+#include "support/image_readback.h"
 
 namespace qm {
 namespace {

@@ -51,28 +51,34 @@ int followingSide(int leading, float ratio) {
 
 }  // namespace
 
-Bitmap resize(Bitmap image, const Settings& settings, int width, int height) {
-  if (!image || !settings.doImageResize) return image;
-  if (width < 1 || height < 1) return image;
+ImageSize resizedSize(const Settings& settings, int width, int height) {
+  const ImageSize unchanged{width, height};
+  if (!settings.doImageResize || width < 1 || height < 1) return unchanged;
 
   const int targetWidth = targetSize(settings.imageWidth, settings.imageWidthUnit, width);
   const int targetHeight = targetSize(settings.imageHeight, settings.imageHeightUnit, height);
-  if (targetWidth < 1 || targetHeight < 1) return image;
-  if (targetWidth == width && targetHeight == height) return image;
-  if (settings.imageResizeType == kLargeImages && width < targetWidth && height < targetHeight) return image;
+  if (targetWidth < 1 || targetHeight < 1) return unchanged;
+  if (targetWidth == width && targetHeight == height) return unchanged;
+  if (settings.imageResizeType == kLargeImages && width < targetWidth && height < targetHeight) return unchanged;
 
-  int newWidth = targetWidth;
-  int newHeight = targetHeight;
+  ImageSize size{targetWidth, targetHeight};
   if (settings.keepAspectRatio) {
     if (width >= height) {
       const float ratio = static_cast<float>(width) / static_cast<float>(height);
-      newHeight = followingSide(targetWidth, ratio);
+      size.height = followingSide(targetWidth, ratio);
     } else {
       const float ratio = static_cast<float>(height) / static_cast<float>(width);
-      newWidth = followingSide(targetHeight, ratio);
+      size.width = followingSide(targetHeight, ratio);
     }
   }
-  return Bitmap(FreeImage_Rescale(image.get(), newWidth, newHeight, filterFor(settings.imageResizeAlgorithm)));
+  return size;
+}
+
+Bitmap resize(Bitmap image, const Settings& settings, int width, int height) {
+  if (!image) return image;
+  const ImageSize size = resizedSize(settings, width, height);
+  if (size.width == width && size.height == height) return image;
+  return Bitmap(FreeImage_Rescale(image.get(), size.width, size.height, filterFor(settings.imageResizeAlgorithm)));
 }
 
 }  // namespace qm

@@ -6,6 +6,8 @@
 // - Steps read their settings from the Settings record and nothing else.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,7 +16,16 @@
 
 namespace qm {
 
+struct ImageSize {
+  int width = 0;
+  int height = 0;
+};
+
 // Loading and normalisation.
+// Why the file cannot be a whole Photoshop document (not one at all, an
+// impossible header, a colour mode or depth the reader lacks, sections or
+// image data running past the end); nothing when it looks whole.
+std::optional<std::string> documentProblem(const std::string& path);
 Bitmap loadDocument(const std::string& path);
 // ico only: anything over 128 in either direction becomes 128 x 128.
 Bitmap capIconSize(Bitmap image, std::string_view extension, bool& rescaled);
@@ -23,6 +34,9 @@ Bitmap toneMap(Bitmap image);
 Bitmap flattenTransparency(Bitmap image, std::string_view extension);
 
 // Geometry.
+// The sizes rotation and resizing will give, known before either runs.
+ImageSize rotatedSize(const Settings& settings, int width, int height);
+ImageSize resizedSize(const Settings& settings, int width, int height);
 Bitmap rotate(Bitmap image, const Settings& settings);
 Bitmap resize(Bitmap image, const Settings& settings, int width, int height);
 void flip(Bitmap& image, const Settings& settings);
@@ -34,6 +48,15 @@ Bitmap threshold(Bitmap image, const Settings& settings);
 
 // The frame, drawn inside the W x H recorded by the job.
 Bitmap drawFrame(Bitmap image, const Settings& settings, int width, int height);
+
+// Limits.
+// Why an image of this size cannot be made or written in the format: a
+// side over the format's maximum, or more pixels than the memory the
+// process may use can hold while the steps work; nothing when it can.
+std::optional<std::string> sizeProblem(std::string_view extension, std::int64_t width, std::int64_t height);
+// Why the format's writer cannot take an image of this size (icons are
+// square, 16 to 256 pixels a side; JPEG 2000 needs 32 pixels a side).
+std::optional<std::string> formatProblem(std::string_view extension, int width, int height);
 
 // Output encoding.
 Bitmap convertBitDepth(Bitmap image, std::string_view extension, int targetBitDepth);

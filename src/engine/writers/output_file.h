@@ -4,8 +4,12 @@
 // finished output.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
+
 #include "platform/handle.h"
 
 namespace qm {
@@ -13,15 +17,28 @@ namespace qm {
 inline void closeFile(std::FILE* file) { std::fclose(file); }
 using OutputFile = Handle<std::FILE, closeFile>;
 
+// "cannot write: " and the system's words for an error number.
+inline std::string cannotWrite(int error) { return "cannot write: " + std::string(std::strerror(error)); }
+
 // Opened for reading as well: some library writers read back what they
-// wrote.
-inline OutputFile openOutputFile(const char* path) { return OutputFile(std::fopen(path, "w+b")); }
+// wrote. On failure `failure` says why.
+inline OutputFile openOutputFile(const char* path, std::string& failure) {
+  OutputFile file(std::fopen(path, "w+b"));
+  if (!file) failure = cannotWrite(errno);
+  return file;
+}
 
 // Closes the file; true when no write failed and the close succeeded.
-inline bool closeOutputFile(OutputFile file) {
+// Otherwise `failure` holds the system's reason (a full disk, a lost
+// device), unless an earlier step already gave one.
+inline bool closeOutputFile(OutputFile file, std::string& failure) {
   if (!file) return false;
-  bool clean = std::ferror(file.get()) == 0;
-  return std::fclose(file.release()) == 0 && clean;
+  errno = 0;
+  const bool clean = std::ferror(file.get()) == 0;
+  const int writeError = errno;
+  const bool closed = std::fclose(file.release()) == 0;
+  if ((!clean || !closed) && failure.empty()) failure = cannotWrite(!closed ? errno : writeError ? writeError : EIO);
+  return closed && clean;
 }
 
 }  // namespace qm

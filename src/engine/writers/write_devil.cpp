@@ -41,10 +41,17 @@ struct DevilFile {
   std::string path;
 };
 
+// Why the current DevIL write failed; DevIL runs under its lock, one write
+// at a time, and its callbacks have no context of their own.
+std::string& devilFailure() {
+  static std::string failure;
+  return failure;
+}
+
 std::FILE* fileOf(ILHANDLE handle) { return static_cast<DevilFile*>(handle)->file.get(); }
 
 ILHANDLE ILAPIENTRY openForWriting(ILconst_string path) {
-  OutputFile file = openOutputFile(path);
+  OutputFile file = openOutputFile(path, devilFailure());
   if (!file) return nullptr;
   return std::make_unique<DevilFile>(DevilFile{std::move(file), path}).release();
 }
@@ -52,7 +59,7 @@ ILHANDLE ILAPIENTRY openForWriting(ILconst_string path) {
 void ILAPIENTRY closeAfterWriting(ILHANDLE handle) {
   std::unique_ptr<DevilFile> owned(static_cast<DevilFile*>(handle));
   if (!owned) return;
-  if (!closeOutputFile(std::move(owned->file))) std::remove(owned->path.c_str());
+  if (!closeOutputFile(std::move(owned->file), devilFailure())) std::remove(owned->path.c_str());
 }
 
 ILint ILAPIENTRY putByte(ILubyte byte, ILHANDLE handle) { return std::fputc(byte, fileOf(handle)); }
@@ -88,7 +95,7 @@ void prepareDevil() {
 }  // namespace
 
 bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_t writerId,
-                    const std::string& temporaryPath) {
+                    const std::string& temporaryPath, std::string& failure) {
   if (!image || FreeImage_GetImageType(image.get()) != FIT_BITMAP) return false;
   const unsigned bpp = image.bpp();
   // Any other depth would hand DevIL palette indices or packed 16-bit
@@ -115,6 +122,7 @@ bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_
   static std::mutex devilLock;
   std::lock_guard<std::mutex> guard(devilLock);
   prepareDevil();
+  devilFailure().clear();
 
   RoutedWrites routed;
   ilEnable(IL_FILE_OVERWRITE);
@@ -129,6 +137,7 @@ bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_
   // next one.
   while (ilGetError() != IL_NO_ERROR) {
   }
+  if (!saved) failure = devilFailure();
   return finishTemporary(saved, temporaryPath);
 }
 

@@ -11,6 +11,7 @@ namespace {
 struct Target {
   std::FILE* file;
   bool failed = false;
+  int error = 0;  // of the first failed write
 };
 
 std::FILE* fileOf(fi_handle handle) { return static_cast<Target*>(handle)->file; }
@@ -24,7 +25,10 @@ unsigned DLL_CALLCONV writeProc(void* buffer, unsigned size, unsigned count, fi_
   if (size == 0 || count == 0) return count;
   auto* target = static_cast<Target*>(handle);
   std::size_t written = std::fwrite(buffer, size, count, target->file);
-  if (written != count) target->failed = true;
+  if (written != count && !target->failed) {
+    target->failed = true;
+    target->error = errno;
+  }
   return static_cast<unsigned>(written);
 }
 
@@ -37,15 +41,16 @@ long DLL_CALLCONV tellProc(fi_handle handle) { return std::ftell(fileOf(handle))
 }  // namespace
 
 bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
-                        const std::string& temporaryPath) {
+                        const std::string& temporaryPath, std::string& failure) {
   if (!image) return false;
-  OutputFile file = openOutputFile(temporaryPath.c_str());
+  OutputFile file = openOutputFile(temporaryPath.c_str(), failure);
   if (!file) return false;
   Target target{file.get()};
   FreeImageIO io{readProc, writeProc, seekProc, tellProc};
   bool saved =
       FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(writerId), image.get(), &io, &target, saveFlags) == TRUE;
-  saved = closeOutputFile(std::move(file)) && saved && !target.failed;
+  if (target.failed) failure = cannotWrite(target.error ? target.error : EIO);
+  saved = closeOutputFile(std::move(file), failure) && saved && !target.failed;
   return finishTemporary(saved, temporaryPath);
 }
 

@@ -5,14 +5,14 @@
 namespace qm {
 
 bool writeOutput(const Bitmap& image, const RunFormat& format, int targetBitDepth, const Settings& settings,
-                 const std::string& temporaryPath) {
+                 const std::string& temporaryPath, std::string& failure) {
   if (!image) return false;
   const std::string& extension = format.extension;
   if (extension == "psd" || extension == "dds" || extension == "pcx")
-    return writeWithDevil(image, extension, format.writerId, temporaryPath);
+    return writeWithDevil(image, extension, format.writerId, temporaryPath, failure);
   if (extension == "bmp" && targetBitDepth == 8 && settings.bmpColorTable == 1)
-    return writeTrimmedBmp(image, format.writerId, format.saveFlags, temporaryPath);
-  return writeWithFreeImage(image, format.writerId, format.saveFlags, temporaryPath);
+    return writeTrimmedBmp(image, format.writerId, format.saveFlags, temporaryPath, failure);
+  return writeWithFreeImage(image, format.writerId, format.saveFlags, temporaryPath, failure);
 }
 
 }  // namespace qm

@@ -38,17 +38,18 @@ unsigned colourCount(const Bitmap& image) {
   return highest + 1;
 }
 
-bool writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  OutputFile file = openOutputFile(path.c_str());
+bool writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& failure) {
+  OutputFile file = openOutputFile(path.c_str(), failure);
   if (!file) return false;
   bool complete = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  return closeOutputFile(std::move(file)) && complete;
+  if (!complete) failure = cannotWrite(errno);
+  return closeOutputFile(std::move(file), failure) && complete;
 }
 
 }  // namespace
 
 bool writeTrimmedBmp(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
-                     const std::string& temporaryPath) {
+                     const std::string& temporaryPath, std::string& failure) {
   if (!image || image.bpp() != 8 || FreeImage_GetImageType(image.get()) != FIT_BITMAP) return false;
   const RGBQUAD* palette = FreeImage_GetPalette(image.get());
   if (!palette) return false;
@@ -83,7 +84,7 @@ bool writeTrimmedBmp(const Bitmap& image, std::int32_t writerId, std::int32_t sa
   std::memcpy(file.data() + kHeadersSize, palette, tableBytes);
   std::memcpy(file.data() + kHeadersSize + tableBytes, data + kFullHeaderSize, pixelBytes);
 
-  return finishTemporary(writeAll(temporaryPath, file), temporaryPath);
+  return finishTemporary(writeAll(temporaryPath, file, failure), temporaryPath);
 }
 
 }  // namespace qm

@@ -4,7 +4,9 @@
 //
 // Every writer writes a temporary file in the destination folder and
 // returns true only when that file is complete; on failure it removes the
-// file. The output itself is never touched here: the commit renames the
+// file and, where the system gave one, puts its reason into `failure`
+// ("cannot write: No space left on device"); a library's refusal leaves
+// `failure` empty. The output itself is never touched here: the commit renames the
 // finished temporary file over it, so an existing output is either replaced
 // by a complete file or stays as it was.
 #pragma once
@@ -31,19 +33,19 @@ std::int32_t saveFlags(std::string_view extension, const Settings& settings);
 // Picks the writer by extension (and, for bmp, by depth and `BMP Color
 // Table`). A missing image fails.
 bool writeOutput(const Bitmap& image, const RunFormat& format, int targetBitDepth, const Settings& settings,
-                 const std::string& temporaryPath);
+                 const std::string& temporaryPath, std::string& failure);
 
 bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
-                        const std::string& temporaryPath);
+                        const std::string& temporaryPath, std::string& failure);
 // Takes 24-bit (BGR) and 32-bit (BGRA) images; dds also gets its full
 // mipmap chain.
 bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_t writerId,
-                    const std::string& temporaryPath);
+                    const std::string& temporaryPath, std::string& failure);
 // An 8-bit palettised BMP whose colour table holds only the entries up to
 // the highest index in use.
 // The compression follows the save flags.
 bool writeTrimmedBmp(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
-                     const std::string& temporaryPath);
+                     const std::string& temporaryPath, std::string& failure);
 
 // Ends every writer: returns `complete`, removing the temporary file when
 // it is not.

@@ -1,0 +1,129 @@
+// Check document: what can be told about a Photoshop document from its
+// header and section lengths before the library reads it. The library
+// takes a text file or a PNG named .psd for a broken document and fills a
+// truncated one with black; this check names those files for what they
+// are. It reads at most the header, four section lengths and the row
+// length table, never the pixels.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "engine/steps/steps.h"
+#include "platform/file_descriptor.h"
+
+namespace qm {
+
+namespace {
+
+class DocumentBytes {
+ public:
+  explicit DocumentBytes(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  std::uint64_t size() const { return size_; }
+
+  // Big-endian unsigned of `bytes` bytes at `offset`; nothing past the end.
+  std::optional<std::uint64_t> number(std::uint64_t offset, int bytes) const {
+    if (offset + static_cast<std::uint64_t>(bytes) > size_) return std::nullopt;
+    std::array<unsigned char, 8> buffer{};
+    if (::pread(fd_, buffer.data(), static_cast<std::size_t>(bytes), static_cast<off_t>(offset)) != bytes)
+      return std::nullopt;
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) value = value << 8 | buffer[static_cast<std::size_t>(i)];
+    return value;
+  }
+
+  bool read(std::uint64_t offset, void* target, std::size_t bytes) const {
+    return offset + bytes <= size_ &&
+           ::pread(fd_, target, bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes);
+  }
+
+ private:
+  int fd_;
+  std::uint64_t size_;
+};
+
+std::string truncated(std::uint64_t size, std::uint64_t needed) {
+  return "damaged or truncated: the file ends at byte " + std::to_string(size) + ", its image data needs " +
+         std::to_string(needed);
+}
+
+// Known colour modes: bitmap, greyscale, indexed, RGB, CMYK, multichannel,
+// duotone, Lab.
+bool knownMode(std::uint64_t mode) { return mode <= 4 || (mode >= 7 && mode <= 9); }
+
+}  // namespace
+
+std::optional<std::string> documentProblem(const std::string& path) {
+  // Non-blocking, so a FIFO named .psd cannot hang the batch.
+  const platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return "cannot be read: " + std::string(std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return "not a regular file";
+  const DocumentBytes file(fd.get(), static_cast<std::uint64_t>(info.st_size));
+
+  char signature[4] = {};
+  if (!file.read(0, signature, 4) || std::memcmp(signature, "8BPS", 4) != 0) return "not a Photoshop document";
+  constexpr std::uint64_t kHeaderSize = 26;
+  if (file.size() < kHeaderSize) return truncated(file.size(), kHeaderSize);
+  const auto version = file.number(4, 2);
+  if (!version || (*version != 1 && *version != 2)) return "not a Photoshop document (unknown version)";
+  const bool large = *version == 2;
+  const auto channels = file.number(12, 2);
+  const auto height = file.number(14, 4);
+  const auto width = file.number(18, 4);
+  const auto depth = file.number(22, 2);
+  const auto mode = file.number(24, 2);
+  if (!channels || !height || !width || !depth || !mode) return truncated(file.size(), kHeaderSize);
+  const std::uint64_t maxSide = large ? 300000 : 30000;
+  if (*channels < 1 || *channels > 56 || *width < 1 || *height < 1 || *width > maxSide || *height > maxSide)
+    return "damaged: impossible header (" + std::to_string(*width) + " x " + std::to_string(*height) + ", " +
+           std::to_string(*channels) + " channels)";
+  if (!knownMode(*mode) || (*depth != 1 && *depth != 8 && *depth != 16 && *depth != 32))
+    return "colour mode " + std::to_string(*mode) + " at " + std::to_string(*depth) + " bits is not supported";
+
+  // Colour mode data, image resources, layer and mask information.
+  std::uint64_t at = 26;
+  for (int lengthBytes : {4, 4, large ? 8 : 4}) {
+    const auto length = file.number(at, lengthBytes);
+    if (!length) return truncated(file.size(), at + static_cast<std::uint64_t>(lengthBytes));
+    at += static_cast<std::uint64_t>(lengthBytes) + *length;
+    if (at > file.size()) return truncated(file.size(), at);
+  }
+  const auto compression = file.number(at, 2);
+  if (!compression) return truncated(file.size(), at + 2);
+  at += 2;
+  const std::uint64_t rows = *channels * *height;
+  const std::uint64_t rowBytes = (*width * *depth + 7) / 8;
+  switch (*compression) {
+    case 0:
+      if (at + rows * rowBytes > file.size()) return truncated(file.size(), at + rows * rowBytes);
+      return std::nullopt;
+    case 1: {
+      // A table of packed row lengths, then the rows.
+      const std::uint64_t entryBytes = large ? 4 : 2;
+      if (at + rows * entryBytes > file.size()) return truncated(file.size(), at + rows * entryBytes);
+      std::vector<unsigned char> table(static_cast<std::size_t>(rows * entryBytes));
+      if (!file.read(at, table.data(), table.size())) return truncated(file.size(), at + table.size());
+      std::uint64_t packed = 0;
+      for (std::size_t i = 0; i < table.size(); i += entryBytes) {
+        std::uint64_t length = 0;
+        for (std::uint64_t k = 0; k < entryBytes; ++k) length = length << 8 | table[i + k];
+        packed += length;
+      }
+      const std::uint64_t end = at + table.size() + packed;
+      if (end > file.size()) return truncated(file.size(), end);
+      return std::nullopt;
+    }
+    case 2:
+    case 3:
+      if (at >= file.size()) return truncated(file.size(), at + 1);
+      return std::nullopt;
+    default: return "damaged: unknown compression " + std::to_string(*compression);
+  }
+}
+
+}  // namespace qm

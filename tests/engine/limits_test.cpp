@@ -1,0 +1,118 @@
+// What can be told before the steps run: whether a file is a whole
+// Photoshop document, and whether the result can be made and written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/steps/steps.h"
+#include "platform/paths.h"
+#include "settings/settings.h"
+#include "support/psd_writer.h"
+#include "support/temp_folder.h"
+
+namespace qm {
+namespace {
+
+// Every cut of a real document is named as truncated, never taken for
+// whole; the whole document passes, in both compressions.
+TEST(DocumentProblem, EveryTruncationIsFound) {
+  test::TempFolder folder;
+  for (test::PsdCompression compression : {test::PsdCompression::Raw, test::PsdCompression::Rle}) {
+    test::PsdImage image(test::PsdColourMode::Rgb, 9, 7, 8, 4, compression);
+    for (unsigned y = 0; y < 7; ++y)
+      for (unsigned x = 0; x < 9; ++x) image.setPixel(x, y, x * 20, y * 30, 7, 255);
+    const std::string whole = test::encodePsd(image);
+    EXPECT_EQ(documentProblem(folder.write("whole.psd", whole)), std::nullopt);
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+      auto problem = documentProblem(folder.write("cut.psd", whole.substr(0, size)));
+      ASSERT_TRUE(problem.has_value()) << size;
+      if (size >= 4) {
+        EXPECT_TRUE(problem->starts_with("damaged")) << size << ": " << *problem;
+      }
+    }
+  }
+}
+
+TEST(DocumentProblem, NamesWhatTheFileIs) {
+  test::TempFolder folder;
+  std::string header = test::encodePsd(test::PsdImage(test::PsdColourMode::Rgb, 4, 4, 8, 3));
+  int patches = 0;
+  auto patched = [&](std::size_t at, std::string bytes) {
+    std::string copy = header;
+    copy.replace(at, bytes.size(), bytes);
+    return folder.write("patched" + std::to_string(++patches) + ".psd", copy);
+  };
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {folder.write("text.psd", "hello"), "not a Photoshop document"},
+      {folder.write("empty.psd", ""), "not a Photoshop document"},
+      {patched(4, std::string("\0\3", 2)), "not a Photoshop document (unknown version)"},
+      {patched(24, std::string("\0\5", 2)), "colour mode 5 at 8 bits is not supported"},
+      {patched(22, std::string("\0\7", 2)), "colour mode 3 at 7 bits is not supported"},
+      {patched(14, std::string("\0\1\0\0", 4)), "damaged: impossible header (4 x 65536, 3 channels)"},
+      {folder / "missing.psd", "cannot be read: No such file or directory"},
+      {folder.makeFolder("folder.psd"), "not a regular file"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(documentProblem(c.path).value_or("none"), c.reason) << c.path;
+}
+
+TEST(Limits, SizesKnownBeforeTheSteps) {
+  Settings settings;
+  resetSettings(settings, SettingsForm::CommandLine, DesktopSize{});
+  settings.doImageRotation = 1;
+  settings.imageRotation = 90;
+  EXPECT_EQ(rotatedSize(settings, 40, 10).width, 10);
+  EXPECT_EQ(rotatedSize(settings, 40, 10).height, 40);
+  settings.imageRotation = 45;
+  EXPECT_EQ(rotatedSize(settings, 100, 100).width, 142);  // 100 * sqrt(2), rounded up
+  settings.imageRotationType = 1;                         // advanced rotation keeps the size
+  EXPECT_EQ(rotatedSize(settings, 100, 50).width, 100);
+
+  settings.doImageResize = 1;
+  settings.imageWidth = 50;
+  settings.imageHeight = 50;
+  settings.keepAspectRatio = 1;
+  EXPECT_EQ(resizedSize(settings, 200, 100).width, 50);
+  EXPECT_EQ(resizedSize(settings, 200, 100).height, 25);
+  settings.imageWidthUnit = 1;  // percent
+  EXPECT_EQ(resizedSize(settings, 200, 100).width, 100);
+}
+
+TEST(Limits, WhatFormatsAndTheMachineCannotHold) {
+  EXPECT_EQ(sizeProblem("png", 1000000, 1), std::nullopt);
+  EXPECT_EQ(sizeProblem("png", 1000001, 1).value_or(""),
+            "too large: the result would be 1000001 x 1 pixels, and png holds at most 1000000 a side");
+  EXPECT_TRUE(sizeProblem("webp", 100, 16384).has_value());
+  EXPECT_TRUE(sizeProblem("tiff", 2000000000, 2000000000).value_or("").find("memory") != std::string::npos);
+  EXPECT_EQ(sizeProblem("tiff", 4000, 3000), std::nullopt);
+
+  struct Case {
+    const char* extension;
+    int width, height;
+    bool holds;
+  };
+  for (const Case& c : {Case{"ico", 16, 16, true}, Case{"ico", 256, 256, true}, Case{"ico", 15, 15, false},
+                        Case{"ico", 32, 31, false}, Case{"ico", 257, 257, false}, Case{"jp2", 32, 32, true},
+                        Case{"j2k", 31, 100, false}, Case{"jp2", 100, 31, false}, Case{"png", 1, 1, true}}) {
+    EXPECT_EQ(!formatProblem(c.extension, c.width, c.height).has_value(), c.holds)
+        << c.extension << " " << c.width << "x" << c.height;
+  }
+}
+
+TEST(Limits, SameFileSeesThroughLinks) {
+  test::TempFolder folder;
+  const std::string file = folder.write("a.psd", "x");
+  const std::string other = folder.write("b.psd", "x");
+  std::filesystem::create_symlink(file, folder / "link.psd");
+  EXPECT_TRUE(platform::sameFile(file, folder / "link.psd"));
+  EXPECT_TRUE(platform::sameFile(file, folder.str() + "./a.psd"));
+  EXPECT_FALSE(platform::sameFile(file, other));
+  EXPECT_FALSE(platform::sameFile(file, folder / "missing.psd"));
+}
+
+}  // namespace
+}  // namespace qm
