@@ -63,10 +63,12 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
     return result;
   }
   Bitmap image;
+  bool colourPalette = false;
   {
     LibraryMessages messages;
     image = loadDocument(input.inputPath);
     result.sourceBitDepth = static_cast<int>(image.bpp());
+    colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
     if (image.width() == 0 || image.height() == 0) {
       result.failure = withLibraryWords("damaged: the Photoshop reader could not read it", messages);
       return result;
@@ -103,8 +105,8 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
 
   // The watermark sees the values of this very file, the depth it is about
   // to be written with included.
-  const int bitDepth =
-      format.bitDepthSetting != 0 ? format.bitDepthSetting : automaticBitDepth(ext, result.sourceBitDepth);
+  const int bitDepth = format.bitDepthSetting != 0 ? format.bitDepthSetting
+                                                  : automaticBitDepth(ext, result.sourceBitDepth, colourPalette);
   const NamingValues naming = namingValues(format, input, bitDepth, width, height);
   image = drawWatermark(std::move(image), WatermarkContext{settings, font, naming}, width, height);
 

@@ -45,7 +45,10 @@ bool isBitDepthPermitted(std::string_view extension, int depth) {
   return std::find(depths.begin(), depths.end(), depth) != depths.end();
 }
 
-int automaticBitDepth(std::string_view extension, int sourceBitDepth) {
+int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colourPalette) {
+  const OutputFormat* format = findOutputFormat(extension);
+  if (colourPalette && sourceBitDepth <= 8 && format && format->eightBitMethod == EightBitMethod::Greyscale)
+    sourceBitDepth = 24;
   int result = 0;
   for (int depth : permittedBitDepths(extension)) {
     result = depth;

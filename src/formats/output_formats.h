@@ -53,7 +53,9 @@ inline constexpr std::array<OutputFormat, 23> kOutputFormats = {{
     {"pbm", "Portable Bitmap", Writer::FreeImage, 7, "1", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"pcx", "ZSoft Paintbrush", Writer::DevIL, 0x0428, "24", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"pfm", "Portable Floatmap", Writer::FreeImage, 32, "96", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
-    {"pgm", "Portable Greymap", Writer::FreeImage, 11, "8", false, SixteenBitLayout::Rgb565, EightBitMethod::Quantise},
+    // A greymap holds grey levels: quantised palette indices would read as
+    // a nearly black picture.
+    {"pgm", "Portable Greymap", Writer::FreeImage, 11, "8", false, SixteenBitLayout::Rgb565, EightBitMethod::Greyscale},
     {"png", "Portable Network Graphics", Writer::FreeImage, 13, "1,4,8,24,32,48", true, SixteenBitLayout::Rgb565,
      EightBitMethod::Quantise},
     {"ppm", "Portable Pixelmap", Writer::FreeImage, 14, "24,48", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
@@ -88,8 +90,10 @@ std::optional<std::size_t> outputFormatIndex(std::string_view extension);
 std::vector<int> permittedBitDepths(std::string_view extension);
 // True for 0 (Auto) and for any permitted depth of the format.
 bool isBitDepthPermitted(std::string_view extension, int depth);
-// The first permitted depth >= the source depth, else the largest.
-int automaticBitDepth(std::string_view extension, int sourceBitDepth);
+// The first permitted depth >= the source depth, else the largest. A
+// source of palette colours counts as 24 bits for the formats whose 8 bits
+// are grey (the JPEG family), so its colours are kept.
+int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colourPalette = false);
 // "TIFF", or "TIFF (Tagged Image File Format)" with the description.
 std::string formatLabel(std::string_view extension, bool withDescription);
 

@@ -1,8 +1,9 @@
 // Convert bit depth: brings the working image to the depth the output is
 // written with. A depth no format permits (only an edited settings file
 // can hold one) yields no image, and the file then fails at the write.
-#include "engine/steps/steps.h"
+#include <utility>
 
+#include "engine/steps/steps.h"
 #include "formats/output_formats.h"
 
 namespace qm {
@@ -35,6 +36,19 @@ Bitmap toEightBits(Bitmap image, std::string_view extension) {
   return Bitmap(FreeImage_ColorQuantizeEx(image.get(), FIQ_WUQUANT, 256, 0, nullptr));
 }
 
+// A portable bitmap stores 1 for black, and FreeImage writes the pixels'
+// palette indices as they are. The dithered image has black at index 0, so
+// its bits are inverted and its two palette entries swapped: it looks the
+// same to every reader, and its file says black where the image is black.
+Bitmap blackAsOne(Bitmap image) {
+  if (!image || image.bpp() != 1) return image;
+  RGBQUAD* palette = FreeImage_GetPalette(image.get());
+  if (!palette || palette[0].rgbRed >= palette[1].rgbRed) return image;
+  if (!FreeImage_Invert(image.get())) return {};
+  std::swap(palette[0], palette[1]);
+  return image;
+}
+
 }  // namespace
 
 Bitmap convertBitDepth(Bitmap image, std::string_view extension, int targetBitDepth) {
@@ -54,7 +68,11 @@ Bitmap convertBitDepth(Bitmap image, std::string_view extension, int targetBitDe
     case 16: return toSixteenBits(std::move(image), extension);
     case 8: return toEightBits(std::move(image), extension);
     case 4: return Bitmap(FreeImage_ConvertTo4Bits(image.get()));
-    case 1: return Bitmap(FreeImage_Dither(image.get(), FID_FS));
+    case 1: {
+      Bitmap dithered(FreeImage_Dither(image.get(), FID_FS));
+      if (extension == "pbm") dithered = blackAsOne(std::move(dithered));
+      return dithered;
+    }
     default: return Bitmap();
   }
 }

@@ -92,6 +92,14 @@ void prepareDevil() {
   });
 }
 
+// True when some alpha lies between clear and opaque. DXT1 keeps one bit
+// of alpha; graded transparency needs DXT5.
+bool hasGradedAlpha(const std::vector<std::uint8_t>& bgra) {
+  for (std::size_t i = 3; i < bgra.size(); i += 4)
+    if (bgra[i] != 0 && bgra[i] != 255) return true;
+  return false;
+}
+
 }  // namespace
 
 bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_t writerId,
@@ -126,6 +134,7 @@ bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_
 
   RoutedWrites routed;
   ilEnable(IL_FILE_OVERWRITE);
+  if (extension == "dds") ilSetInteger(IL_DXTC_FORMAT, channels == 4 && hasGradedAlpha(pixels) ? IL_DXT5 : IL_DXT1);
   DevilImage devilImage;
   if (devilImage.id() == 0) return false;
   ilBindImage(devilImage.id());
