@@ -2,7 +2,11 @@
 // ImageMagick, which shares no code with the writers.
 #include <gtest/gtest.h>
 
+#include <IL/il.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "conversion_fixture.h"
@@ -22,7 +26,44 @@ std::string magickPixel(const std::string& path, int x, int y) {
   return readFileBytes(text);
 }
 
+std::uint32_t le32(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at]) |
+                                    static_cast<unsigned char>(bytes[at + 1]) << 8 |
+                                    static_cast<unsigned char>(bytes[at + 2]) << 16) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
 class OtherReaders : public ConversionTest {};
+
+// A run-length encoded BMP states its real sizes, so ImageMagick and DevIL
+// read it, pixel for pixel the uncompressed file. (FreeImage's own reader
+// takes no run-length BMP at all, whoever wrote it.)
+TEST_F(OtherReaders, RunLengthBmpStatesItsRealSizes) {
+  const std::string input = document("bands.psd", indexedBands(101, 55, 7));
+  JobResult plain = convert(input, "bmp", 8);
+  ASSERT_TRUE(plain.written) << plain.failure;
+  const std::string reference = folder / "plain.bmp";
+  std::filesystem::rename(plain.outputPath, reference);
+  settings.bmpCompression = 1;
+  for (int table : {0, 1}) {
+    SCOPED_TRACE(table ? "trimmed colour table" : "full colour table");
+    settings.bmpColorTable = static_cast<std::int8_t>(table);
+    JobResult packed = convert(input, "bmp", 8);
+    ASSERT_TRUE(packed.written) << packed.failure;
+    const std::string bytes = readFileBytes(packed.outputPath);
+    EXPECT_EQ(le32(bytes, 2), bytes.size());                     // file size
+    EXPECT_EQ(le32(bytes, 30), 1u);                              // RLE8
+    EXPECT_EQ(le32(bytes, 34), bytes.size() - le32(bytes, 10));  // pixel data size
+    const std::string command = "compare -metric AE '" + packed.outputPath + "' '" + reference + "' null: 2>/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "ImageMagick sees other pixels";
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    EXPECT_EQ(ilLoad(IL_BMP, packed.outputPath.c_str()), IL_TRUE);
+    EXPECT_EQ(ilGetInteger(IL_IMAGE_WIDTH), 101);
+    ilDeleteImages(1, &image);
+  }
+}
 
 // A portable bitmap says 1 for black: black must come back black.
 TEST_F(OtherReaders, PortableBitmapKeepsBlackBlack) {

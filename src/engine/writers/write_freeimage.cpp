@@ -38,6 +38,33 @@ int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) {
 
 long DLL_CALLCONV tellProc(fi_handle handle) { return std::ftell(fileOf(handle)); }
 
+void put32(std::FILE* file, long offset, std::uint32_t value) {
+  unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+  if (std::fseek(file, offset, SEEK_SET) == 0) std::fwrite(bytes, 1, 4, file);
+}
+
+// FreeImage writes a run-length encoded BMP with the sizes of the
+// uncompressed one in its headers (the file size) and none for the pixel
+// data; readers that trust the headers refuse the file. The real sizes are
+// written in once the file is complete.
+void fixRunLengthBmpSizes(std::FILE* file) {
+  unsigned char header[34] = {};
+  if (std::fseek(file, 0, SEEK_END) != 0) return;
+  const long size = std::ftell(file);
+  if (size < 34 || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(header, 1, sizeof header, file) != sizeof header)
+    return;
+  auto get32 = [&](int at) {
+    return static_cast<std::uint32_t>(header[at] | header[at + 1] << 8 | header[at + 2] << 16 |
+                                      static_cast<std::uint32_t>(header[at + 3]) << 24);
+  };
+  const std::uint32_t compression = get32(30);
+  const std::uint32_t pixelsAt = get32(10);
+  if ((compression != 1 && compression != 2) || pixelsAt > static_cast<std::uint32_t>(size)) return;
+  put32(file, 2, static_cast<std::uint32_t>(size));
+  put32(file, 34, static_cast<std::uint32_t>(size) - pixelsAt);
+}
+
 }  // namespace
 
 bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t saveFlags,
@@ -49,6 +76,7 @@ bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t
   FreeImageIO io{readProc, writeProc, seekProc, tellProc};
   bool saved =
       FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(writerId), image.get(), &io, &target, saveFlags) == TRUE;
+  if (saved && !target.failed && writerId == FIF_BMP) fixRunLengthBmpSizes(file.get());
   if (target.failed) failure = cannotWrite(target.error ? target.error : EIO);
   saved = closeOutputFile(std::move(file), failure) && saved && !target.failed;
   return finishTemporary(saved, temporaryPath);
