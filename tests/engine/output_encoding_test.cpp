@@ -164,8 +164,10 @@ TEST_F(OutputEncoding, PaletteTrimmedBmpKeepsOnlyTheUsedEntries) {
   const PsdImage image = indexedBands(23, 7, 6);
   const std::string input = document("six.psd", image);
   settings.bmpColorTable = 1;
-  for (int compression : {0, 1}) {
-    SCOPED_TRACE(compression ? "RLE" : "uncompressed");
+  // A code other than 0 and 1 (only an edited settings file holds one)
+  // writes uncompressed and says so in the header.
+  for (int compression : {0, 1, 5}) {
+    SCOPED_TRACE("BMP Compression " + std::to_string(compression));
     settings.bmpCompression = compression;
     JobResult result = convert(input, "bmp", 8);
     ASSERT_TRUE(result.written);
@@ -174,7 +176,7 @@ TEST_F(OutputEncoding, PaletteTrimmedBmpKeepsOnlyTheUsedEntries) {
     EXPECT_EQ(bytes.substr(0, 2), "BM");
     EXPECT_EQ(le32(bytes, 2), bytes.size());
     EXPECT_EQ(le32(bytes, 10), 78u);  // 14 + 40 + 6 x 4
-    EXPECT_EQ(le32(bytes, 14 + 16), static_cast<std::uint32_t>(compression));
+    EXPECT_EQ(le32(bytes, 14 + 16), compression == 1 ? 1u : 0u);
     EXPECT_EQ(le32(bytes, 14 + 20), bytes.size() - 78);
     EXPECT_EQ(le32(bytes, 14 + 32), 6u);
     EXPECT_EQ(le32(bytes, 14 + 36), 6u);
