@@ -112,6 +112,10 @@ constexpr ReaderLimit kReaderLimits[] = {
      "FreeImage's DDS reader rejects compressed surfaces smaller than one 4 x 4 block"},
     {"identify", "ico", 16, [](const Conversion&) { return true; },
      "FreeImage's 16-bit icons announce bit fields they do not hold; ImageMagick rejects them"},
+    {"FreeImage", "jxr", 0, [](const Conversion&) { return true; },
+     "FreeImage's JPEG XR reader is built with another size of jxrlib's GUID type and reads no file"},
+    {"identify", "jxr", 0, [](const Conversion& c) { return c.bitDepth != 24; },
+     "ImageMagick reads JPEG XR only through JxrDecApp's 24-bit output"},
 };
 
 // The size FreeImage reads back. Its DDS reader keeps only whole 4 x 4

@@ -1,5 +1,5 @@
-// Write: the choice of writer. The DevIL formats are told apart by their
-// extension, not by their writer number.
+// Write: the choice of writer. The DevIL formats and jxr are told apart by
+// their extension, not by their writer number.
 #include "engine/writers/writers.h"
 
 namespace qm {
@@ -10,6 +10,7 @@ bool writeOutput(const Bitmap& image, const RunFormat& format, int targetBitDept
   const std::string& extension = format.extension;
   if (extension == "psd" || extension == "dds" || extension == "pcx")
     return writeWithDevil(image, extension, format.writerId, temporaryPath, failure);
+  if (extension == "jxr") return writeWithJxr(image, format.saveFlags, temporaryPath, failure);
   if (extension == "bmp" && targetBitDepth == 8 && settings.bmpColorTable == 1)
     return writeTrimmedBmp(image, format.writerId, format.saveFlags, temporaryPath, failure);
   return writeWithFreeImage(image, format.writerId, format.saveFlags, temporaryPath, failure);

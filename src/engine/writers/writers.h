@@ -1,6 +1,6 @@
-// Output encoding: the save flags, the temporary name and the three
-// writers (FreeImage, DevIL for psd/dds/pcx, and the palette-trimmed 8-bit
-// BMP).
+// Output encoding: the save flags, the temporary name and the four
+// writers (FreeImage, DevIL for psd/dds/pcx, jxrlib for jxr, and the
+// palette-trimmed 8-bit BMP).
 //
 // Every writer writes a temporary file in the destination folder and
 // returns true only when that file is complete; on failure it removes the
@@ -41,6 +41,14 @@ bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t
 // mipmap chain.
 bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_t writerId,
                     const std::string& temporaryPath, std::string& failure);
+// JPEG XR through jxrlib, lossless at the save flags' quality 100 (96-bit
+// floats keep 16 bits of mantissa). Takes the depths jxr is written with:
+// 1 (black and white stays one bit, other palettes as below), 4 and 8 (grey
+// levels when the palette is grey, colour otherwise), 16 (widened to 24),
+// 24, 32 (with alpha), 48 and 96 bits. jxrlib's errors give "the jxr
+// encoder failed (error N)".
+bool writeWithJxr(const Bitmap& image, std::int32_t saveFlags, const std::string& temporaryPath,
+                  std::string& failure);
 // An 8-bit palettised BMP whose colour table holds only the entries up to
 // the highest index in use.
 // The compression follows the save flags.
