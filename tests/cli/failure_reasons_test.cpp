@@ -158,5 +158,21 @@ TEST(FailureReasons, AFolderWithoutWritePermissionGivesTheSystemsWords) {
   EXPECT_EQ(notConverted(refused), Lines{"Not converted: " + document + ": cannot write: Permission denied"});
 }
 
+// The image libraries' own messages stay off the console: the TIFF library
+// warns about every EXIF tag of these documents it does not know.
+TEST(FailureReasons, LibraryChatterStaysOffTheConsole) {
+  const std::filesystem::path corpus = QM_CORPUS_DIR;
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no Photoshop corpus at " << QM_CORPUS_DIR;
+  test::TempFolder in;
+  test::TempFolder out;
+  for (const char* name : {"1layer.psd", "2layers.psd", "300dpi.psd"})
+    std::filesystem::copy_file(corpus / name, in.path() / name);
+  auto result = test::runProgram({"-i", in.str(), "-o", out.str(), "-c", "tiff", "-q"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(test::folderEntries(out.str()).size(), 3u);
+}
+
 }  // namespace
 }  // namespace qm
