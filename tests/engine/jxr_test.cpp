@@ -248,35 +248,5 @@ TEST_F(JxrOutput, AWriteThatCannotFinishLeavesNothingBehind) {
   EXPECT_TRUE(noTemporaryFiles(outputFolder));
 }
 
-// jxrlib encodes into memory; the bytes go out through the checked file, so
-// a disk that fills up mid-write never passes for a finished output.
-TEST_F(JxrOutput, AFullDiskNeverReplacesAnOutputWithATruncatedFile) {
-  const std::string input = document("big.psd", colourfulRgb(300, 200, PsdCompression::Raw));
-  for (bool full : {false, true}) {
-    SCOPED_TRACE(full ? "full disk" : "room");
-    const std::string output = folder.write("out/big.jxr", "old contents");
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (full) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{8000, 8000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-      }
-      _exit(convert(input, "jxr").written ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), full ? 1 : 0);
-    if (full)
-      EXPECT_EQ(readFileBytes(output), "old contents");
-    else
-      EXPECT_GT(readFileBytes(output).size(), 8000u);
-    EXPECT_EQ(folderEntries(outputFolder), std::vector<std::string>{"big.jxr"});
-  }
-}
-
 }  // namespace
 }  // namespace qm::test

@@ -315,7 +315,7 @@ TEST_F(OutputEncoding, AFullDiskNeverReplacesAnOutputWithATruncatedFile) {
   struct Case {
     const char* extension;
     int depth;
-  } cases[] = {{"png", 0}, {"tiff", 0}, {"bmp", 0}, {"bmp", 8}, {"psd", 0}, {"pcx", 0}, {"dds", 0}};
+  } cases[] = {{"png", 0}, {"tiff", 0}, {"bmp", 0}, {"bmp", 8}, {"psd", 0}, {"pcx", 0}, {"dds", 0}, {"jxr", 0}};
   for (const Case& c : cases) {
     for (bool full : {false, true}) {
       SCOPED_TRACE(std::string(c.extension) + " " + std::to_string(c.depth) + (full ? " full disk" : " room"));
