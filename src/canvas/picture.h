@@ -50,6 +50,10 @@ std::optional<Picture> decodeJpeg(std::span<const std::uint8_t> bytes);
 std::optional<Picture> decodeBmp(std::span<const std::uint8_t> bytes);
 std::optional<Picture> decodeIco(std::span<const std::uint8_t> bytes);
 
+// The picture as a baseline JPEG of the given quality (1..100), its
+// transparency laid over white; nothing when libjpeg fails.
+std::optional<std::vector<std::uint8_t>> encodeJpeg(const Picture& picture, int quality);
+
 // A canvas holding the picture's pixels; invalid when none can be made.
 Canvas pictureCanvas(const Picture& picture);
 

@@ -1,11 +1,14 @@
-// JPEG pictures through libjpeg. libjpeg reports fatal errors by a call
+// JPEG pictures through libjpeg: decoding, and encoding for the window's
+// own pictures. libjpeg reports fatal errors by a call
 // that must not return, so it jumps back with longjmp; the two functions
 // that hold a setjmp keep only trivially destructible locals, and every
 // owned object lives in decodeJpeg's frame, which a jump never skips.
 // Warnings about damaged data (a truncated file among them) count as
 // failure: a logo with grey bands is no stamp to put on a picture.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 
 #include <jpeglib.h>
 
@@ -105,6 +108,65 @@ std::optional<Picture> decodeJpeg(std::span<const std::uint8_t> bytes) {
     target[3] = 255;
   }
   return picture;
+}
+
+namespace {
+
+struct JpegWriter {
+  jpeg_compress_struct info{};
+  JpegErrors errors{};
+  unsigned char* output = nullptr;  // libjpeg's buffer, grown with malloc
+  unsigned long outputSize = 0;
+  bool created = false;
+  JpegWriter() = default;
+  JpegWriter(const JpegWriter&) = delete;
+  JpegWriter& operator=(const JpegWriter&) = delete;
+  ~JpegWriter() {
+    if (created) jpeg_destroy_compress(&info);
+    std::free(output);
+  }
+};
+
+// `rgb` holds the rows one after the other, three bytes a pixel.
+bool writeRows(JpegWriter& writer, const std::uint8_t* rgb, int width, int height, int quality) {
+  writer.info.err = jpeg_std_error(&writer.errors.manager);
+  writer.errors.manager.error_exit = jumpOnError;
+  writer.errors.manager.output_message = stayQuiet;
+  if (setjmp(writer.errors.jump)) return false;
+  jpeg_create_compress(&writer.info);
+  writer.created = true;
+  jpeg_mem_dest(&writer.info, &writer.output, &writer.outputSize);
+  writer.info.image_width = static_cast<JDIMENSION>(width);
+  writer.info.image_height = static_cast<JDIMENSION>(height);
+  writer.info.input_components = 3;
+  writer.info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&writer.info);
+  jpeg_set_quality(&writer.info, quality, TRUE);
+  jpeg_start_compress(&writer.info, TRUE);
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  while (writer.info.next_scanline < writer.info.image_height) {
+    JSAMPROW row = const_cast<std::uint8_t*>(rgb + writer.info.next_scanline * rowBytes);
+    jpeg_write_scanlines(&writer.info, &row, 1);
+  }
+  jpeg_finish_compress(&writer.info);
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> encodeJpeg(const Picture& picture, int quality) {
+  const std::size_t pixels = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
+  if (picture.width <= 0 || picture.height <= 0 || picture.rgba.size() != pixels * 4) return std::nullopt;
+  // JPEG has no transparency: what is transparent shows the white below.
+  std::vector<std::uint8_t> rgb(pixels * 3);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const unsigned alpha = picture.rgba[i * 4 + 3];
+    for (int c = 0; c < 3; ++c)
+      rgb[i * 3 + c] = static_cast<std::uint8_t>((picture.rgba[i * 4 + c] * alpha + 255 * (255 - alpha) + 127) / 255);
+  }
+  JpegWriter writer;
+  if (!writeRows(writer, rgb.data(), picture.width, picture.height, std::clamp(quality, 1, 100))) return std::nullopt;
+  return std::vector<std::uint8_t>(writer.output, writer.output + writer.outputSize);
 }
 
 }  // namespace qm

@@ -1,12 +1,11 @@
 #include <cstdio>
 
-#include "app/messages.h"
 #include "app/version.h"
 #include "cli/command_line.h"
 #include "platform/instance_lock.h"
 #include "platform/paths.h"
 #include "program/application.h"
-#include "settings/settings_file.h"
+#include "ui/window_mode.h"
 
 namespace qm {
 
@@ -24,16 +23,11 @@ std::string prepareSettingsFolder() {
   return folder + "config.ini";
 }
 
-int runWindowMode(Application& app) {
+// The settings folder is made before the window toolkit starts, so it
+// exists even when no display does.
+int runMainWindow(Application& app) {
   app.settings.settingsFilePath = prepareSettingsFolder();
-  // No desktop is known before the window toolkit starts; the window face
-  // passes the real display size once it exists.
-  loadSettings(app.settings, DesktopSize{});
-  messages();
-  // The main window and its event loop come here.
-  if (!app.settings.outFoldersHistory) app.settings.recentOutFolders.clear();
-  saveSettings(app.settings);
-  return 0;
+  return runWindowMode(app.workspace(), {});
 }
 
 }  // namespace
@@ -53,12 +47,15 @@ int runProgram(const std::vector<std::string>& parameters) {
   const CommandLineOutcome outcome = parseCommandLine(app.workspace(), parameters);
   switch (outcome.next) {
     case CommandLineOutcome::Next::Exit: return outcome.exitCode;
-    // The window face's own modes come with the window face.
     case CommandLineOutcome::Next::Screenshots:
+      app.run.runModeMarker = std::string(1, 'T');
+      return runWindowMode(app.workspace(), {WindowModeRequest::Face::Screenshots, outcome.screenshotFolder});
+    // The uninstall feedback window comes with its own part of the window
+    // face.
     case CommandLineOutcome::Next::UninstallFeedback: return 0;
     case CommandLineOutcome::Next::WindowMode: break;
   }
-  return runWindowMode(app);
+  return runMainWindow(app);
 }
 
 }  // namespace qm

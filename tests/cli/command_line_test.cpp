@@ -414,20 +414,23 @@ TEST_F(CommandLine, BareFileNameWritesBesideTheProgram) {
   EXPECT_TRUE(fs::exists(programFolder / "docs/x.png"));
 }
 
+// Window mode follows; without a display it makes its folders and ends
+// with one line on stderr and exit code 1.
 TEST_F(CommandLine, WithoutAnInputWindowModeFollows) {
   test::TempFolder config;
   test::ProgramOptions options;
   options.configDir = config.str();
+  options.display = "";
   auto result = run({"x", "-v"}, options);
-  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.errLines().size(), 1u) << result.err;
   EXPECT_TRUE(fs::is_directory(config.path() / "Ferroval/quillmark"));
 
   // Options without -i set nothing lasting: window mode reads its own file.
   test::TempFolder second;
   options.configDir = second.str();
-  EXPECT_EQ(run({"--jpg-quality=50"}, options).exitCode, 0);
+  EXPECT_EQ(run({"--jpg-quality=50"}, options).exitCode, 1);
   EXPECT_TRUE(fs::is_directory(second.path() / "Ferroval/quillmark"));
 }
 

@@ -44,8 +44,10 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, const Progra
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;
     if (entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_CONFIG_HOME=", 0) == 0) continue;
+    if (options.display && (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0)) continue;
     env.push_back(entry);
   }
+  if (options.display && !options.display->empty()) env.push_back("DISPLAY=" + *options.display);
   env.push_back("XDG_RUNTIME_DIR=" + runtimeDir);
   env.push_back("XDG_CONFIG_HOME=" + configDir);
   std::vector<char*> envp;

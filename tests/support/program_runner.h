@@ -4,6 +4,7 @@
 // stdout and stderr captured.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct ProgramOptions {
   std::string workingDir;  // current folder of the child; the test's when empty
   std::string input;       // written to the child's stdin
   std::string program;     // path of the executable; the built one when empty
+  // The X display of the child: unset, the test's own; empty, none at all;
+  // otherwise that display (and never a Wayland one).
+  std::optional<std::string> display;
 };
 
 // The path of the built quillmark.

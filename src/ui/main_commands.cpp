@@ -1,0 +1,191 @@
+// What the main window's commands do, and the Input list's own events.
+#include "ui/toolkit_prelude.h"
+
+#include <wx/app.h>
+#include <wx/bmpcbox.h>
+#include <wx/clipbrd.h>
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
+
+#include "app/messages.h"
+#include "formats/input_formats.h"
+#include "formats/output_formats.h"
+#include "net/links.h"
+#include "net/update_check.h"
+#include "platform/paths.h"
+#include "ui/add_input_chooser.h"
+#include "ui/main_frame.h"
+
+namespace qm {
+
+void MainFrame::runCommand(Command command) {
+  switch (command) {
+    case Command::New: newList(); break;
+    case Command::Exit:
+      quit_ = true;
+      if (wxTheApp) wxTheApp->ExitMainLoop();
+      break;
+    case Command::Add: openAddInputChooser(); break;
+    case Command::Copy:
+      if (listHasFocus()) copySelection();
+      break;
+    case Command::Delete:
+      if (listHasFocus()) deleteSelection();
+      break;
+    case Command::SelectAll:
+      if (listHasFocus()) selectAll();
+      break;
+    case Command::Manual: openHelpFile(); break;
+    case Command::SendFeedback: openFeedbackMail(); break;
+    case Command::Homepage: openHomePage(); break;
+    case Command::CheckForUpdates: checkForUpdates(context_.boxes); break;
+    // The output folder dialog, the Preferences, list import and export,
+    // the conversion and the side windows are added by their own parts of
+    // the window face; until then their commands do nothing.
+    case Command::SelectOutputFolder:
+    case Command::OutputFormatOptions:
+    case Command::Import:
+    case Command::Export:
+    case Command::Convert:
+    case Command::CustomConverter:
+    case Command::Preferences:
+    case Command::About: break;
+  }
+}
+
+void MainFrame::newList() {
+  rebuildFolderSelector();
+  resetRun(context_.workspace.run, context_.workspace.inputs);
+  list_->DeleteAllItems();
+  folderSelector_->SetSelection(wxNOT_FOUND);
+  setStatusText(messages().lookUpText("General", "Ready"));
+  list_->SetFocus();
+}
+
+bool MainFrame::listHasFocus() const {
+  const wxWindow* focus = wxWindow::FindFocus();
+  return focus && (focus == list_ || focus->GetParent() == list_);
+}
+
+void MainFrame::copySelection() {
+  std::string text;
+  for (long row = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
+       row = list_->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+    text += list_->GetItemText(row).ToStdString(wxConvUTF8) + "\r\n";
+  if (text.empty()) return;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  while (!text.empty() && text.back() == '\r') text.pop_back();
+  if (!wxTheClipboard->Open()) return;
+  wxTheClipboard->Clear();
+  wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8(text)));  // the clipboard owns it
+  wxTheClipboard->Close();
+}
+
+void MainFrame::deleteSelection() {
+  if (list_->GetItemCount() == 0) return;
+  long last = -1;
+  for (long row = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
+       row = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+    last = row;
+    context_.workspace.inputs.remove(list_->GetItemText(row).ToStdString(wxConvUTF8));
+    list_->DeleteItem(row);
+  }
+  if (last < 0) return;
+  const long count = list_->GetItemCount();
+  if (last == count) --last;
+  if (last >= 0) list_->SetItemState(last, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+}
+
+void MainFrame::selectAll() {
+  const long count = list_->GetItemCount();
+  if (count == 0) return;
+  for (long row = 0; row < count; ++row) list_->SetItemState(row, 0, wxLIST_STATE_SELECTED);
+  for (long row = 0; row < count; ++row) list_->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+}
+
+void MainFrame::onListRightClick(wxContextMenuEvent& event) {
+  onListEvent();
+  if (list_->GetSelectedItemCount() == 0) return;
+  wxPoint at = event.GetPosition();
+  at = at == wxDefaultPosition ? ScreenToClient(wxGetMousePosition()) : ScreenToClient(at);
+  PopupMenu(popupMenu_.get(), at - wxPoint(1, 1));
+}
+
+bool isModifierKey(int key) {
+  return key == WXK_CONTROL || key == WXK_SHIFT || key == WXK_ALT || key == WXK_RAW_CONTROL ||
+         key == WXK_WINDOWS_LEFT || key == WXK_WINDOWS_RIGHT || key == WXK_COMMAND;
+}
+
+void MainFrame::onListKey(wxKeyEvent& event) {
+  event.Skip();
+  if (isModifierKey(event.GetKeyCode())) return;
+  const bool wasLive = listShortcutsRegistered_;
+  onListEvent();
+  // The list would select all rows on Ctrl+A by itself; the list's keys
+  // must stay dead until the list has had an event, and this key press
+  // is that event.
+  const int key = event.GetKeyCode();
+  const bool listKey = key == 'A' || key == 'C' || key == WXK_DELETE;
+  if (!wasLive && event.GetModifiers() == wxMOD_CONTROL && listKey) event.Skip(false);
+}
+
+void MainFrame::onListDoubleClick(wxMouseEvent& event) {
+  event.Skip();
+  // The column header sits at the top of the list, the item area below it.
+  const auto* source = dynamic_cast<const wxWindow*>(event.GetEventObject());
+  if (source && source->GetPosition().y == 0) return;
+  onListEvent();
+  // After the list has finished with its own double-click.
+  CallAfter([this] { openAddInputChooser(); });
+}
+
+void MainFrame::onFolderSelector(wxCommandEvent&) { context_.workspace.run.outputFolder = folderSelectorText(); }
+
+void MainFrame::onFormatSelector(wxCommandEvent&) {
+  const int selection = formatSelector_->GetSelection();
+  if (selection >= 0 && selection < static_cast<int>(kOutputExtensions.size()))
+    context_.workspace.settings.outputFormat = std::string(kOutputExtensions[selection]);
+}
+
+void MainFrame::openAddInputChooser() {
+  switch (runAddInputChooser(this, context_.images)) {
+    case AddInputChoice::Files: selectInputFiles(); break;
+    case AddInputChoice::Folder: selectInputFolder(); break;
+    case AddInputChoice::None: break;
+  }
+  SetFocus();
+}
+
+void MainFrame::selectInputFiles() {
+  RunState& run = context_.workspace.run;
+  const std::string filter =
+      inputFileFilter(run.readableExtensions, messages().lookUpText("Dialog", "All Supported Files"),
+                      messages().lookUpText("Dialog", "All Files"));
+  wxFileDialog dialog(this, wxString::FromUTF8(messages().lookUpText("Dialog", "Select Input Files")),
+                      wxString::FromUTF8(platform::folderPart(run.inputFile)),
+                      wxString::FromUTF8(platform::fileNamePart(run.inputFile)), wxString::FromUTF8(filter),
+                      wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+  if (dialog.ShowModal() != wxID_OK) return;
+  wxArrayString paths;
+  dialog.GetPaths(paths);
+  for (const wxString& path : paths) admitAndShow(path.ToStdString(wxConvUTF8));
+  if (!paths.empty()) run.inputFile = paths.back().ToStdString(wxConvUTF8);
+  requestRelayout();
+}
+
+void MainFrame::selectInputFolder() {
+  RunState& run = context_.workspace.run;
+  std::string start = run.inputRoot;
+  if (start.empty() && !run.inputFile.empty()) start = platform::folderPart(run.inputFile);
+  wxDirDialog dialog(this, wxString::FromUTF8(messages().lookUpText("Dialog", "Select Input Folder")),
+                     wxString::FromUTF8(start), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  if (dialog.ShowModal() != wxID_OK) return;
+  const std::string folder = dialog.GetPath().ToStdString(wxConvUTF8);
+  if (!platform::isFolder(folder)) return;
+  run.inputRoot = platform::withTrailingSlash(folder);
+  importFolder(0);
+}
+
+}  // namespace qm

@@ -1,0 +1,165 @@
+// The main window: menus, toolbar, status bar, the Input list, the two
+// selectors with their small buttons and the Convert button, the relayout
+// on every resize, the commands, the drops and the geometry kept in the
+// settings. Private to the window face.
+#pragma once
+
+#include "ui/toolkit_prelude.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/frame.h>
+
+#include "app/message_boxes.h"
+#include "engine/batch/run_start.h"
+#include "themes/image_sets.h"
+#include "themes/themes.h"
+#include "ui/commands.h"
+#include "ui/layout.h"
+
+class wxBitmapComboBox;
+class wxButton;
+class wxListCtrl;
+class wxListEvent;
+class wxMenu;
+class wxMenuBar;
+class wxPanel;
+class wxStaticText;
+class wxToolBar;
+
+namespace qm {
+
+// What the window works on. The window face owns it for the whole run.
+struct WindowContext {
+  Workspace workspace;
+  ImageSets images;
+  ThemeList themes;
+  MessageBoxes& boxes;
+};
+
+// Where and how large the window opens.
+struct WindowPlacement {
+  int x = 100;
+  int y = 100;
+  int innerWidth = kMinimumInnerWidth;
+  int innerHeight = kMinimumInnerHeight;
+  bool maximized = false;
+};
+
+// The toolkit's identifier of a command: the command numbers start at 0,
+// which the toolkit does not accept for a menu item.
+int toolkitId(Command command);
+
+class MainFrame : public wxFrame {
+ public:
+  MainFrame(WindowContext& context, const WindowPlacement& placement);
+  ~MainFrame() override;
+
+  // The steps after building: selectors filled, the New command run, the
+  // window shown and its first relayout requested.
+  void finishBuilding(bool maximize);
+
+  // Set by Exit and by closing the window; the event loop ends with it.
+  bool quitRequested() const { return quit_; }
+
+  // The window's geometry into the settings: a maximised window only marks
+  // itself maximised, a minimised one leaves the settings alone.
+  void saveGeometry(Settings& settings) const;
+
+  // Inner size: the window's client area with the menu bar counted in.
+  wxSize innerSize() const;
+  void setInnerSize(int width, int height);
+
+  void runCommand(Command command);
+
+  // The files and folders of a drop, in drop order.
+  void handleDrop(const std::vector<std::string>& paths);
+
+  // After the Preferences have changed the theme (code 1) or the icon size
+  // (code 2): the pictures are reloaded and what shows them rebuilt; then
+  // the output-format selector takes the given selection.
+  void applyInterfaceChange(int formatSelection);
+
+  // Adds a row for an admitted path; the first row also fills an empty
+  // output-folder selector.
+  void appendRow(const std::string& path);
+
+  void setStatusText(const std::string& text);
+  void requestRelayout();
+
+  // For the screenshot mode: rows and an output folder that show what the
+  // window is for, without touching the Input list.
+  void showSampleContent(const std::vector<std::string>& rows, const std::string& outputFolder);
+
+  // The window's state as "key=value" lines, read back by the window
+  // tests through the test hooks.
+  std::string describeState() const;
+
+ private:
+  void buildMenuBar();
+  void buildPopupMenu();
+  void buildToolbar();
+  void buildSmallButtons();
+  void buildControls();
+  void registerShortcuts();
+  void applyImagesToControls();
+
+  void relayout();
+  void onSize(wxSizeEvent& event);
+  void onClose(wxCloseEvent& event);
+  void onMenu(wxCommandEvent& event);
+  void onListEvent();
+  void onListRightClick(wxContextMenuEvent& event);
+  void onListDoubleClick(wxMouseEvent& event);
+  void onListKey(wxKeyEvent& event);
+  void onFolderSelector(wxCommandEvent& event);
+  void onFormatSelector(wxCommandEvent& event);
+
+  // Commands.
+  void newList();
+  void openAddInputChooser();
+  void selectInputFiles();
+  void selectInputFolder();
+  void copySelection();
+  void deleteSelection();
+  void selectAll();
+  bool listHasFocus() const;
+
+  // Output folder and format selectors.
+  void rebuildFolderSelector();
+  void fillFormatSelector();
+  std::string folderSelectorText() const;
+
+  // A folder import without its dialog yet: the scan runs on its worker
+  // thread and its rows are added here. Returns the saved count afterwards.
+  int importFolder(int savedBefore);
+  // Admit file, and the row for it when admitted.
+  void admitAndShow(const std::string& path);
+
+  WindowContext& context_;
+  MainLayout layout_;
+  bool quit_ = false;
+  bool listShortcutsRegistered_ = false;
+
+  std::unique_ptr<wxMenu> popupMenu_;
+  wxPanel* container_ = nullptr;
+  wxListCtrl* list_ = nullptr;
+  wxStaticText* folderLabel_ = nullptr;
+  wxBitmapComboBox* folderSelector_ = nullptr;
+  wxToolBar* folderButton_ = nullptr;
+  wxStaticText* formatLabel_ = nullptr;
+  wxBitmapComboBox* formatSelector_ = nullptr;
+  wxToolBar* formatButton_ = nullptr;
+  wxButton* convertButton_ = nullptr;
+};
+
+// A modifier pressed alone is no key of the list's yet: Ctrl on its way to
+// Ctrl+A must not bring the list's shortcuts to life.
+bool isModifierKey(int key);
+
+// Lets the window take files and folders dropped from the desktop.
+void acceptFileDrops(MainFrame& frame);
+
+}  // namespace qm

@@ -1,0 +1,200 @@
+// Apply interface change, and the window's state as text for the window
+// tests.
+#include "ui/toolkit_prelude.h"
+
+#include <cstdio>
+
+#include <gtk/gtk.h>
+#include <wx/bmpcbox.h>
+#include <wx/button.h>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
+#include <wx/panel.h>
+#include <wx/stattext.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+
+#include "ui/bitmaps.h"
+#include "ui/main_frame.h"
+
+namespace qm {
+
+void MainFrame::applyInterfaceChange(int formatSelection) {
+  Workspace& w = context_.workspace;
+  switch (w.run.interfaceChangeCode) {
+    case 2:
+      loadTheme(context_.images, w.settings, context_.themes, w.run.programFolder, ThemedSets{.toolbar = true});
+      buildToolbar();
+      requestRelayout();
+      break;
+    case 1:
+      loadTheme(context_.images, w.settings, context_.themes, w.run.programFolder, kAllImageSets);
+      buildMenuBar();
+      buildPopupMenu();
+      buildToolbar();
+      buildSmallButtons();
+      applyImagesToControls();
+      requestRelayout();
+      break;
+    default: break;
+  }
+  w.run.interfaceChangeCode = 0;
+  if (formatSelection >= 0 && formatSelection < static_cast<int>(formatSelector_->GetCount()))
+    formatSelector_->SetSelection(formatSelection);
+  if (static_cast<int>(folderSelector_->GetCount()) != w.settings.outFoldersNumber) rebuildFolderSelector();
+}
+
+namespace {
+
+std::string text(const wxString& value) { return value.ToStdString(wxConvUTF8); }
+
+std::string numbers(std::initializer_list<long> values) {
+  std::string out;
+  for (long value : values) {
+    if (!out.empty()) out += ' ';
+    out += std::to_string(value);
+  }
+  return out;
+}
+
+// Where the toolkit has really put a widget, in the window's inner
+// coordinates, and its real size (which may exceed what was asked for).
+std::string allocation(const wxWindow* window) {
+  GtkWidget* widget = window ? window->GetHandle() : nullptr;
+  if (!widget) return "none";
+  GtkAllocation area{};
+  gtk_widget_get_allocation(widget, &area);
+  int x = -1;
+  int y = -1;
+  gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &x, &y);
+  GtkRequisition minimum{};
+  gtk_widget_get_preferred_size(widget, &minimum, nullptr);
+  return numbers({x, y, area.width, area.height, minimum.width, minimum.height});
+}
+
+// How far below a label's top its text really reaches.
+int textInkBottom(const wxStaticText* label) {
+  GtkWidget* widget = label->GetHandle();
+  if (!widget || !GTK_IS_LABEL(widget)) return -1;
+  PangoRectangle ink{};
+  pango_layout_get_pixel_extents(gtk_label_get_layout(GTK_LABEL(widget)), &ink, nullptr);
+  int layoutX = 0;
+  int layoutY = 0;
+  gtk_label_get_layout_offsets(GTK_LABEL(widget), &layoutX, &layoutY);
+  GtkAllocation area{};
+  gtk_widget_get_allocation(widget, &area);
+  return layoutY - area.y + ink.y + ink.height;
+}
+
+std::string bitmapText(const wxBitmap& bitmap) {
+  if (!bitmap.IsOk()) return "none";
+  char checksum[16];
+  std::snprintf(checksum, sizeof checksum, "%08x", pixelChecksum(bitmap));
+  return std::to_string(bitmap.GetWidth()) + "x" + std::to_string(bitmap.GetHeight()) + " " + checksum;
+}
+
+std::string shownShortcut(const wxMenuItem* item) {
+  GtkWidget* widget = item->GetMenuItem();
+  GtkWidget* label = widget ? gtk_bin_get_child(GTK_BIN(widget)) : nullptr;
+  if (!label || !GTK_IS_ACCEL_LABEL(label)) return {};
+  guint key = 0;
+  GdkModifierType modifiers{};
+  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &modifiers);
+  if (key == 0) return {};
+  gchar* shown = gtk_accelerator_get_label(key, modifiers);
+  std::string result = shown ? shown : "";
+  g_free(shown);
+  return result;
+}
+
+void describeMenu(std::string& out, const char* prefix, const wxMenu& menu, int idBase) {
+  for (const wxMenuItem* item : menu.GetMenuItems()) {
+    if (item->IsSeparator()) {
+      out += std::string(prefix) + "=-\n";
+      continue;
+    }
+    out += std::string(prefix) + "=" + std::to_string(item->GetId() - idBase) + "|" + text(item->GetItemLabelText()) +
+           "|" + shownShortcut(item) + "|" + bitmapText(item->GetBitmap()) + "\n";
+  }
+}
+
+void describeTools(std::string& out, const char* prefix, const wxToolBar& toolbar, int idBase) {
+  out +=
+      std::string(prefix) + "Bitmap=" + numbers({toolbar.GetToolBitmapSize().x, toolbar.GetToolBitmapSize().y}) + "\n";
+  for (std::size_t i = 0; i < toolbar.GetToolsCount(); ++i) {
+    const wxToolBarToolBase* tool = toolbar.GetToolByPos(static_cast<int>(i));
+    if (tool->IsSeparator()) {
+      out += std::string(prefix) + "=-\n";
+      continue;
+    }
+    out += std::string(prefix) + "=" + std::to_string(tool->GetId() - idBase) + "|" + text(tool->GetShortHelp()) + "|" +
+           bitmapText(tool->GetNormalBitmap()) + "\n";
+  }
+}
+
+}  // namespace
+
+std::string MainFrame::describeState() const {
+  const int idBase = toolkitId(Command::New);
+  std::string out;
+  const wxSize inner = innerSize();
+  const wxPoint position = GetPosition();
+  out += "inner=" + numbers({inner.x, inner.y}) + "\n";
+  out += "position=" + numbers({position.x, position.y}) + "\n";
+  out += "maximized=" + std::to_string(IsMaximized() ? 1 : 0) + "\n";
+  out += "iconized=" + std::to_string(IsIconized() ? 1 : 0) + "\n";
+  out += "title=" + text(GetTitle()) + "\n";
+
+  out += "menubar=" + allocation(GetMenuBar()) + "\n";
+  out += "toolbar=" + allocation(GetToolBar()) + "\n";
+  out += "statusbar=" + allocation(GetStatusBar()) + "\n";
+  out += "container=" + allocation(container_) + "\n";
+  out += "list=" + allocation(list_) + "\n";
+  out += "column=" + std::to_string(list_->GetColumnWidth(0)) + "\n";
+  wxListItem column;
+  column.SetMask(wxLIST_MASK_TEXT);
+  list_->GetColumn(0, column);
+  out += "columnTitle=" + text(column.GetText()) + "\n";
+  out += "folderLabel=" + allocation(folderLabel_) + "\n";
+  out += "folderSelector=" + allocation(folderSelector_) + "\n";
+  out += "folderButton=" + allocation(folderButton_) + "\n";
+  out += "formatLabel=" + allocation(formatLabel_) + "\n";
+  out += "folderLabelInk=" + std::to_string(textInkBottom(folderLabel_)) + "\n";
+  out += "formatLabelInk=" + std::to_string(textInkBottom(formatLabel_)) + "\n";
+  out += "formatSelector=" + allocation(formatSelector_) + "\n";
+  out += "formatButton=" + allocation(formatButton_) + "\n";
+  out += "convertButton=" + allocation(convertButton_) + "\n";
+
+  const wxMenuBar* bar = GetMenuBar();
+  for (std::size_t i = 0; bar && i < bar->GetMenuCount(); ++i) {
+    out += "menu=" + text(bar->GetMenuLabelText(i)) + "\n";
+    describeMenu(out, "item", *bar->GetMenu(i), idBase);
+  }
+  describeMenu(out, "popup", *popupMenu_, idBase);
+  if (const wxToolBar* toolbar = GetToolBar()) describeTools(out, "tool", *toolbar, idBase);
+  describeTools(out, "folderTool", *folderButton_, idBase);
+  describeTools(out, "formatTool", *formatButton_, idBase);
+  out += "convertImage=" + bitmapText(convertButton_->GetBitmap()) + "\n";
+
+  out += "rows=" + std::to_string(list_->GetItemCount()) + "\n";
+  for (long row = 0; row < list_->GetItemCount(); ++row) {
+    out += "row=" + text(list_->GetItemText(row)) + "\n";
+    if (list_->GetItemState(row, wxLIST_STATE_SELECTED)) out += "selected=" + std::to_string(row) + "\n";
+  }
+  out += "focus=" + std::string(listHasFocus() ? "list" : "other") + "\n";
+  out += "listShortcuts=" + std::to_string(listShortcutsRegistered_ ? 1 : 0) + "\n";
+  out += "status=" + text(GetStatusBar()->GetStatusText(0)) + "\n";
+  for (unsigned i = 0; i < folderSelector_->GetCount(); ++i)
+    out += "folderItem=" + text(folderSelector_->GetString(i)) + "|" + bitmapText(folderSelector_->GetItemBitmap(i)) +
+           "\n";
+  out += "folderText=" + text(folderSelector_->GetValue()) + "\n";
+  out += "outputFolder=" + context_.workspace.run.outputFolder + "\n";
+  out += "formatItems=" + std::to_string(formatSelector_->GetCount()) + "\n";
+  out += "formatText=" + text(formatSelector_->GetValue()) + "\n";
+  if (formatSelector_->GetCount() > 0) out += "formatImage=" + bitmapText(formatSelector_->GetItemBitmap(0)) + "\n";
+  out += "outputFormat=" + context_.workspace.settings.outputFormat + "\n";
+  out += "uiTheme=" + context_.workspace.settings.uiTheme + "\n";
+  return out;
+}
+
+}  // namespace qm

@@ -1,0 +1,72 @@
+#include "ui/toolkit_prelude.h"
+
+#include "ui/window_mode.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <wx/app.h>
+
+#include "app/messages.h"
+#include "net/update_check.h"
+#include "platform/clock.h"
+#include "settings/settings_file.h"
+#include "ui/main_frame.h"
+#include "ui/screenshots.h"
+#include "ui/test_hooks.h"
+#include "ui/toolkit.h"
+#include "ui/window_message_boxes.h"
+
+namespace qm {
+
+namespace {
+
+struct WindowDestroyer {
+  void operator()(MainFrame* frame) const { frame->Destroy(); }
+};
+
+void loadPictures(WindowContext& context) {
+  loadBuiltinImages(context.images);
+  const std::string& programFolder = context.workspace.run.programFolder;
+  context.themes = scanThemes(programFolder);
+  loadTheme(context.images, context.workspace.settings, context.themes, programFolder, kAllImageSets);
+}
+
+int runMainWindow(WindowContext& context, const Toolkit& toolkit) {
+  Settings& settings = context.workspace.settings;
+  loadSettings(settings, toolkit.primaryDesktop());
+  messages();
+  loadPictures(context);
+  {
+    const WindowPlacement placement{settings.x, settings.y, settings.width, settings.height, settings.isMaximized != 0};
+    std::unique_ptr<MainFrame, WindowDestroyer> frame(new MainFrame(context, placement));
+    frame->finishBuilding(placement.maximized);
+    if (context.workspace.run.runModeMarker != "T") scheduledCheck(settings, context.boxes, platform::nowLocalDate());
+    const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
+    if (!frame->quitRequested()) wxTheApp->MainLoop();
+    frame->saveGeometry(settings);
+  }
+  if (!settings.outFoldersHistory) settings.recentOutFolders.clear();
+  saveSettings(settings);
+  return 0;
+}
+
+}  // namespace
+
+int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) {
+  const std::unique_ptr<Toolkit> toolkit = Toolkit::start();
+  if (!toolkit) {
+    std::fprintf(stderr, "Error: no display to open the window on (DISPLAY is not set or cannot be reached).\n");
+    return 1;
+  }
+  WindowMessageBoxes boxes;
+  WindowContext context{workspace, {}, {}, boxes};
+  if (request.face == WindowModeRequest::Face::Screenshots) {
+    messages();
+    loadPictures(context);
+    return runScreenshots(context, request.screenshotFolder);
+  }
+  return runMainWindow(context, *toolkit);
+}
+
+}  // namespace qm

@@ -1,0 +1,29 @@
+// The window face: the main window with its event loop, and the screenshot
+// mode that builds the same window for pictures. The window toolkit stays
+// behind this header, so its callers need none of its flags.
+#pragma once
+
+#include <string>
+
+#include "engine/batch/run_start.h"
+
+namespace qm {
+
+struct WindowModeRequest {
+  enum class Face { MainWindow, Screenshots };
+  Face face = Face::MainWindow;
+  // Screenshots: the folder the pictures go to, as given.
+  std::string screenshotFolder;
+};
+
+// Runs the face to its end and returns the process exit code: 0 after the
+// user quit (or the pictures were written), 1 when no display can be
+// opened (one line on stderr says so, and the settings file is neither
+// read nor written) or the pictures could not be written.
+//
+// The main window reads `workspace.settings.settingsFilePath` at start and
+// writes it at exit; the caller has prepared the folder it lies in. The
+// screenshot mode works on the settings it is given and saves nothing.
+int runWindowMode(const Workspace& workspace, const WindowModeRequest& request);
+
+}  // namespace qm
