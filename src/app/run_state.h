@@ -23,6 +23,7 @@ struct RunState {
   std::string outputExtension;
   bool commandLine = false;
   std::string runModeMarker;  // "DEBUG", "T" or empty
+  std::int32_t jobs = 0;      // worker processes at once; 0 = one per usable core
 
   // The run's format values, fixed by the run starter.
   std::int32_t writerId = 0;

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <charconv>
+
 #include "app/messages.h"
 #include "app/version.h"
 #include "cli/command_line_run.h"
@@ -39,6 +41,16 @@ bool isPresent(const Option& option, const std::string& value) {
   bool namesAPath =
       option.run == RunOption::Input || option.run == RunOption::Output || option.run == RunOption::Conversion;
   return !value.starts_with(namesAPath ? "-" : "--");
+}
+
+// A worker count: a whole number from 1 to kMaxJobs, nothing else.
+bool readJobCount(const std::string& text, std::int32_t& jobs) {
+  constexpr std::int32_t kMaxJobs = 256;
+  std::int32_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > kMaxJobs) return false;
+  jobs = value;
+  return true;
 }
 
 struct LoopResult {
@@ -84,6 +96,12 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
       case RunOption::Debug: app.run.runModeMarker = "DEBUG"; break;
       case RunOption::Quiet: result.quiet = true; break;
       case RunOption::Pause: result.pause = true; break;
+      case RunOption::Jobs:
+        if (!readJobCount(value, app.run.jobs)) {
+          result.error = "Invalid jobs value";
+          return result;
+        }
+        break;
     }
   }
   return result;

@@ -11,6 +11,7 @@
 #include "engine/batch/worker.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/stop_signals.h"
 #include "platform/text.h"
 
 namespace qm {
@@ -154,7 +155,6 @@ class CommandLineRun {
                           workspace_.inputs,
                           progress,
                           plan_.format,
-                          plan_.font.get(),
                           [this](std::string_view line) { console_.writeLine(line); },
                           [this](const InputEntry& entry, const JobResult& result) {
                             // Every file not converted is named with its
@@ -162,7 +162,13 @@ class CommandLineRun {
                             if (!result.written)
                               console_.writeErrorLine("Not converted: " + entry.path + ": " +
                                                       (result.failure.empty() ? "not converted" : result.failure));
-                          }};
+                          },
+                          WorkerLimits{}};
+    context.limits.jobs = run_.jobs;
+    // SIGINT and SIGTERM end the run the way a break ends it in the
+    // window: the file at the head is finished, the rest discarded, and
+    // the summary follows.
+    platform::StopSignals stop([&progress] { progress.requestStop(); });
     startConversionWorker(std::move(context)).join();
     return progress.savedCount();
   }

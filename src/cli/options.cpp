@@ -73,6 +73,9 @@ constexpr auto kOptions = std::to_array<Option>({
     runOption("--DEBUG", "-D", VK::Switch, RunOption::Debug),
     runOption("--QUIET", "-Q", VK::Switch, RunOption::Quiet),
     runOption("--PAUSE", "-P", VK::Switch, RunOption::Pause),
+    // Worker processes at once; not in the help text, which lists the
+    // options a profile shares with the window.
+    runOption("--JOBS", "", VK::Number, RunOption::Jobs),
 
     // Input
     keyword("--DDS-LOAD-AS", &S::ddsLoadAs, kw::ddsLoad),

@@ -18,7 +18,7 @@ namespace qm {
 enum class ValueKind { Text, Number, Decimal, Keyword, Switch };
 
 // Options that steer the run rather than set a field of the Settings record.
-enum class RunOption { None, Input, Output, Conversion, Profile, Debug, Quiet, Pause };
+enum class RunOption { None, Input, Output, Conversion, Profile, Debug, Quiet, Pause, Jobs };
 
 using OptionTarget = std::variant<std::monostate, std::int8_t Settings::*, std::int32_t Settings::*,
                                   std::int64_t Settings::*, float Settings::*, std::string Settings::*>;

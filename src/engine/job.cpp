@@ -123,7 +123,9 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
     result.failure = std::move(*problem);
     return result;
   }
-  result.temporaryOutputPath = makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
+  result.temporaryOutputPath = !input.temporaryOutputPath.empty()
+                                   ? input.temporaryOutputPath
+                                   : makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
   LibraryMessages messages;
   std::string failure;
   result.rendered = writeOutput(image, format, bitDepth, settings, result.temporaryOutputPath, failure);

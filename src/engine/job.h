@@ -34,6 +34,9 @@ struct JobInput {
   std::string outputFolder;  // ends with "/"
   std::int32_t sequenceNumber = 1;
   std::int32_t randomNumber = 1;
+  // Where rendering writes; empty lets it choose a fresh name. A caller
+  // that may have to discard an unfinished render names it itself.
+  std::string temporaryOutputPath;
 };
 
 // What rendering leaves for the commit.

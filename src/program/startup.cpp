@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 
 #include "app/version.h"
 #include "cli/command_line.h"
@@ -35,6 +37,9 @@ int runMainWindow(Application& app) {
 int runProgram(const std::vector<std::string>& parameters) {
   Application app;
   app.run.programFolder = platform::programFolder();
+  // A fixed %rnd% sequence, so two runs can be compared file for file.
+  if (const char* seed = std::getenv("QUILLMARK_RANDOM_SEED"); seed && *seed)
+    app.run.random.seed(static_cast<std::mt19937::result_type>(std::strtoul(seed, nullptr, 10)));
 
   auto lock = platform::InstanceLock::acquire(titleLine());
   if (!lock) {

@@ -19,6 +19,7 @@
 #include "engine/batch/worker_thread.h"
 #include "formats/input_formats.h"
 #include "settings/settings.h"
+#include "support/program_runner.h"
 #include "support/psd_writer.h"
 #include "support/temp_folder.h"
 
@@ -53,7 +54,7 @@ struct Batch {
     run.outputFolder = out.str();
     run.outputExtension = "png";
   }
-  WorkerContext context() { return {settings, run, inputs, progress, makeRunFormat(settings, "png"), nullptr, {}, {}}; }
+  WorkerContext context() { return {settings, run, inputs, progress, makeRunFormat(settings, "png"), {}, {}, test::workerLimits()}; }
 
   test::TempFolder in;
   test::TempFolder out;

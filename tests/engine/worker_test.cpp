@@ -14,6 +14,7 @@
 #include "app/run_state.h"
 #include "engine/job.h"
 #include "formats/input_formats.h"
+#include "support/program_runner.h"
 #include "support/psd_writer.h"
 #include "support/temp_folder.h"
 
@@ -62,7 +63,6 @@ class WorkerRun {
                           inputs,
                           progress,
                           makeRunFormat(settings, run.outputExtension),
-                          nullptr,
                           [this, onLine](std::string_view line) {
                             {
                               std::lock_guard guard(linesLock);
@@ -73,7 +73,8 @@ class WorkerRun {
                           [this](const InputEntry& entry, const JobResult& result) {
                             std::lock_guard guard(linesLock);
                             results.emplace_back(entry, result);
-                          }};
+                          },
+                          test::workerLimits(jobs)};
     startConversionWorker(std::move(context)).join();
   }
 
@@ -83,6 +84,7 @@ class WorkerRun {
     return order;
   }
 
+  int jobs = 2;
   test::TempFolder in;
   test::TempFolder out;
   Settings settings;
@@ -174,13 +176,13 @@ TEST(Worker, HeldWorkerWaitsAtTheTopOfItsLoop) {
                         worker.inputs,
                         worker.progress,
                         makeRunFormat(worker.settings, "png"),
-                        nullptr,
                         [&](std::string_view line) {
                           // Held again after the first file: the worker must
                           // come to rest before the second one.
                           if (line == "OK" && worker.progress.running()) worker.progress.hold();
                         },
-                        {}};
+                        {},
+                        test::workerLimits()};
   std::jthread thread = startConversionWorker(std::move(context));
   // Whatever fails below, the worker must not stay held while the thread
   // is joined.

@@ -31,6 +31,13 @@ std::vector<std::string> splitLines(const std::string& text) {
   return lines;
 }
 
+WorkerLimits workerLimits(int jobs) {
+  WorkerLimits limits;
+  limits.executable = programPath();
+  limits.jobs = jobs;
+  return limits;
+}
+
 std::vector<std::string> ProgramResult::outLines() const { return splitLines(out); }
 std::vector<std::string> ProgramResult::errLines() const { return splitLines(err); }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "canvas/bitmap.h"
+#include "engine/batch/supervisor.h"
 
 namespace qm::test {
 
@@ -33,6 +34,10 @@ struct ProgramOptions {
 
 // The path of the built quillmark.
 std::string programPath();
+
+// Worker limits for a batch run inside a test: the built program as the
+// worker executable (the test binary cannot be one), `jobs` at once.
+WorkerLimits workerLimits(int jobs = 2);
 
 ProgramResult runProgram(const std::vector<std::string>& arguments, const ProgramOptions& options = {});
 

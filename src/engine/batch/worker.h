@@ -3,11 +3,12 @@
 // faces start it the same way and wait for it (the command line) or poll
 // its progress record (the window).
 //
-// Before each file the worker waits while its starter holds it and ends
-// when running has been cleared; the file in progress is always finished.
-// Each file is rendered and then committed; after each written file the
-// worker advances %rnd% and %n%. In the command line's debug mode it
-// reports each file through the starter's line sink.
+// The thread supervises worker processes that render the files, several
+// at once (see supervisor.h), and commits each result in list order. It
+// waits while its starter holds it and stops dispatching when running has
+// been cleared; the file at the head is always finished. After each
+// written file it advances %rnd% and %n%. In the command line's debug mode
+// it reports each file through the starter's line sink.
 #pragma once
 
 #include <functional>
@@ -17,12 +18,11 @@
 #include "app/run_state.h"
 #include "engine/batch/input_list.h"
 #include "engine/batch/progress.h"
+#include "engine/batch/supervisor.h"
 #include "engine/job.h"
 #include "settings/settings.h"
 
 namespace qm {
-
-class Font;
 
 using LineSink = std::function<void(std::string_view line)>;
 // Called after each file with its entry and its result, on the worker's
@@ -30,19 +30,20 @@ using LineSink = std::function<void(std::string_view line)>;
 using ResultSink = std::function<void(const InputEntry& entry, const JobResult& result)>;
 
 // What a run of the worker reads and writes. The starter fixes the format
-// values and the output folder, creates the watermark font when the text
-// watermark is on, and resets the progress record; nothing else touches
-// these while the worker runs. The worker writes only the Run state's
-// %n% and %rnd% and the progress record.
+// values and the output folder and resets the progress record; nothing
+// else touches these while the worker runs. The worker writes only the
+// Run state's %n% and %rnd% and the progress record. (The worker
+// processes make their own watermark font; the starter's only proves the
+// face exists.)
 struct WorkerContext {
   const Settings& settings;
   RunState& run;
   const InputList& inputs;
   Progress& progress;
   RunFormat format;
-  const Font* font = nullptr;
   LineSink lines;      // may be empty
   ResultSink results;  // may be empty
+  WorkerLimits limits;
 };
 
 // The worker's procedure; at its end the progress record's saved count

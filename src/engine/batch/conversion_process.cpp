@@ -1,0 +1,46 @@
+#include "engine/batch/conversion_process.h"
+
+#include <cstdlib>
+
+#include "engine/batch/task_messages.h"
+#include "engine/watermark/watermark_font.h"
+#include "platform/process.h"
+
+namespace qm {
+
+int serveConversionTasks(int socket, const TaskRenderer& render) {
+  std::optional<std::string> first = receiveMessage(socket);
+  if (!first) return 0;  // the supervisor ended before it sent the run
+  std::optional<RunMessage> run = decodeRunMessage(*first);
+  if (!run) return 2;
+
+  // The supervisor checked the face before it started any worker; a
+  // worker that cannot load it fails each file in the job's own way.
+  WatermarkFontPtr font;
+  if (run->settings.doWatermark == 1) font = createWatermarkFont(run->settings);
+
+  while (std::optional<std::string> bytes = receiveMessage(socket)) {
+    std::optional<TaskMessage> task = decodeTaskMessage(*bytes);
+    if (!task) return 2;
+    AnswerMessage answer;
+    answer.id = task->id;
+    answer.result = render(run->settings, run->format, task->input, font.get());
+    if (!sendMessage(socket, encodeAnswerMessage(answer))) return 0;
+  }
+  return 0;
+}
+
+bool isWorkerModeRequest(const std::vector<std::string>& parameters) {
+  return !parameters.empty() && parameters[0] == kWorkerModeArgument;
+}
+
+int runConversionWorkerProcess(const std::vector<std::string>& parameters, const TaskRenderer& render) {
+  if (parameters.size() < 2) return 2;
+  char* end = nullptr;
+  long parent = std::strtol(parameters[1].c_str(), &end, 10);
+  if (end == parameters[1].c_str() || *end != '\0' || parent <= 0) return 2;
+  if (!platform::tieToParent(static_cast<pid_t>(parent))) return 0;
+  return serveConversionTasks(platform::kChildSocketFd, render);
+}
+
+}  // namespace qm

@@ -1,0 +1,390 @@
+#include "engine/batch/supervisor.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "engine/batch/conversion_process.h"
+#include "engine/batch/task_messages.h"
+#include "engine/batch/worker.h"
+#include "engine/naming.h"
+#include "engine/writers/writers.h"
+#include "platform/file_descriptor.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+namespace qm {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t kMegabyte = 1u << 20;
+// What every render needs besides its pixels: the libraries, the program.
+constexpr std::uint64_t kRenderBaseMemory = 64 * kMegabyte;
+// Twice the largest document the format allows (300,000 pixels a side).
+constexpr std::uint64_t kMaxEstimatedPixels = 2 * 300'000ull * 300'000ull;
+// The poll interval while nothing answers: how soon a stop request, a
+// passed time limit or a grown worker is seen.
+constexpr int kPollMilliseconds = 50;
+
+std::uint32_t bigEndian(const unsigned char* bytes, int size) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < size; ++i) value = value << 8 | bytes[i];
+  return value;
+}
+
+}  // namespace
+
+std::uint64_t estimateRenderMemory(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[26] = {};
+  file.read(reinterpret_cast<char*>(header), sizeof header);
+  if (file.gcount() == sizeof header && bigEndian(header, 4) == 0x38425053 /* 8BPS */) {
+    const std::uint64_t channels = bigEndian(header + 12, 2);
+    const std::uint64_t height = bigEndian(header + 14, 4);
+    const std::uint64_t width = bigEndian(header + 18, 4);
+    const std::uint64_t depth = bigEndian(header + 22, 2);
+    const std::uint64_t sampleBytes = std::max<std::uint64_t>(depth / 8, 1);
+    // The decoded document, widened to at least four channels, and the
+    // two copies the steps hold while they replace the working image. A
+    // damaged header may claim anything; the cap keeps the sums finite.
+    const std::uint64_t pixels = std::min<std::uint64_t>(width * height, kMaxEstimatedPixels);
+    return kRenderBaseMemory + pixels * std::min<std::uint64_t>(std::max<std::uint64_t>(channels, 4), 64) *
+                                   std::min<std::uint64_t>(sampleBytes, 4) * 3;
+  }
+  file.clear();
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  return kRenderBaseMemory + (size > 0 ? static_cast<std::uint64_t>(size) * 8 : 0);
+}
+
+namespace {
+
+std::string megabytes(std::uint64_t bytes) { return std::to_string(bytes / kMegabyte) + " MiB"; }
+
+// One worker process and the socket to it.
+struct Worker {
+  platform::ChildProcess process;
+  platform::FileDescriptor socket;
+  std::optional<std::size_t> task;  // the position being rendered
+  Clock::time_point deadline;
+};
+
+// One entry of the run, from dispatch to commit.
+struct Task {
+  InputEntry entry;
+  JobInput input;
+  std::uint64_t memory = 0;
+  std::chrono::milliseconds timeLimit{0};
+  std::optional<RenderResult> result;
+};
+
+class Supervisor {
+ public:
+  explicit Supervisor(const WorkerContext& context)
+      : context_(context),
+        settings_(context.settings),
+        run_(context.run),
+        progress_(context.progress),
+        limits_(context.limits),
+        listOrder_(watermarkNeedsListOrder(context.settings)),
+        debug_(context.run.commandLine && context.run.runModeMarker == "DEBUG" && context.lines) {
+    int jobs = limits_.jobs > 0 ? limits_.jobs : platform::usableCoreCount();
+    const std::uint64_t available = platform::availableMemoryBytes();
+    memoryCeiling_ = limits_.memoryCeiling > 0 ? limits_.memoryCeiling : available;
+    memoryBudget_ = limits_.memoryBudget > 0 ? limits_.memoryBudget : available;
+    for (const InputEntry& entry : context.inputs.entriesInBucketOrder()) tasks_.push_back(Task{entry, {}, 0, {}, {}});
+    // A run that renders one file at a time needs only one worker.
+    if (listOrder_) jobs = 1;
+    workers_.resize(static_cast<std::size_t>(std::min<std::size_t>(jobs, std::max<std::size_t>(tasks_.size(), 1))));
+  }
+
+  // Idle workers see their socket close and end by themselves.
+  ~Supervisor() {
+    discardInFlight();
+    for (Worker& worker : workers_) {
+      worker.socket = platform::FileDescriptor();
+      worker.process.waitWithin(std::chrono::seconds(5));
+    }
+  }
+
+  void run() {
+    std::int32_t saved = 0;
+    while (head_ < tasks_.size()) {
+      waitWhileHeld();
+      // A stop ends the run before the head file unless that file was
+      // already shown as started; a started file is always finished. (A
+      // render of it that began early is discarded like the others.)
+      const bool stopping = !progress_.running();
+      if (stopping && !headAnnounced_) break;
+      if (!stopping) {
+        dispatchWhatFits();
+        announceHead();
+      }
+      if (tasks_[head_].result) {
+        if (commitHead()) ++saved;
+        // A stop or a hold that came while the head was committed is
+        // seen at the top of the loop, before the next file is shown.
+        continue;
+      }
+      awaitAnswers();
+    }
+    discardInFlight();
+    progress_.setSavedCount(saved);
+  }
+
+ private:
+  void print(std::string_view line) {
+    if (debug_) context_.lines(line);
+  }
+
+  // While the starter holds the run, the clocks of the renders in flight
+  // stop too: a question left open does not time out a worker.
+  void waitWhileHeld() {
+    const Clock::time_point before = Clock::now();
+    progress_.waitWhileHeld();
+    const Clock::duration held = Clock::now() - before;
+    if (held > std::chrono::milliseconds(kPollMilliseconds))
+      for (Worker& worker : workers_)
+        if (worker.task) worker.deadline += held;
+  }
+
+  std::uint64_t memoryInFlight() const {
+    std::uint64_t total = 0;
+    for (std::size_t i = head_; i < next_; ++i)
+      if (!tasks_[i].result) total += tasks_[i].memory;
+    return total;
+  }
+
+  void dispatchWhatFits() {
+    while (next_ < tasks_.size()) {
+      if (listOrder_ && next_ != head_) return;
+      Worker* free = nullptr;
+      for (Worker& worker : workers_)
+        if (!worker.task) {
+          free = &worker;
+          break;
+        }
+      if (!free) return;
+      Task& task = tasks_[next_];
+      task.memory = estimateRenderMemory(task.entry.path);
+      // Wait for memory while something else is in flight; a file alone
+      // always goes, and its worker's ceiling guards the machine.
+      const std::uint64_t inFlight = memoryInFlight();
+      if (inFlight > 0 && inFlight + task.memory > memoryBudget_) return;
+      dispatch(next_, *free);
+      ++next_;
+    }
+  }
+
+  void dispatch(std::size_t position, Worker& worker) {
+    Task& task = tasks_[position];
+    if (settings_.keepSubfolders) createSubFolders(run_.outputFolder, task.entry.subFolder);
+    task.input.inputPath = task.entry.path;
+    task.input.relativeSubFolder = task.entry.subFolder;
+    task.input.outputFolder = run_.outputFolder;
+    task.input.sequenceNumber = run_.sequenceNumber;
+    task.input.randomNumber = run_.randomNumber;
+    task.input.temporaryOutputPath = freshTemporaryName(task.entry.subFolder);
+    task.timeLimit =
+        limits_.baseTimeLimit + limits_.timePerMegabyte * static_cast<std::int64_t>(task.memory / kMegabyte);
+
+    TaskMessage message{static_cast<std::uint32_t>(position), task.input};
+    const std::string bytes = encodeTaskMessage(message);
+    // A worker that died while idle is noticed here; one more try with a
+    // fresh one.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      std::string failure;
+      if (!worker.socket.valid() && !startWorker(worker, failure)) {
+        task.result = failedRender(failure);
+        return;
+      }
+      if (sendMessage(worker.socket.get(), bytes)) {
+        worker.task = position;
+        worker.deadline = Clock::now() + task.timeLimit;
+        return;
+      }
+      endWorker(worker);
+    }
+    task.result = failedRender("the converter process did not take the file");
+  }
+
+  // A temporary name no render in flight uses and no file has.
+  std::string freshTemporaryName(const std::string& subFolder) {
+    for (;;) {
+      std::string name = makeTemporaryOutputName(settings_, run_.outputFolder, subFolder, context_.format.extension);
+      bool taken = platform::pathExists(name);
+      for (std::size_t i = head_; i < next_ && !taken; ++i) taken = tasks_[i].input.temporaryOutputPath == name;
+      if (!taken) return name;
+    }
+  }
+
+  bool startWorker(Worker& worker, std::string& failure) {
+    int sockets[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+      failure = "cannot start a converter process: no socket";
+      return false;
+    }
+    platform::FileDescriptor ours(sockets[0]);
+    platform::FileDescriptor theirs(sockets[1]);
+    std::optional<platform::ChildProcess> child = platform::ChildProcess::spawn(
+        limits_.executable, {"quillmark", std::string(kWorkerModeArgument), std::to_string(::getpid())}, theirs.get(),
+        failure);
+    if (!child) return false;
+    if (!sendMessage(ours.get(), encodeRunMessage(RunMessage{settings_, context_.format}))) {
+      failure = "cannot start a converter process: it ended at once";
+      return false;
+    }
+    worker.process = std::move(*child);
+    worker.socket = std::move(ours);
+    return true;
+  }
+
+  // Kills the worker and forgets it; its next task starts a new one.
+  void endWorker(Worker& worker) {
+    worker.process.kill();
+    worker.socket = platform::FileDescriptor();
+    worker.task.reset();
+  }
+
+  RenderResult failedRender(std::string reason) {
+    RenderResult result;
+    result.failure = std::move(reason);
+    return result;
+  }
+
+  // The worker's render failed without an answer: it is replaced and its
+  // unfinished temporary file removed.
+  void failTask(Worker& worker, std::string reason) {
+    Task& task = tasks_[*worker.task];
+    endWorker(worker);
+    std::remove(task.input.temporaryOutputPath.c_str());
+    task.result = failedRender(std::move(reason));
+  }
+
+  void awaitAnswers() {
+    std::vector<pollfd> watched;
+    std::vector<Worker*> owners;
+    Clock::time_point nearest = Clock::now() + std::chrono::milliseconds(kPollMilliseconds);
+    for (Worker& worker : workers_) {
+      if (!worker.task) continue;
+      watched.push_back({worker.socket.get(), POLLIN, 0});
+      owners.push_back(&worker);
+      nearest = std::min(nearest, worker.deadline);
+    }
+    auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nearest - Clock::now()).count();
+    int ready =
+        ::poll(watched.data(), watched.size(), static_cast<int>(std::clamp<long long>(wait, 0, kPollMilliseconds)));
+    if (ready > 0)
+      for (std::size_t i = 0; i < watched.size(); ++i)
+        if (watched[i].revents != 0) takeAnswer(*owners[i]);
+    checkLimits();
+  }
+
+  void takeAnswer(Worker& worker) {
+    const std::size_t position = *worker.task;
+    std::optional<std::string> bytes = receiveMessage(worker.socket.get());
+    std::optional<AnswerMessage> answer = bytes ? decodeAnswerMessage(*bytes) : std::nullopt;
+    if (answer && answer->id == position) {
+      tasks_[position].result = std::move(answer->result);
+      worker.task.reset();
+      return;
+    }
+    if (bytes) {
+      failTask(worker, "the converter process answered with a damaged message");
+      return;
+    }
+    // The worker ended without an answer; how it ended is the reason.
+    const int status = worker.process.waitWithin(std::chrono::seconds(1));
+    failTask(worker,
+             "the converter process crashed while converting it (" + platform::describeWaitStatus(status) + ")");
+  }
+
+  void checkLimits() {
+    const Clock::time_point now = Clock::now();
+    for (Worker& worker : workers_) {
+      if (!worker.task) continue;
+      const Task& task = tasks_[*worker.task];
+      if (now > worker.deadline) {
+        failTask(worker, "the conversion took longer than " +
+                             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(task.timeLimit).count()) +
+                             " s and was stopped");
+        continue;
+      }
+      std::optional<std::uint64_t> resident = platform::residentBytes(worker.process.pid());
+      if (resident && *resident > memoryCeiling_)
+        failTask(worker, "the conversion needed more than " + megabytes(memoryCeiling_) + " of memory and was stopped");
+    }
+  }
+
+  // Names, renames and stamps the head file with the numbers of the moment,
+  // and says so, exactly as a sequential run does.
+  bool commitHead() {
+    Task& task = tasks_[head_];
+    print("Processing: " + task.entry.path);
+    JobInput input = task.input;
+    input.sequenceNumber = run_.sequenceNumber;
+    input.randomNumber = run_.randomNumber;
+    const JobResult result = commitOutput(settings_, context_.format, input, *task.result);
+    print("Saving As: " + result.outputPath);
+    print(result.written ? "OK" : "Not OK");
+    if (result.written) {
+      run_.randomNumber = run_.drawRandomNumber();
+      ++run_.sequenceNumber;
+    }
+    if (context_.results) context_.results(task.entry, result);
+    task.result.reset();
+    ++head_;
+    headAnnounced_ = false;
+    return result.written;
+  }
+
+  // The progress record names the file the run waits for, as a one-by-one
+  // run names the file it starts.
+  void announceHead() {
+    if (headAnnounced_ || head_ >= next_) return;
+    progress_.setCurrent(static_cast<std::int32_t>(head_ + 1), tasks_[head_].entry.path);
+    headAnnounced_ = true;
+  }
+
+  // Renders still running are killed; finished ones that will never be
+  // committed lose their temporary files.
+  void discardInFlight() {
+    for (Worker& worker : workers_)
+      if (worker.task) endWorker(worker);
+    for (std::size_t i = head_; i < next_; ++i) {
+      if (!tasks_[i].input.temporaryOutputPath.empty()) std::remove(tasks_[i].input.temporaryOutputPath.c_str());
+      tasks_[i].result.reset();
+    }
+    next_ = head_;
+  }
+
+  const WorkerContext& context_;
+  const Settings& settings_;
+  RunState& run_;
+  Progress& progress_;
+  const WorkerLimits& limits_;
+  const bool listOrder_;
+  const bool debug_;
+  std::uint64_t memoryCeiling_ = 0;
+  std::uint64_t memoryBudget_ = 0;
+  std::vector<Task> tasks_;
+  std::vector<Worker> workers_;
+  std::size_t head_ = 0;  // the next position to commit
+  std::size_t next_ = 0;  // the next position to dispatch
+  bool headAnnounced_ = false;
+};
+
+}  // namespace
+
+void superviseConversion(const WorkerContext& context) { Supervisor(context).run(); }
+
+}  // namespace qm

@@ -1,0 +1,27 @@
+// A worker process for the supervisor's tests. It renders like the real
+// worker, except that a document whose name holds "hang" never answers and
+// one whose name holds "grow" takes 400 MiB and then never answers: the
+// faults a damaged document can cause in the image libraries, on demand.
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/batch/conversion_process.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> parameters(argv + 1, argv + argc);
+  return qm::runConversionWorkerProcess(parameters, [](const qm::Settings& settings, const qm::RunFormat& format,
+                                                       const qm::JobInput& input, const qm::Font* font) {
+    const std::string name = input.inputPath.substr(input.inputPath.rfind('/') + 1);
+    if (name.find("grow") != std::string::npos) {
+      std::vector<char> taken(400u << 20);
+      std::memset(taken.data(), 1, taken.size());
+      for (;;) ::pause();
+    }
+    if (name.find("hang") != std::string::npos)
+      for (;;) ::pause();
+    return qm::renderDocument(settings, format, input, font);
+  });
+}
