@@ -8,6 +8,7 @@
 #include <wx/filedlg.h>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
+#include <wx/utils.h>
 
 #include "app/messages.h"
 #include "formats/input_formats.h"
@@ -16,6 +17,7 @@
 #include "net/update_check.h"
 #include "platform/paths.h"
 #include "ui/add_input_chooser.h"
+#include "ui/input_list_control.h"
 #include "ui/main_frame.h"
 
 namespace qm {
@@ -41,14 +43,13 @@ void MainFrame::runCommand(Command command) {
     case Command::SendFeedback: openFeedbackMail(); break;
     case Command::Homepage: openHomePage(); break;
     case Command::CheckForUpdates: checkForUpdates(context_.boxes); break;
-    // The output folder dialog, the Preferences, list import and export,
-    // the conversion and the side windows are added by their own parts of
+    case Command::SelectOutputFolder: selectOutputFolder(); break;
+    case Command::Import: importList(); break;
+    case Command::Export: exportList(); break;
+    case Command::Convert: convert(); break;
+    // The Preferences and the side windows are added by their own parts of
     // the window face; until then their commands do nothing.
-    case Command::SelectOutputFolder:
     case Command::OutputFormatOptions:
-    case Command::Import:
-    case Command::Export:
-    case Command::Convert:
     case Command::CustomConverter:
     case Command::Preferences:
     case Command::About: break;
@@ -58,7 +59,8 @@ void MainFrame::runCommand(Command command) {
 void MainFrame::newList() {
   rebuildFolderSelector();
   resetRun(context_.workspace.run, context_.workspace.inputs);
-  list_->DeleteAllItems();
+  list_->clearRows();
+  failures_.clear();
   folderSelector_->SetSelection(wxNOT_FOUND);
   setStatusText(messages().lookUpText("General", "Ready"));
   list_->SetFocus();
@@ -71,9 +73,7 @@ bool MainFrame::listHasFocus() const {
 
 void MainFrame::copySelection() {
   std::string text;
-  for (long row = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
-       row = list_->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-    text += list_->GetItemText(row).ToStdString(wxConvUTF8) + "\r\n";
+  for (long row : list_->selectedRows()) text += list_->path(row) + "\r\n";
   if (text.empty()) return;
   while (!text.empty() && text.back() == '\n') text.pop_back();
   while (!text.empty() && text.back() == '\r') text.pop_back();
@@ -84,26 +84,14 @@ void MainFrame::copySelection() {
 }
 
 void MainFrame::deleteSelection() {
-  if (list_->GetItemCount() == 0) return;
-  long last = -1;
-  for (long row = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
-       row = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
-    last = row;
-    context_.workspace.inputs.remove(list_->GetItemText(row).ToStdString(wxConvUTF8));
-    list_->DeleteItem(row);
+  if (list_->rowCount() == 0) return;
+  for (const std::string& path : list_->removeSelectedRows()) {
+    context_.workspace.inputs.remove(path);
+    failures_.erase(path);
   }
-  if (last < 0) return;
-  const long count = list_->GetItemCount();
-  if (last == count) --last;
-  if (last >= 0) list_->SetItemState(last, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
 }
 
-void MainFrame::selectAll() {
-  const long count = list_->GetItemCount();
-  if (count == 0) return;
-  for (long row = 0; row < count; ++row) list_->SetItemState(row, 0, wxLIST_STATE_SELECTED);
-  for (long row = 0; row < count; ++row) list_->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
-}
+void MainFrame::selectAll() { list_->selectAllRows(); }
 
 void MainFrame::onListRightClick(wxContextMenuEvent& event) {
   onListEvent();
@@ -179,6 +167,9 @@ void MainFrame::selectInputFolder() {
   RunState& run = context_.workspace.run;
   std::string start = run.inputRoot;
   if (start.empty() && !run.inputFile.empty()) start = platform::folderPart(run.inputFile);
+  // The toolkit's dialog would otherwise open on its recent files, where
+  // no folder can be chosen.
+  if (start.empty()) start = wxGetHomeDir().ToStdString(wxConvUTF8);
   wxDirDialog dialog(this, wxString::FromUTF8(messages().lookUpText("Dialog", "Select Input Folder")),
                      wxString::FromUTF8(start), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;

@@ -18,6 +18,7 @@
 #include "app/messages.h"
 #include "app/version.h"
 #include "ui/bitmaps.h"
+#include "ui/input_list_control.h"
 #include "ui/toolkit.h"
 
 namespace qm {
@@ -111,8 +112,8 @@ void MainFrame::buildControls() {
   const MainLayout& l = layout_;
   container_ = new wxPanel(this, wxID_ANY, wxPoint(l.container.x, 0), wxSize(l.container.width, l.container.height));
 
-  list_ = new wxListCtrl(container_, wxID_ANY, wxPoint(l.inputList.x, l.inputList.y),
-                         wxSize(l.inputList.width, l.inputList.height), wxLC_REPORT);
+  list_ = new InputListControl(container_, wxPoint(l.inputList.x, l.inputList.y),
+                               wxSize(l.inputList.width, l.inputList.height));
   list_->AppendColumn(catalogueText("General", "Filename"), wxLIST_FORMAT_LEFT, l.columnWidth);
 
   folderLabel_ = new wxStaticText(container_, wxID_ANY, catalogueText("General", "Output Folder"),
@@ -155,6 +156,7 @@ void MainFrame::buildControls() {
       onListEvent();
       event.Skip();
     });
+  list_->Bind(wxEVT_LIST_ITEM_SELECTED, &MainFrame::onListSelected, this);
   list_->Bind(wxEVT_CONTEXT_MENU, &MainFrame::onListRightClick, this);
   // Keys and double-clicks land on the list's children (its column header
   // and its item area), not on the list itself. Keys only ever reach the

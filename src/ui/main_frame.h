@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <wx/frame.h>
@@ -20,8 +21,8 @@
 #include "ui/layout.h"
 
 class wxBitmapComboBox;
+class wxImageList;
 class wxButton;
-class wxListCtrl;
 class wxListEvent;
 class wxMenu;
 class wxMenuBar;
@@ -30,6 +31,9 @@ class wxStaticText;
 class wxToolBar;
 
 namespace qm {
+
+class InputListControl;
+class ProgressDialog;
 
 // What the window works on. The window face owns it for the whole run.
 struct WindowContext {
@@ -85,6 +89,9 @@ class MainFrame : public wxFrame {
   // Adds a row for an admitted path; the first row also fills an empty
   // output-folder selector.
   void appendRow(const std::string& path);
+  // The same for the rows a worker queued, in one step: the output folder
+  // can only be filled by the first of them.
+  void appendRows(std::vector<std::string> paths);
 
   void setStatusText(const std::string& text);
   void requestRelayout();
@@ -132,20 +139,36 @@ class MainFrame : public wxFrame {
   void fillFormatSelector();
   std::string folderSelectorText() const;
 
-  // A folder import without its dialog yet: the scan runs on its worker
-  // thread and its rows are added here. Returns the saved count afterwards.
+  // The folder import behind its progress dialog: the scan runs on its
+  // worker thread and its rows are added here. Returns the saved count
+  // afterwards, which starts from `savedBefore`.
   int importFolder(int savedBefore);
+  void selectOutputFolder();
+  void convert();
+  bool importList();
+  bool exportList();
+  // Runs a progress dialog modally; the test hooks see it while it is open.
+  void runProgressDialog(ProgressDialog& dialog);
+
+  // The rows of files the last run could not convert carry the Error icon;
+  // selecting one shows why in the status bar.
+  void markFailures(const std::vector<std::pair<std::string, std::string>>& failures);
+  void clearFailures();
+  void onListSelected(wxListEvent& event);
   // Admit file, and the row for it when admitted.
   void admitAndShow(const std::string& path);
 
   WindowContext& context_;
   MainLayout layout_;
+  ProgressDialog* openDialog_ = nullptr;
+  std::unordered_map<std::string, std::string> failures_;  // path -> reason
+  std::unique_ptr<wxImageList> rowIcons_;
   bool quit_ = false;
   bool listShortcutsRegistered_ = false;
 
   std::unique_ptr<wxMenu> popupMenu_;
   wxPanel* container_ = nullptr;
-  wxListCtrl* list_ = nullptr;
+  InputListControl* list_ = nullptr;
   wxStaticText* folderLabel_ = nullptr;
   wxBitmapComboBox* folderSelector_ = nullptr;
   wxToolBar* folderButton_ = nullptr;

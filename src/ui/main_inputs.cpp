@@ -16,16 +16,21 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "ui/bitmaps.h"
+#include "ui/input_list_control.h"
 #include "ui/main_frame.h"
 #include "ui/recent_folders.h"
 
 namespace qm {
 
-void MainFrame::appendRow(const std::string& path) {
-  list_->InsertItem(list_->GetItemCount(), wxString::FromUTF8(path));
+void MainFrame::appendRow(const std::string& path) { appendRows({path}); }
+
+void MainFrame::appendRows(std::vector<std::string> paths) {
+  if (paths.empty()) return;
+  const std::string first = paths.front();
+  list_->appendRows(std::move(paths));
   if (!folderSelectorText().empty()) return;
   RunState& run = context_.workspace.run;
-  const std::string folder = run.inputRoot.empty() ? platform::folderPart(path) : run.inputRoot;
+  const std::string folder = run.inputRoot.empty() ? platform::folderPart(first) : run.inputRoot;
   recordRecentFolder(context_.workspace.settings, folder);
   run.outputFolder = folder;
   rebuildFolderSelector();
@@ -34,27 +39,6 @@ void MainFrame::appendRow(const std::string& path) {
 void MainFrame::admitAndShow(const std::string& path) {
   const Workspace& w = context_.workspace;
   if (w.inputs.admitFile(path, w.run.inputRoot, w.run.readableExtensions) == 1) appendRow(path);
-}
-
-int MainFrame::importFolder(int savedBefore) {
-  Workspace& w = context_.workspace;
-  Progress progress;
-  progress.reset();
-  progress.setSavedCount(savedBefore);
-  {
-    // The scan admits on its own thread; its rows are queued and added
-    // here, on the window's thread, while it runs.
-    QueuedRows queued(w.inputs, progress);
-    std::jthread scan = startFolderScan(w.inputs, w.run, progress);
-    while (!progress.finished()) {
-      for (const std::string& row : progress.takeRows()) appendRow(row);
-      std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    }
-  }
-  for (const std::string& row : progress.takeRows()) appendRow(row);
-  const int saved = progress.savedCount();
-  setStatusText(fillPlaceholders(messages().lookUpText("Msg", "Import complete"), std::to_string(saved)));
-  return saved;
 }
 
 void MainFrame::handleDrop(const std::vector<std::string>& paths) {
@@ -108,7 +92,7 @@ void MainFrame::fillFormatSelector() {
 }
 
 void MainFrame::showSampleContent(const std::vector<std::string>& rows, const std::string& outputFolder) {
-  for (const std::string& row : rows) list_->InsertItem(list_->GetItemCount(), wxString::FromUTF8(row));
+  for (const std::string& row : rows) list_->appendRow(row);
   recordRecentFolder(context_.workspace.settings, outputFolder);
   context_.workspace.run.outputFolder = outputFolder;
   rebuildFolderSelector();

@@ -2,6 +2,7 @@
 // tests.
 #include "ui/toolkit_prelude.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <gtk/gtk.h>
@@ -15,7 +16,10 @@
 #include <wx/toolbar.h>
 
 #include "ui/bitmaps.h"
+#include "ui/input_list_control.h"
 #include "ui/main_frame.h"
+#include "ui/progress_dialogs.h"
+#include "ui/window_message_boxes.h"
 
 namespace qm {
 
@@ -180,7 +184,14 @@ std::string MainFrame::describeState() const {
   for (long row = 0; row < list_->GetItemCount(); ++row) {
     out += "row=" + text(list_->GetItemText(row)) + "\n";
     if (list_->GetItemState(row, wxLIST_STATE_SELECTED)) out += "selected=" + std::to_string(row) + "\n";
+    if (list_->isMarked(row)) out += "errorRow=" + std::to_string(row) + "\n";
   }
+  if (openDialog_) out += openDialog_->describe();
+  if (const auto* boxes = dynamic_cast<const WindowMessageBoxes*>(&context_.boxes))
+    for (std::string box : boxes->shown()) {
+      std::replace(box.begin(), box.end(), '\n', '~');
+      out += "box=" + box + "\n";
+    }
   out += "focus=" + std::string(listHasFocus() ? "list" : "other") + "\n";
   out += "listShortcuts=" + std::to_string(listShortcutsRegistered_ ? 1 : 0) + "\n";
   out += "status=" + text(GetStatusBar()->GetStatusText(0)) + "\n";

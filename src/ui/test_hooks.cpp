@@ -55,12 +55,18 @@ std::string TestHooks::carryOut(const std::string& command) {
   std::string verb;
   lines >> verb;
   if (verb == "state") return frame_.describeState();
-  if (verb == "drop") {
+  if (verb == "drop" || verb == "drop-later") {
     std::vector<std::string> paths;
     std::string line;
     std::getline(lines, line);
     while (std::getline(lines, line))
       if (!line.empty()) paths.push_back(line);
+    if (verb == "drop-later") {
+      // The drop's dialogs then run outside the hooks, which stay free to
+      // answer while they are open.
+      frame_.CallAfter([&frame = frame_, paths] { frame.handleDrop(paths); });
+      return "queued\n";
+    }
     frame_.handleDrop(paths);
     return "done\n";
   }

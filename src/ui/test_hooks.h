@@ -8,6 +8,9 @@
 //   drop                         the lines that follow are dropped paths,
 //                                handed to the very drop handler the
 //                                desktop's drops reach
+//   drop-later                   the same, carried out after the reply
+//                                (so the hooks answer while the drop's
+//                                progress dialog is open)
 //   interface-change CODE THEME SIZE
 //                                sets `UI Theme` and `UI Size` and applies
 //                                the change as the Preferences do

@@ -20,28 +20,29 @@ wxString boxText(const std::string& text) {
   return wxString::FromUTF8(lines);
 }
 
-int showBox(const std::string& title, const std::string& text, long style) {
+}  // namespace
+
+int WindowMessageBoxes::show(const std::string& title, const std::string& text, long style) {
+  shown_.push_back(title + "|" + boxText(text).ToStdString(wxConvUTF8));
   wxMessageDialog box(wxGetActiveWindow(), boxText(text), wxString::FromUTF8(title), style);
   return box.ShowModal();
 }
 
-}  // namespace
-
 void WindowMessageBoxes::showWarning(const std::string& text) {
-  showBox(messages().lookUpText("Msg", "Warning"), text, wxOK | wxICON_WARNING);
+  show(messages().lookUpText("Msg", "Warning"), text, wxOK | wxICON_WARNING);
 }
 
 void WindowMessageBoxes::showError(const std::string& text) {
-  showBox(messages().lookUpText("Msg", "Error"), text, wxOK | wxICON_ERROR);
+  show(messages().lookUpText("Msg", "Error"), text, wxOK | wxICON_ERROR);
 }
 
 void WindowMessageBoxes::showInformation(const std::string& title, const std::string& text) {
-  showBox(title, text, wxOK | wxICON_INFORMATION);
+  show(title, text, wxOK | wxICON_INFORMATION);
 }
 
 bool WindowMessageBoxes::askYesNo(const std::string& title, const std::string& text, QuestionIcon icon) {
   const long iconStyle = icon == QuestionIcon::Question ? wxICON_QUESTION : wxICON_WARNING;
-  return showBox(title, text, wxYES_NO | iconStyle) == wxID_YES;
+  return show(title, text, wxYES_NO | iconStyle) == wxID_YES;
 }
 
 }  // namespace qm

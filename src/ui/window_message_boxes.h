@@ -3,6 +3,9 @@
 // above it and blocks it), and by nothing otherwise.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/message_boxes.h"
 
 namespace qm {
@@ -13,6 +16,14 @@ class WindowMessageBoxes final : public MessageBoxes {
   void showError(const std::string& text) override;
   void showInformation(const std::string& title, const std::string& text) override;
   bool askYesNo(const std::string& title, const std::string& text, QuestionIcon icon) override;
+
+  // "title|text" of every box shown so far, for the window tests.
+  const std::vector<std::string>& shown() const { return shown_; }
+
+ private:
+  int show(const std::string& title, const std::string& text, long style);
+
+  std::vector<std::string> shown_;
 };
 
 }  // namespace qm

@@ -1,7 +1,14 @@
 #include "engine/batch/list_import.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+
 #include "engine/batch/folder_scan.h"
 #include "engine/batch/worker_thread.h"
+#include "platform/file_descriptor.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/whole_file.h"
@@ -24,6 +31,19 @@ std::vector<std::string> listFileLines(std::string_view bytes) {
     if (!line.empty()) lines.emplace_back(line);
   }
   return lines;
+}
+
+std::int64_t countLineFeeds(const std::string& path) {
+  platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return 0;
+  std::array<char, 65536> block;
+  std::int64_t count = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), block.data(), block.size());
+    if (got <= 0) break;
+    count += std::count(block.data(), block.data() + got, '\n');
+  }
+  return count;
 }
 
 void listImportProcedure(InputList& inputs, const RunState& run, Progress& progress) {

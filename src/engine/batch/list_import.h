@@ -4,6 +4,7 @@
 // skipped; a folder line admits every readable file below that folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -17,6 +18,10 @@ namespace qm {
 
 // The non-empty, blank-trimmed lines of a list file's bytes.
 std::vector<std::string> listFileLines(std::string_view bytes);
+
+// The number of line feeds (bytes 0x0A) in a file, read in blocks of
+// 64 KB; 0 when it cannot be read.
+std::int64_t countLineFeeds(const std::string& path);
 
 // The list-import thread's procedure for the list file named by the Run
 // state's input file: index = accepted lines so far, saved count += files

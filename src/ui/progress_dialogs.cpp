@@ -1,0 +1,217 @@
+#include "ui/toolkit_prelude.h"
+
+#include "ui/progress_dialogs.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <wx/button.h>
+#include <wx/gauge.h>
+#include <wx/panel.h>
+#include <wx/stattext.h>
+
+#include "app/messages.h"
+#include "ui/shorten_middle.h"
+
+namespace qm {
+
+namespace {
+
+constexpr int kPollMilliseconds = 15;
+constexpr int kLingerMilliseconds = 700;
+constexpr int kLabelWidth = 280;
+
+std::string text(std::string_view group, std::string_view key) { return messages().lookUpText(group, key); }
+wxString wxText(const std::string& value) { return wxString::FromUTF8(value); }
+
+// The caption and close box of the progress dialogs; no sizing border.
+constexpr long kDialogStyle = wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU;
+
+void moveBar(wxGauge* bar, int value) { bar->SetValue(std::clamp(value, 0, bar->GetRange())); }
+
+bool askBreak(MessageBoxes& boxes, std::string_view key) {
+  return boxes.askYesNo(text("Msg", "Warning"), text("Msg", key), QuestionIcon::Warning);
+}
+
+}  // namespace
+
+ListWorkDialog::ListWorkDialog(wxWindow* owner, MessageBoxes& boxes, ListWork work, Progress& progress)
+    : ProgressDialog(owner, wxID_ANY, wxText(text("Dialog", work.titleKey)), wxDefaultPosition, wxDefaultSize,
+                     kDialogStyle),
+      boxes_(boxes),
+      work_(std::move(work)),
+      progress_(progress) {
+  SetClientSize(300, 40);
+  // A dialog stretches a single child over all of itself; the panel is
+  // that child, and the bar keeps its place on it.
+  auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(300, 40));
+  bar_ = new wxGauge(panel, wxID_ANY, 1, wxPoint(10, 10), wxSize(280, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
+  pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+  lingerTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndModal(wxID_OK); });
+  Bind(wxEVT_CLOSE_WINDOW, &ListWorkDialog::onClose, this);
+  CentreOnParent();
+}
+
+ListWorkDialog::~ListWorkDialog() {
+  pollTimer_.Stop();
+  lingerTimer_.Stop();
+}
+
+void ListWorkDialog::run() {
+  bar_->SetRange(work_.total);
+  worker_ = work_.start(progress_);
+  pollTimer_.Start(kPollMilliseconds);
+  ShowModal();
+}
+
+void ListWorkDialog::poll() {
+  if (asking_ || ended_) return;
+  const ProgressSnapshot snapshot = progress_.snapshot();
+  if (work_.addRows) work_.addRows(progress_.takeRows());
+  if (!snapshot.finished) {
+    if (snapshot.index > bar_->GetValue()) moveBar(bar_, snapshot.index);
+    return;
+  }
+  pollTimer_.Stop();
+  worker_ = {};
+  if (work_.addRows) work_.addRows(progress_.takeRows());
+  ended_ = true;
+  if (broken_) {
+    work_.setStatus(text("Msg", work_.stoppedKey));
+  } else {
+    work_.setStatus(fillPlaceholders(text("Msg", work_.completeKey), std::to_string(progress_.savedCount())));
+    moveBar(bar_, work_.total);
+  }
+  // The final state stays on screen for a moment.
+  lingerTimer_.StartOnce(kLingerMilliseconds);
+}
+
+void ListWorkDialog::onClose(wxCloseEvent& event) {
+  if (event.CanVeto()) event.Veto();
+  if (ended_ || asking_ || progress_.finished()) return;
+  asking_ = true;
+  progress_.hold();
+  const bool stop = askBreak(boxes_, work_.askBreakKey);
+  progress_.release();
+  asking_ = false;
+  if (!stop) return;
+  broken_ = true;
+  progress_.requestStop();
+}
+
+std::string ListWorkDialog::describe() const {
+  return "dialogTitle=" + GetTitle().ToStdString(wxConvUTF8) + "\ndialogBar=" + std::to_string(bar_->GetValue()) + " " +
+         std::to_string(bar_->GetRange()) + "\n";
+}
+
+ConversionDialog::ConversionDialog(wxWindow* owner, MessageBoxes& boxes, ConversionWork work, Progress& progress)
+    : ProgressDialog(owner, wxID_ANY, wxText(text("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
+                     kDialogStyle),
+      boxes_(boxes),
+      work_(std::move(work)),
+      progress_(progress) {
+  SetClientSize(300, 110);
+  label_ =
+      new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 13), wxSize(kLabelWidth, 20), wxST_NO_AUTORESIZE);
+  bar_ = new wxGauge(this, wxID_ANY, work_.total + 1, wxPoint(10, 40), wxSize(280, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
+  ok_ = new wxButton(this, wxID_OK, wxText(text("Dialog", "OK")), wxPoint(110, 75), wxSize(80, 25));
+  ok_->SetDefault();
+  ok_->Disable();
+  ok_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+    if (ended_) EndModal(wxID_OK);
+  });
+  pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+  Bind(wxEVT_CLOSE_WINDOW, &ConversionDialog::onClose, this);
+  CentreOnParent();
+
+  // How wide a character of the dialog's font is, on average over a
+  // sample of what paths are made of.
+  const int width = GetTextExtent("abc123:/-").x;
+  if (width / 9 > 0) characterWidth_ = width / 9;
+}
+
+ConversionDialog::~ConversionDialog() { pollTimer_.Stop(); }
+
+void ConversionDialog::run() {
+  worker_ = work_.start(progress_);
+  pollTimer_.Start(kPollMilliseconds);
+  ShowModal();
+}
+
+void ConversionDialog::showEntry(int index, const std::string& path) {
+  lastShown_ = index;
+  SetTitle(wxText(text("Dialog", "Convert Progress") + " " +
+                  fillPlaceholders(text("Msg", "Progress"), std::to_string(index), std::to_string(work_.total))));
+  const int length = static_cast<int>(wxText(path).length());
+  if (length * characterWidth_ <= kLabelWidth) {
+    label_->SetLabel(wxText(path));
+  } else {
+    // The average width is a guess; a path of wide letters is shortened
+    // further until it really fits, rather than wrap out of sight.
+    int maximum = kLabelWidth / characterWidth_;
+    wxString shown = wxText(shortenMiddle(path, maximum));
+    while (maximum > 5 && label_->GetTextExtent(shown).x > kLabelWidth) shown = wxText(shortenMiddle(path, --maximum));
+    label_->SetLabel(shown);
+  }
+  moveBar(bar_, index);
+}
+
+void ConversionDialog::poll() {
+  if (asking_ || ended_) return;
+  const ProgressSnapshot snapshot = progress_.snapshot();
+  if (!snapshot.finished) {
+    if (snapshot.index > lastShown_) showEntry(snapshot.index, snapshot.currentPath);
+    return;
+  }
+  pollTimer_.Stop();
+  worker_ = {};
+  ended_ = true;
+  // A run faster than the poll ends between two looks; the count shown at
+  // the end is the worker's own.
+  lastShown_ = std::max(lastShown_, snapshot.index);
+  std::string counts = " ";
+  counts += fillPlaceholders(text("Msg", "Progress"), std::to_string(lastShown_), std::to_string(work_.total));
+  if (broken_) {
+    const std::string stopped = text("Msg", "Conversion is not complete");
+    work_.setStatus(stopped);
+    label_->SetLabel(wxText(stopped));
+    SetTitle(wxText(stopped + counts));
+  } else {
+    const std::string complete = text("Msg", "Conversion complete");
+    work_.setStatus(complete);
+    SetTitle(wxText(complete + counts));
+    label_->SetLabel(wxText(fillPlaceholders(text("Msg", "Files converted"), std::to_string(snapshot.savedCount),
+                                             std::to_string(work_.total))));
+    moveBar(bar_, work_.total + 1);
+  }
+  ok_->Enable();
+  ok_->SetFocus();
+}
+
+void ConversionDialog::onClose(wxCloseEvent& event) {
+  if (event.CanVeto()) event.Veto();
+  if (asking_) return;
+  if (ended_) {
+    EndModal(wxID_OK);
+    return;
+  }
+  if (progress_.finished()) return;
+  asking_ = true;
+  progress_.hold();
+  const bool stop = askBreak(boxes_, "Ask break conversion");
+  progress_.release();
+  asking_ = false;
+  broken_ = stop;
+  if (stop) progress_.requestStop();
+}
+
+std::string ConversionDialog::describe() const {
+  return "dialogTitle=" + GetTitle().ToStdString(wxConvUTF8) +
+         "\ndialogLabel=" + label_->GetLabel().ToStdString(wxConvUTF8) +
+         "\ndialogBar=" + std::to_string(bar_->GetValue()) + " " + std::to_string(bar_->GetRange()) +
+         "\ndialogOk=" + std::to_string(ok_->IsEnabled() ? 1 : 0) +
+         "\ndialogCharacterWidth=" + std::to_string(characterWidth_) +
+         "\ndialogLabelWidth=" + std::to_string(label_->GetTextExtent(label_->GetLabel()).x) + "\n";
+}
+
+}  // namespace qm

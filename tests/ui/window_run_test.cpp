@@ -1,0 +1,363 @@
+// Converting from the window: F5 pressed on a list of real documents, the
+// progress dialog read back while it is open and after the run, a break
+// asked for through the dialog's close box, the warnings of a refused
+// start, and the files compared with what the command line writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "support/program_runner.h"
+#include "ui/shorten_middle.h"
+#include "ui/window_test_support.h"
+
+namespace qm::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kSamples = std::string(QM_SOURCE_DIR) + "/samples/";
+
+// The id of the first visible window whose title matches, once shown.
+std::string windowTitled(const RunningWindow& window, const std::string& pattern,
+                         std::chrono::milliseconds limit = 30s) {
+  std::string id;
+  waitUntil(
+      [&] {
+        auto found = runTool({"xdotool", "search", "--onlyvisible", "--name", pattern}, window.display());
+        if (found && !found->empty()) id = found->substr(0, found->find('\n'));
+        return !id.empty();
+      },
+      limit, 50ms);
+  return id;
+}
+
+// Polls the window's state until `holds` is true; the last state read.
+WindowState stateWhen(RunningWindow& window, const std::function<bool(const WindowState&)>& holds,
+                      std::chrono::milliseconds limit = 60s) {
+  WindowState state("");
+  waitUntil(
+      [&] {
+        state = window.state();
+        return holds(state);
+      },
+      limit, 30ms);
+  return state;
+}
+
+// A key pressed in the window the window manager makes active.
+void keyInto(RunningWindow& window, const std::string& id, const std::string& key) {
+  window.xdotool({"windowactivate", "--sync", id});
+  window.xdotool({"key", key});
+}
+
+// The close box of a window, as the window manager delivers it.
+void closeBox(const RunningWindow& window, const std::string& id) {
+  runTool({"wmctrl", "-i", "-c", id}, window.display());
+}
+
+std::vector<std::string> filesIn(const std::string& folder, const std::string& extension) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == extension) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string config(const std::string& output, const std::string& more = {}) {
+  return settingsFile("", "", output) + more;
+}
+
+// The six sample documents, copied into a folder of the test's.
+std::string copySamples(const TempFolder& data, const std::string& name) {
+  const std::string folder = data.makeFolder(name);
+  for (const auto& entry : fs::recursive_directory_iterator(kSamples))
+    if (entry.path().extension() == ".psd") fs::copy_file(entry.path(), folder + entry.path().filename().string());
+  return folder;
+}
+
+TEST(WindowRun, ShortenMiddleKeepsBothEndsAndWholeCharacters) {
+  struct Case {
+    std::string text;
+    int maximum;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"", 5, ""},
+      {"/short/path.psd", 40, "/short/path.psd"},
+      {"/exactly/ten", 12, "/exactly/ten"},
+      {"/a/rather/long/folder/name/file.psd", 13, "/a/ra...e.psd"},
+      {"/a/rather/long/folder/name/file.psd", 14, "/a/ra...e.psd"},
+      // A character of two bytes counts once and is never cut in half.
+      {"/\xC3\xA9t\xC3\xA9/\xC3\xA9t\xC3\xA9/\xC3\xA9t\xC3\xA9.psd", 9, "/\xC3\xA9t...psd"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(shortenMiddle(c.text, c.maximum), c.expected) << c.text;
+}
+
+TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string windowIn = copySamples(data, "window");
+  const std::string lineIn = copySamples(data, "line");
+  const std::string lineOut = data.makeFolder("line-out");
+
+  RunningWindow window(session, {{}, {}, config("Format = png\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + windowIn), "done\n");
+  EXPECT_EQ(window.state().number("rows"), 6);
+  window.keys("F5");
+  const std::string done = windowTitled(window, "^Conversion complete");
+  ASSERT_FALSE(done.empty()) << window.command("state");
+  WindowState state = window.state();
+  EXPECT_EQ(state.value("dialogTitle"), "Conversion complete (6/6)");
+  EXPECT_EQ(state.value("dialogLabel"), "Files converted: 6 of 6");
+  EXPECT_EQ(state.value("dialogBar"), "7 7");
+  EXPECT_EQ(state.value("dialogOk"), "1");
+  EXPECT_EQ(state.value("status"), "Conversion complete");
+  const XGeometry dialog = RunningWindow::geometryOf(done, session.display());
+  EXPECT_EQ(dialog.width, 300);
+  EXPECT_EQ(dialog.height, 110);
+  keepShot(window, "conversion-complete");
+  keyInto(window, done, "Return");
+  state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+  EXPECT_EQ(state.value("dialogTitle"), "");
+  EXPECT_EQ(state.value("status"), "Conversion complete");
+  EXPECT_EQ(window.quit(), 0);
+
+  const ProgramResult line = runProgram({"-i", lineIn, "-o", lineOut, "-c", "png"});
+  ASSERT_EQ(line.exitCode, 0) << line.err;
+  const std::vector<std::string> written = filesIn(windowIn, ".png");
+  ASSERT_EQ(written.size(), 6u);
+  EXPECT_EQ(written, filesIn(lineOut, ".png"));
+  for (const std::string& name : written)
+    EXPECT_EQ(readFileBytes(windowIn + name), readFileBytes(lineOut + name)) << name;
+}
+
+TEST(WindowRun, TwoFailedFilesOfTenAreCountedMarkedAndExplained) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string in = data.makeFolder("in");
+  const std::vector<std::string> good = {"sunset.psd", "grey-ramp.psd", "badge-alpha.psd", "deep-16bit.psd"};
+  for (int i = 0; i < 8; ++i) fs::copy_file(kSamples + good[i % good.size()], in + "good" + std::to_string(i) + ".psd");
+  const std::string broken = data.write("in/broken.psd", "8BPS but nothing after it");
+  const std::string truncated = data.write("in/truncated.psd", readFileBytes(kSamples + "sunset.psd").substr(0, 200));
+  const std::string out = data.makeFolder("out");
+
+  RunningWindow window(session, {{}, {}, config("Format = png\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + in), "done\n");
+  window.keys("F5");
+  const std::string done = windowTitled(window, "^Conversion complete");
+  ASSERT_FALSE(done.empty()) << window.command("state");
+  WindowState state = window.state();
+  EXPECT_EQ(state.value("dialogTitle"), "Conversion complete (10/10)");
+  EXPECT_EQ(state.value("dialogLabel"), "Files converted: 8 of 10");
+  EXPECT_EQ(state.value("dialogBar"), "11 11");
+  keepShot(window, "conversion-two-failed");
+  keyInto(window, done, "Return");
+  state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+
+  // The two rows of the failed files carry the Error icon, no other.
+  const std::vector<std::string> rows = state.values("row");
+  std::vector<std::string> marked;
+  for (const std::string& row : state.values("errorRow")) marked.push_back(rows.at(std::stoul(row)));
+  std::sort(marked.begin(), marked.end());
+  EXPECT_EQ(marked, (std::vector<std::string>{broken, truncated}));
+  keepShot(window, "failed-rows-marked");
+
+  // Selecting a marked row tells why, in the words of the command line.
+  const ProgramResult line = runProgram({"-i", in, "-o", out, "-c", "png"});
+  const long row = std::find(rows.begin(), rows.end(), broken) - rows.begin();
+  const XGeometry g = window.geometry();
+  const Box list = state.box("list");
+  // A click somewhere among the rows, then the keys a user would press.
+  window.xdotool(
+      {"mousemove", std::to_string(g.x + list.x + 60), std::to_string(g.y + list.y + list.height / 2), "click", "1"});
+  window.xdotool({"key", "Home"});
+  for (long i = 0; i < row; ++i) window.xdotool({"key", "Down"});
+  state = stateWhen(
+      window, [&](const WindowState& s) { return s.value("selected") == std::to_string(row); }, 10s);
+  std::string reason;
+  for (const std::string& error : line.errLines())
+    if (error.starts_with("Not converted: " + broken + ": "))
+      reason = error.substr(("Not converted: " + broken + ": ").size());
+  ASSERT_FALSE(reason.empty()) << line.err;
+  EXPECT_EQ(state.value("status"), "Not converted: " + reason);
+  keepShot(window, "failed-row-reason");
+  EXPECT_EQ(window.quit(), 0);
+}
+
+// Documents that take a while each: a resize to a large size.
+std::string slowConfig() {
+  return config("Format = png\r\n",
+                "[Transform]\r\nDo Image Resize = 1\r\nImage Width = 2600\r\nImage Height = 2600\r\n"
+                "Keep Aspect Ratio = 0\r\n");
+}
+
+TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string in = data.makeFolder("in");
+  constexpr int kFiles = 12;
+  for (int i = 0; i < kFiles; ++i) fs::copy_file(kSamples + "sunset.psd", in + "doc" + std::to_string(i) + ".psd");
+
+  RunningWindow window(session, {{}, {}, slowConfig()});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + in), "done\n");
+
+  // No: the run is held while the question is open and then goes on.
+  window.keys("F5");
+  std::string dialog = windowTitled(window, "^Converting \\([2-9]/12\\)");
+  ASSERT_FALSE(dialog.empty()) << window.command("state");
+  closeBox(window, dialog);
+  std::string question = windowTitled(window, "^Warning$");
+  ASSERT_FALSE(question.empty());
+  WindowState state = window.state();
+  EXPECT_EQ(state.values("box").back(), "Warning|Do you want to break the conversion?");
+  const std::string heldAt = state.value("dialogTitle");
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(window.state().value("dialogTitle"), heldAt) << "the worker went on while asked";
+  keepShot(window, "break-question");
+  keyInto(window, question, "Escape");
+  dialog = windowTitled(window, "^Conversion complete \\(12/12\\)$");
+  ASSERT_FALSE(dialog.empty()) << window.command("state");
+  EXPECT_EQ(window.state().value("dialogLabel"), "Files converted: 12 of 12");
+  EXPECT_EQ(filesIn(in, ".png").size(), 12u);
+  keyInto(window, dialog, "Return");
+  stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+  for (const std::string& name : filesIn(in, ".png")) fs::remove(in + name);
+
+  // Yes: the file in progress is finished, no other starts.
+  window.keys("F5");
+  dialog = windowTitled(window, "^Converting \\([2-9]/12\\)");
+  ASSERT_FALSE(dialog.empty()) << window.command("state");
+  closeBox(window, dialog);
+  question = windowTitled(window, "^Warning$");
+  ASSERT_FALSE(question.empty());
+  const std::string askedAt = window.state().value("dialogTitle");
+  keyInto(window, question, "Return");
+  dialog = windowTitled(window, "^Conversion stopped");
+  ASSERT_FALSE(dialog.empty()) << window.command("state");
+  state = window.state();
+  const int reached = std::stoi(askedAt.substr(askedAt.find('(') + 1));
+  EXPECT_EQ(state.value("dialogTitle"), "Conversion stopped (" + std::to_string(reached) + "/12)");
+  EXPECT_EQ(state.value("dialogLabel"), "Conversion stopped");
+  EXPECT_EQ(state.value("status"), "Conversion stopped");
+  EXPECT_EQ(state.value("dialogOk"), "1");
+  EXPECT_EQ(static_cast<int>(filesIn(in, ".png").size()), reached);
+  keepShot(window, "conversion-stopped");
+  // The close box ends a finished dialog as OK does.
+  closeBox(window, dialog);
+  state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+  EXPECT_EQ(state.value("status"), "Conversion stopped");
+  EXPECT_EQ(window.quit(), 0);
+}
+
+TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string deep = data.makeFolder(std::string(60, 'd') + "/" + std::string(60, 'e'));
+  for (int i = 0; i < 6; ++i)
+    fs::copy_file(kSamples + "sunset.psd", deep + "a-rather-long-name-" + std::to_string(i) + ".psd");
+  RunningWindow window(session, {{}, {}, slowConfig()});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + deep), "done\n");
+  window.keys("F5");
+  const WindowState state = stateWhen(window, [](const WindowState& s) {
+    return s.value("dialogTitle").starts_with("Converting (") && !s.value("dialogLabel").empty();
+  });
+  const std::string label = state.value("dialogLabel");
+  const int width = state.number("dialogCharacterWidth");
+  ASSERT_GT(width, 0);
+  // At most what the measured width allows, less where the letters are
+  // wider than the average; both ends kept, "..." between them.
+  const int maximum = 280 / width;
+  EXPECT_LE(static_cast<int>(label.size()), (maximum - 3) / 2 * 2 + 3) << label;
+  EXPECT_GE(static_cast<int>(label.size()), 20) << label;
+  const std::size_t dots = label.find("...");
+  ASSERT_NE(dots, std::string::npos) << label;
+  EXPECT_EQ(dots, label.size() - dots - 3) << label;
+  EXPECT_TRUE(label.starts_with(data.str().substr(0, dots))) << label;
+  EXPECT_TRUE(label.ends_with(".psd")) << label;
+  EXPECT_LE(state.number("dialogLabelWidth"), 280) << label;
+  keepShot(window, "long-path-shortened");
+  const std::string dialog = windowTitled(window, "^Conversion complete");
+  ASSERT_FALSE(dialog.empty());
+  keyInto(window, dialog, "Return");
+  stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+  EXPECT_EQ(window.quit(), 0);
+}
+
+// Each refused start: the settings that cause it, what has to be in the
+// list, the warning and the status text left standing.
+TEST(WindowRun, RefusedStartsShowTheirWarningAndStatus) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string sunset = kSamples + "sunset.psd";
+  struct Case {
+    std::string name;
+    std::string settings;
+    bool withFile;
+    bool folderGone;
+    std::string box;
+    std::string status;
+  };
+  const std::string resize = "[Transform]\r\nDo Image Resize = 1\r\n";
+  const Case cases[] = {
+      {"empty list", "", false, false, "Warning|No input file(s) found. Please, add valid file(s) and try again!",
+       "Conversion stopped"},
+      {"output folder gone", "", true, true, "", "Conversion stopped"},
+      {"width and height 0", resize + "Image Width = 0\r\nImage Height = 0\r\n", true, false,
+       "Warning|Invalid resize width value!", "Conversion stopped"},
+      {"height 0", resize + "Image Width = 10\r\nImage Height = 0\r\n", true, false,
+       "Warning|Invalid resize height value!", "Conversion stopped"},
+      {"unknown font", "[Watermark]\r\nDo Watermark = 1\r\nFont = No Such Face Anywhere\r\n", true, false,
+       "Warning|Unable to load selected font for a watermark: No Such Face Anywhere", "Preparing..."},
+      {"no picture", "[Watermark]\r\nDo Watermark = 2\r\nImage = \r\n", true, false,
+       "Warning|Selected watermark image is invalid/empty!", "Preparing..."},
+      {"missing picture", "[Watermark]\r\nDo Watermark = 2\r\nImage = /no/such/stamp.png\r\n", true, false,
+       "Warning|Unable to load selected file as a watermark image: /no/such/stamp.png", "Preparing..."},
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    const std::string folder = data.makeFolder("round" + std::to_string(round++));
+    const std::string file = folder + "doc.psd";
+    fs::copy_file(sunset, file);
+    RunningWindow window(session, {{}, {}, config("Format = png\r\n", c.settings)});
+    ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+    if (c.withFile) {
+      ASSERT_EQ(window.command("drop\n" + file), "done\n") << c.name;
+    }
+    if (c.folderGone) fs::remove_all(folder);
+    window.keys("F5");
+    const std::string box = windowTitled(window, "^Warning$");
+    ASSERT_FALSE(box.empty()) << c.name;
+    const WindowState state = window.state();
+    const std::string expected = c.box.empty() ? "Warning|The following output folder is invalid or doesn't exist:~" +
+                                                     folder + "~~Please, correct the output path and try again!"
+                                               : c.box;
+    EXPECT_EQ(state.values("box").back(), expected) << c.name;
+    EXPECT_EQ(state.value("status"), c.status) << c.name;
+    if (round == 1) keepShot(window, "refused-empty-list");
+    keyInto(window, box, "Return");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          return !runTool({"xdotool", "search", "--onlyvisible", "--name", "^Warning$"}, session.display()).has_value();
+        },
+        10s))
+        << c.name;
+    EXPECT_EQ(filesIn(c.folderGone ? data.str() : folder, ".png").size(), 0u) << c.name;
+    EXPECT_EQ(window.quit(), 0) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace qm::test
