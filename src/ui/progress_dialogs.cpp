@@ -18,6 +18,8 @@ namespace qm {
 namespace {
 
 constexpr int kPollMilliseconds = 15;
+// How long a break question waits for the worker to come to rest.
+constexpr int kRestWaitMilliseconds = 1000;
 constexpr int kLingerMilliseconds = 700;
 constexpr int kLabelWidth = 280;
 
@@ -92,11 +94,11 @@ void ListWorkDialog::onClose(wxCloseEvent& event) {
   asking_ = true;
   progress_.hold();
   const bool stop = askBreak(boxes_, work_.askBreakKey);
+  // Stop first: a worker let go before it would take one more entry.
+  if (stop) progress_.requestStop();
   progress_.release();
   asking_ = false;
-  if (!stop) return;
-  broken_ = true;
-  progress_.requestStop();
+  if (stop) broken_ = true;
 }
 
 std::string ListWorkDialog::describe() const {
@@ -198,11 +200,20 @@ void ConversionDialog::onClose(wxCloseEvent& event) {
   if (progress_.finished()) return;
   asking_ = true;
   progress_.hold();
+  // The worker comes to rest before its next file within a few poll
+  // intervals; the question names the file it rests at, which is the
+  // last one a Yes lets finish.
+  for (int waited = 0; waited < kRestWaitMilliseconds && !progress_.isWaiting() && !progress_.finished(); ++waited)
+    wxMilliSleep(1);
+  const ProgressSnapshot atRest = progress_.snapshot();
+  if (atRest.index > lastShown_) showEntry(atRest.index, atRest.currentPath);
   const bool stop = askBreak(boxes_, "Ask break conversion");
+  // The stop must be in place before the worker is let go, or it could
+  // start one more file.
+  if (stop) progress_.requestStop();
   progress_.release();
   asking_ = false;
   broken_ = stop;
-  if (stop) progress_.requestStop();
 }
 
 std::string ConversionDialog::describe() const {
