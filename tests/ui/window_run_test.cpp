@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <thread>
 
 #include "support/program_runner.h"
@@ -135,6 +136,46 @@ TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
   EXPECT_EQ(written, filesIn(lineOut, ".png"));
   for (const std::string& name : written)
     EXPECT_EQ(readFileBytes(windowIn + name), readFileBytes(lineOut + name)) << name;
+}
+
+// Damaged copies of real documents, some of which crash the Photoshop
+// reader: the window survives them, counts them and writes the rest.
+TEST(WindowRun, DocumentsThatCrashTheReaderFailAloneAndTheWindowGoesOn) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string in = copySamples(data, "in");
+  std::mt19937 random(7);
+  for (const char* name : {"1layer.psd", "2layers.psd", "metadata.psd"}) {
+    const std::string bytes = readFileBytes(std::string(QM_CORPUS_DIR) + "/" + name);
+    for (int copy = 0; copy < 10; ++copy) {
+      std::string hurt = bytes;
+      std::uniform_int_distribution<std::size_t> where(26, hurt.size() - 1);
+      for (int i = 0; i < 24; ++i) hurt[where(random)] = static_cast<char>(random());
+      data.write("in/hurt-" + std::to_string(copy) + "-" + name, hurt);
+    }
+  }
+  const std::string lineOut = data.makeFolder("line");
+  const ProgramResult line = runProgram({"-i", in, "-o", lineOut, "-c", "png"});
+  ASSERT_NE(line.err.find("the converter process crashed"), std::string::npos) << line.err;
+  const std::size_t converted = filesIn(lineOut, ".png").size();
+
+  RunningWindow window(session, {{}, {}, config("Format = png\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + in), "done\n");
+  window.keys("F5");
+  const std::string done = windowTitled(window, "^Conversion complete", 120s);
+  ASSERT_FALSE(done.empty()) << window.command("state");
+  WindowState state = window.state();
+  EXPECT_EQ(state.value("dialogTitle"), "Conversion complete (36/36)");
+  EXPECT_EQ(state.value("dialogLabel"), "Files converted: " + std::to_string(converted) + " of 36");
+  keyInto(window, done, "Return");
+  state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+  EXPECT_EQ(state.values("errorRow").size(), 36 - converted);
+  EXPECT_EQ(filesIn(in, ".png").size(), converted);
+  for (const auto& entry : fs::directory_iterator(in))
+    EXPECT_FALSE(entry.path().filename().string().starts_with("quillmark")) << entry.path();
+  EXPECT_EQ(window.quit(), 0);
 }
 
 TEST(WindowRun, TwoFailedFilesOfTenAreCountedMarkedAndExplained) {
