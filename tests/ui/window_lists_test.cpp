@@ -18,42 +18,12 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string windowTitled(const RunningWindow& window, const std::string& pattern,
-                         std::chrono::milliseconds limit = 30s) {
-  std::string id;
-  waitUntil(
-      [&] {
-        auto found = runTool({"xdotool", "search", "--onlyvisible", "--name", pattern}, window.display());
-        if (found && !found->empty()) id = found->substr(0, found->find('\n'));
-        return !id.empty();
-      },
-      limit, 50ms);
-  return id;
-}
-
 bool gone(const RunningWindow& window, const std::string& pattern, std::chrono::milliseconds limit = 15s) {
   return waitUntil(
       [&] {
         return !runTool({"xdotool", "search", "--onlyvisible", "--name", pattern}, window.display()).has_value();
       },
       limit, 50ms);
-}
-
-WindowState stateWhen(RunningWindow& window, const std::function<bool(const WindowState&)>& holds,
-                      std::chrono::milliseconds limit = 30s) {
-  WindowState state("");
-  waitUntil(
-      [&] {
-        state = window.state();
-        return holds(state);
-      },
-      limit, 30ms);
-  return state;
-}
-
-void keysInto(RunningWindow& window, const std::string& id, const std::vector<std::string>& keys) {
-  window.xdotool({"windowactivate", "--sync", id});
-  for (const std::string& key : keys) window.xdotool({"key", "--clearmodifiers", key});
 }
 
 void typeInto(RunningWindow& window, const std::string& id, const std::string& text) {

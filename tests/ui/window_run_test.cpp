@@ -22,39 +22,6 @@ namespace fs = std::filesystem;
 
 const std::string kSamples = std::string(QM_SOURCE_DIR) + "/samples/";
 
-// The id of the first visible window whose title matches, once shown.
-std::string windowTitled(const RunningWindow& window, const std::string& pattern,
-                         std::chrono::milliseconds limit = 30s) {
-  std::string id;
-  waitUntil(
-      [&] {
-        auto found = runTool({"xdotool", "search", "--onlyvisible", "--name", pattern}, window.display());
-        if (found && !found->empty()) id = found->substr(0, found->find('\n'));
-        return !id.empty();
-      },
-      limit, 50ms);
-  return id;
-}
-
-// Polls the window's state until `holds` is true; the last state read.
-WindowState stateWhen(RunningWindow& window, const std::function<bool(const WindowState&)>& holds,
-                      std::chrono::milliseconds limit = 60s) {
-  WindowState state("");
-  waitUntil(
-      [&] {
-        state = window.state();
-        return holds(state);
-      },
-      limit, 30ms);
-  return state;
-}
-
-// A key pressed in the window the window manager makes active.
-void keyInto(RunningWindow& window, const std::string& id, const std::string& key) {
-  window.xdotool({"windowactivate", "--sync", id});
-  window.xdotool({"key", key});
-}
-
 // The close box of a window, as the window manager delivers it.
 void closeBox(const RunningWindow& window, const std::string& id) {
   runTool({"wmctrl", "-i", "-c", id}, window.display());
@@ -123,7 +90,7 @@ TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
   EXPECT_EQ(dialog.width, 300);
   EXPECT_EQ(dialog.height, 110);
   keepShot(window, "conversion-complete");
-  keyInto(window, done, "Return");
+  keysInto(window, done, {"Return"});
   state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   EXPECT_EQ(state.value("dialogTitle"), "");
   EXPECT_EQ(state.value("status"), "Conversion complete");
@@ -169,7 +136,7 @@ TEST(WindowRun, DocumentsThatCrashTheReaderFailAloneAndTheWindowGoesOn) {
   WindowState state = window.state();
   EXPECT_EQ(state.value("dialogTitle"), "Conversion complete (36/36)");
   EXPECT_EQ(state.value("dialogLabel"), "Files converted: " + std::to_string(converted) + " of 36");
-  keyInto(window, done, "Return");
+  keysInto(window, done, {"Return"});
   state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   EXPECT_EQ(state.values("errorRow").size(), 36 - converted);
   EXPECT_EQ(filesIn(in, ".png").size(), converted);
@@ -200,7 +167,7 @@ TEST(WindowRun, TwoFailedFilesOfTenAreCountedMarkedAndExplained) {
   EXPECT_EQ(state.value("dialogLabel"), "Files converted: 8 of 10");
   EXPECT_EQ(state.value("dialogBar"), "11 11");
   keepShot(window, "conversion-two-failed");
-  keyInto(window, done, "Return");
+  keysInto(window, done, {"Return"});
   state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
 
   // The two rows of the failed files carry the Error icon, no other.
@@ -265,12 +232,12 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
   std::this_thread::sleep_for(1500ms);
   EXPECT_EQ(window.state().value("dialogTitle"), heldAt) << "the worker went on while asked";
   keepShot(window, "break-question");
-  keyInto(window, question, "Escape");
+  keysInto(window, question, {"Escape"});
   dialog = windowTitled(window, "^Conversion complete \\(12/12\\)$");
   ASSERT_FALSE(dialog.empty()) << window.command("state");
   EXPECT_EQ(window.state().value("dialogLabel"), "Files converted: 12 of 12");
   EXPECT_EQ(filesIn(in, ".png").size(), 12u);
-  keyInto(window, dialog, "Return");
+  keysInto(window, dialog, {"Return"});
   stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   for (const std::string& name : filesIn(in, ".png")) fs::remove(in + name);
 
@@ -282,7 +249,7 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
   question = windowTitled(window, "^Warning$");
   ASSERT_FALSE(question.empty());
   const std::string askedAt = window.state().value("dialogTitle");
-  keyInto(window, question, "Return");
+  keysInto(window, question, {"Return"});
   dialog = windowTitled(window, "^Conversion stopped");
   ASSERT_FALSE(dialog.empty()) << window.command("state");
   state = window.state();
@@ -331,7 +298,7 @@ TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
   keepShot(window, "long-path-shortened");
   const std::string dialog = windowTitled(window, "^Conversion complete");
   ASSERT_FALSE(dialog.empty());
-  keyInto(window, dialog, "Return");
+  keysInto(window, dialog, {"Return"});
   stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   EXPECT_EQ(window.quit(), 0);
 }
@@ -388,7 +355,7 @@ TEST(WindowRun, RefusedStartsShowTheirWarningAndStatus) {
     EXPECT_EQ(state.values("box").back(), expected) << c.name;
     EXPECT_EQ(state.value("status"), c.status) << c.name;
     if (round == 1) keepShot(window, "refused-empty-list");
-    keyInto(window, box, "Return");
+    keysInto(window, box, {"Return"});
     EXPECT_TRUE(waitUntil(
         [&] {
           return !runTool({"xdotool", "search", "--onlyvisible", "--name", "^Warning$"}, session.display()).has_value();

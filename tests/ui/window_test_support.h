@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/window_driver.h"
 
@@ -27,6 +30,39 @@ inline std::string windowKeys(int x, int y, int width, int height, int maximized
   return "IsMaximized = " + std::to_string(maximized) + "\r\nWidth = " + std::to_string(width) +
          "\r\nHeight = " + std::to_string(height) + "\r\nX = " + std::to_string(x) + "\r\nY = " + std::to_string(y) +
          "\r\n";
+}
+
+// The id of the first visible window whose title matches, once shown.
+inline std::string windowTitled(const RunningWindow& window, const std::string& pattern,
+                                std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  std::string id;
+  waitUntil(
+      [&] {
+        auto found = runTool({"xdotool", "search", "--onlyvisible", "--name", pattern}, window.display());
+        if (found && !found->empty()) id = found->substr(0, found->find('\n'));
+        return !id.empty();
+      },
+      limit, std::chrono::milliseconds(50));
+  return id;
+}
+
+// Polls the window's state until `holds` is true; the last state read.
+inline WindowState stateWhen(RunningWindow& window, const std::function<bool(const WindowState&)>& holds,
+                             std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+  WindowState state("");
+  waitUntil(
+      [&] {
+        state = window.state();
+        return holds(state);
+      },
+      limit, std::chrono::milliseconds(30));
+  return state;
+}
+
+// Keys pressed in the window the window manager makes active.
+inline void keysInto(RunningWindow& window, const std::string& id, const std::vector<std::string>& keys) {
+  window.xdotool({"windowactivate", "--sync", id});
+  for (const std::string& key : keys) window.xdotool({"key", "--clearmodifiers", key});
 }
 
 // Screen shots go to the folder QM_WINDOW_SHOTS names, when it does.
