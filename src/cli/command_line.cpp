@@ -1,6 +1,8 @@
 #include "cli/command_line.h"
 
 #include <charconv>
+#include <filesystem>
+#include <optional>
 
 #include "app/messages.h"
 #include "app/version.h"
@@ -57,7 +59,35 @@ struct LoopResult {
   bool quiet = false;
   bool pause = false;
   std::string error;
+  // Parameters that are neither an option nor an option's value.
+  std::vector<std::string> words;
 };
+
+constexpr FirstParameterName kFirstParameterNames[] = {
+    {"-H", FirstParameterMode::Help},           {"-?", FirstParameterMode::Help},
+    {"--HELP", FirstParameterMode::Help},       {"-V", FirstParameterMode::Version},
+    {"--VERSION", FirstParameterMode::Version}, {"-U", FirstParameterMode::UninstallFeedback},
+    {"-T", FirstParameterMode::Screenshots},
+};
+
+std::optional<FirstParameterMode> firstParameterMode(const std::string& upperName) {
+  for (const FirstParameterName& entry : kFirstParameterNames)
+    if (entry.upperName == upperName) return entry.mode;
+  return std::nullopt;
+}
+
+// The words that name an existing file or folder, made absolute against
+// the current folder (a terminal user means the folder they are in).
+std::vector<std::string> existingPaths(const std::vector<std::string>& words) {
+  std::vector<std::string> paths;
+  for (const std::string& word : words) {
+    std::string path = std::filesystem::path(word.starts_with('/') ? word : platform::currentFolder() + word)
+                           .lexically_normal()
+                           .string();
+    if (platform::isFolder(path) || platform::isRegularFile(path)) paths.push_back(std::move(path));
+  }
+  return paths;
+}
 
 LoopResult applyParameters(const Workspace& app, const std::vector<std::string>& parameters) {
   LoopResult result;
@@ -65,7 +95,10 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
   for (std::size_t i = 0; i < parameters.size(); ++i) {
     std::string parameter = trimSpaces(parameters[i]);
     const Option* option = findOption(optionName(parameter));
-    if (!option) continue;
+    if (!option) {
+      if (!parameter.empty() && !parameter.starts_with('-')) result.words.push_back(parameter);
+      continue;
+    }
     std::string value;
     if (option->takesValue()) {
       // The short forms take their value from the next parameter.
@@ -107,24 +140,9 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
   return result;
 }
 
-// The modes chosen by the first parameter alone; nullopt when it is none.
-std::optional<int> runFirstParameterMode(const std::string& name) {
-  if (name == "-V" || name == "--VERSION") {
-    platform::Console console;
-    console.setTitle(titleLine());
-    console.writeLine(versionText());
-    return 0;
-  }
-  if (name == "-H" || name == "-?" || name == "--HELP") {
-    platform::Console console;
-    console.setTitle(titleLine());
-    for (const std::string& line : helpLines(platform::programName())) console.writeLine(line);
-    return 0;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
+
+std::span<const FirstParameterName> firstParameterNames() { return kFirstParameterNames; }
 
 CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters) {
   using Next = CommandLineOutcome::Next;
@@ -135,11 +153,25 @@ CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std:
 
   // The uninstall feedback window and the screenshot mode belong to the
   // window face.
-  const std::string firstName = optionName(trimSpaces(parameters[0]));
-  if (firstName == "-U") return {Next::UninstallFeedback, 0, {}};
-  if (firstName == "-T")
-    return {Next::Screenshots, 0, parameters.size() > 1 ? trimSpaces(parameters[1]) : std::string()};
-  if (auto exitCode = runFirstParameterMode(firstName)) return {Next::Exit, *exitCode, {}};
+  if (auto mode = firstParameterMode(optionName(trimSpaces(parameters[0])))) {
+    switch (*mode) {
+      case FirstParameterMode::UninstallFeedback: return {Next::UninstallFeedback, 0, {}, {}};
+      case FirstParameterMode::Screenshots:
+        return {Next::Screenshots, 0, parameters.size() > 1 ? trimSpaces(parameters[1]) : std::string(), {}};
+      case FirstParameterMode::Version: {
+        platform::Console console;
+        console.setTitle(titleLine());
+        console.writeLine(versionText());
+        return {Next::Exit, 0, {}, {}};
+      }
+      case FirstParameterMode::Help: {
+        platform::Console console;
+        console.setTitle(titleLine());
+        for (const std::string& line : helpLines(platform::programName())) console.writeLine(line);
+        return {Next::Exit, 0, {}, {}};
+      }
+    }
+  }
 
   LoopResult loop = applyParameters(app, parameters);
   if (!loop.error.empty()) {
@@ -147,9 +179,9 @@ CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std:
     console.setTitle(titleLine());
     console.writeErrorLine("Error: " + loop.error);
     if (loop.pause) console.waitForKey();
-    return {Next::Exit, 1, {}};
+    return {Next::Exit, 1, {}, {}};
   }
-  if (!app.run.commandLine) return {};
+  if (!app.run.commandLine) return {Next::WindowMode, 0, {}, existingPaths(loop.words)};
 
   platform::Console console;
   console.setTitle(titleLine());
@@ -164,7 +196,7 @@ CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std:
     console.writeLine("Press any key to exit.");
     console.waitForKey();
   }
-  return {Next::Exit, exitCode, {}};
+  return {Next::Exit, exitCode, {}, {}};
 }
 
 }  // namespace qm

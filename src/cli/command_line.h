@@ -2,7 +2,9 @@
 // input, runs the conversion with console output.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/batch/run_start.h"
@@ -17,7 +19,20 @@ struct CommandLineOutcome {
   Next next = Next::WindowMode;
   int exitCode = 0;
   std::string screenshotFolder;  // -T: the folder parameter as given
+  // Window mode: the existing files and folders named by parameters that
+  // are neither options nor their values, absolute, in parameter order.
+  // A desktop's "Open with" starts the program this way.
+  std::vector<std::string> windowPaths;
 };
+
+// The modes that only the first parameter chooses, by upper-case name. No
+// other position knows these names.
+enum class FirstParameterMode { Help, Version, UninstallFeedback, Screenshots };
+struct FirstParameterName {
+  std::string_view upperName;
+  FirstParameterMode mode;
+};
+std::span<const FirstParameterName> firstParameterNames();
 
 // Window mode follows when the parameters hold no input option (or there
 // are none).

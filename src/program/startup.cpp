@@ -27,9 +27,9 @@ std::string prepareSettingsFolder() {
 
 // The settings folder is made before the window toolkit starts, so it
 // exists even when no display does.
-int runMainWindow(Application& app) {
+int runMainWindow(Application& app, std::vector<std::string> startPaths) {
   app.settings.settingsFilePath = prepareSettingsFolder();
-  return runWindowMode(app.workspace(), {});
+  return runWindowMode(app.workspace(), {WindowModeRequest::Face::MainWindow, {}, std::move(startPaths)});
 }
 
 }  // namespace
@@ -54,13 +54,13 @@ int runProgram(const std::vector<std::string>& parameters) {
     case CommandLineOutcome::Next::Exit: return outcome.exitCode;
     case CommandLineOutcome::Next::Screenshots:
       app.run.runModeMarker = std::string(1, 'T');
-      return runWindowMode(app.workspace(), {WindowModeRequest::Face::Screenshots, outcome.screenshotFolder});
+      return runWindowMode(app.workspace(), {WindowModeRequest::Face::Screenshots, outcome.screenshotFolder, {}});
     // The uninstall feedback window comes with its own part of the window
     // face.
     case CommandLineOutcome::Next::UninstallFeedback: return 0;
     case CommandLineOutcome::Next::WindowMode: break;
   }
-  return runMainWindow(app);
+  return runMainWindow(app, outcome.windowPaths);
 }
 
 }  // namespace qm

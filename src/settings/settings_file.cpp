@@ -368,7 +368,21 @@ struct ReadExact {
 
 std::string qualifiedKey(const SettingsKey& entry) { return std::string(entry.group) + "/" + std::string(entry.key); }
 
+template <typename Value>
+std::optional<SettingsKeyName> keyNameOf(Value S::*field) {
+  for (const SettingsKey& entry : kSettingsKeys)
+    if (auto candidate = std::get_if<Value S::*>(&entry.field); candidate && *candidate == field)
+      return SettingsKeyName{entry.group, entry.key};
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<SettingsKeyName> settingsKeyName(std::int8_t S::*field) { return keyNameOf(field); }
+std::optional<SettingsKeyName> settingsKeyName(std::int32_t S::*field) { return keyNameOf(field); }
+std::optional<SettingsKeyName> settingsKeyName(std::int64_t S::*field) { return keyNameOf(field); }
+std::optional<SettingsKeyName> settingsKeyName(float S::*field) { return keyNameOf(field); }
+std::optional<SettingsKeyName> settingsKeyName(std::string S::*field) { return keyNameOf(field); }
 
 std::string settingsRecordText(const Settings& settings) {
   std::string text;

@@ -2,6 +2,8 @@
 // config.ini, in the fixed layout the program writes.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,5 +28,17 @@ std::string settingsRecordText(const Settings& settings);
 // Reads such a text over `settings`; false, with the record partly read,
 // when a line is malformed or names no field.
 bool readSettingsRecordText(Settings& settings, std::string_view text);
+
+// Where the settings file keeps a field: its group and key ("Transform",
+// "Image Width"); nothing for a field the file does not hold.
+struct SettingsKeyName {
+  std::string_view group;
+  std::string_view key;
+};
+std::optional<SettingsKeyName> settingsKeyName(std::int8_t Settings::*field);
+std::optional<SettingsKeyName> settingsKeyName(std::int32_t Settings::*field);
+std::optional<SettingsKeyName> settingsKeyName(std::int64_t Settings::*field);
+std::optional<SettingsKeyName> settingsKeyName(float Settings::*field);
+std::optional<SettingsKeyName> settingsKeyName(std::string Settings::*field);
 
 }  // namespace qm

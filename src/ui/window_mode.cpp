@@ -32,7 +32,7 @@ void loadPictures(WindowContext& context) {
   loadTheme(context.images, context.workspace.settings, context.themes, programFolder, kAllImageSets);
 }
 
-int runMainWindow(WindowContext& context, const Toolkit& toolkit) {
+int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vector<std::string>& startPaths) {
   Settings& settings = context.workspace.settings;
   loadSettings(settings, toolkit.primaryDesktop());
   messages();
@@ -41,6 +41,9 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit) {
     const WindowPlacement placement{settings.x, settings.y, settings.width, settings.height, settings.isMaximized != 0};
     std::unique_ptr<MainFrame, WindowDestroyer> frame(new MainFrame(context, placement));
     frame->finishBuilding(placement.maximized);
+    // Once the loop runs, like a drop: the window is up while a folder is
+    // being read.
+    if (!startPaths.empty()) frame->CallAfter([&window = *frame, startPaths] { window.handleDrop(startPaths); });
     if (context.workspace.run.runModeMarker != "T") scheduledCheck(settings, context.boxes, platform::nowLocalDate());
     const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
     if (!frame->quitRequested()) wxTheApp->MainLoop();
@@ -66,7 +69,7 @@ int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) 
     loadPictures(context);
     return runScreenshots(context, request.screenshotFolder);
   }
-  return runMainWindow(context, *toolkit);
+  return runMainWindow(context, *toolkit, request.startPaths);
 }
 
 }  // namespace qm

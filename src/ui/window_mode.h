@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/batch/run_start.h"
 
@@ -14,6 +15,9 @@ struct WindowModeRequest {
   Face face = Face::MainWindow;
   // Screenshots: the folder the pictures go to, as given.
   std::string screenshotFolder;
+  // Main window: files and folders admitted at start, as if dropped on
+  // the window in this order.
+  std::vector<std::string> startPaths;
 };
 
 // Runs the face to its end and returns the process exit code: 0 after the

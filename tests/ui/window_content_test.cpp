@@ -18,6 +18,7 @@ namespace qm::test {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 // The menus as a user reads them: command, text and shortcut text per
 // line, icons aside.
@@ -188,6 +189,44 @@ TEST(WindowContent, DropsAdmitFoldersAndFilesInDropOrder) {
   EXPECT_EQ(window.quit(), 0);
   // The folder the drop filled in is remembered as a recent output folder.
   EXPECT_EQ(iniValue(window.settingsText(), "File", "Recent Out Folders"), data.str() + "photos/");
+}
+
+// What a desktop's "Open with" does: documents and a folder as parameters,
+// without an input option. They arrive as a drop of them would.
+TEST(WindowContent, DocumentsAndAFolderGivenAsParametersAreInTheListAtStart) {
+  XvfbSession session;
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const fs::path samples = fs::path(QM_SOURCE_DIR) / "samples";
+  const std::string sunset = data / "sunset.psd";
+  const std::string ramp = data / "grey-ramp.psd";
+  fs::copy_file(samples / "sunset.psd", sunset);
+  fs::copy_file(samples / "grey-ramp.psd", ramp);
+  data.makeFolder("batch/nested");
+  fs::copy_file(samples / "badge-alpha.psd", data / "batch/badge-alpha.psd");
+  fs::copy_file(samples / "deep-16bit.psd", data / "batch/nested/deep-16bit.psd");
+  data.write("batch/notes.txt", "x");
+
+  WindowRun run;
+  run.arguments = {ramp, sunset, data / "batch", data / "missing.psd", "--jpg-quality=50"};
+  RunningWindow window(session, run);
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_TRUE(waitUntil([&] { return rows(window.state()).size() == 4; }, 20s)) << window.command("state");
+  const WindowState state = window.state();
+  const std::vector<std::string> shown = rows(state);
+  EXPECT_EQ(shown[0], ramp);
+  EXPECT_EQ(shown[1], sunset);
+  std::vector<std::string> fromFolder(shown.begin() + 2, shown.end());
+  std::sort(fromFolder.begin(), fromFolder.end());
+  EXPECT_EQ(fromFolder,
+            (std::vector<std::string>{data / "batch/badge-alpha.psd", data / "batch/nested/deep-16bit.psd"}));
+  EXPECT_EQ(state.value("status"), "Import complete, new files added: 2");
+  // The first document filled the empty output folder with its own folder.
+  EXPECT_EQ(state.value("folderText"), data.str());
+  keepShot(window, "started-with-parameters");
+  EXPECT_EQ(window.quit(), 0);
+  // An option without an input changes nothing that is kept.
+  EXPECT_NE(iniValue(window.settingsText(), "Output", "JPG Quality"), "50");
 }
 
 std::vector<std::string> selectedRows(const WindowState& state) { return state.values("selected"); }
