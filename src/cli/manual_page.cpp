@@ -201,6 +201,10 @@ std::string optionDescription(const Option& option, const HelpEntry* help) {
     sentences.push_back("Bits per pixel of " + bold(format->extension) + " output: 0 (automatic), " +
                         depthList(format->permittedBitDepths) + ".");
   if (option.kind == ValueKind::Keyword) sentences.push_back(keywordSentences(option));
+  if (option.run == RunOption::Jobs)
+    sentences.push_back("How many documents are converted at once, " + italic("NUM") +
+                        " from 1 to 256, each in a worker process of its own; without this option one for each core "
+                        "the program may use. Outputs, names, time stamps and console lines do not depend on it.");
   if (option.run == RunOption::Conversion)
     sentences.push_back("One of the extensions under " + bold("OUTPUT FORMATS") +
                         "; without this option the output is " + bold(kOutputFormats.front().extension) + ".");
