@@ -394,6 +394,8 @@ std::string manualPage(const ManualPlaces& places) {
       ".TP\n.B QUILLMARK_SITE\nReplaces the product web site (for example " +
       typed("http://127.0.0.1:8080") +
       ") for the update check and every link.\n"
+      ".TP\n.B QUILLMARK_RANDOM_SEED\nA number that fixes the sequence of %rnd% values, so that two runs can be "
+      "compared file for file.\n"
       ".TP\n.B DISPLAY\nThe X display the window opens on.\n";
 
   page +=
