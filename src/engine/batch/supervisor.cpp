@@ -310,6 +310,10 @@ class Supervisor {
 
   void checkLimits() {
     const Clock::time_point now = Clock::now();
+    // Reading the workers' sizes costs a file read each; a few times a
+    // second is enough to catch one that runs away.
+    const bool measure = now - lastMeasured_ >= std::chrono::milliseconds(kPollMilliseconds);
+    if (measure) lastMeasured_ = now;
     for (Worker& worker : workers_) {
       if (!worker.task) continue;
       const Task& task = tasks_[*worker.task];
@@ -319,6 +323,7 @@ class Supervisor {
                              " s and was stopped");
         continue;
       }
+      if (!measure) continue;
       std::optional<std::uint64_t> resident = platform::residentBytes(worker.process.pid());
       if (resident && *resident > memoryCeiling_)
         failTask(worker, "the conversion needed more than " + megabytes(memoryCeiling_) + " of memory and was stopped");
@@ -381,6 +386,7 @@ class Supervisor {
   std::size_t head_ = 0;  // the next position to commit
   std::size_t next_ = 0;  // the next position to dispatch
   bool headAnnounced_ = false;
+  Clock::time_point lastMeasured_;
 };
 
 }  // namespace
