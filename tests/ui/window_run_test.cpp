@@ -108,6 +108,7 @@ TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
 // Damaged copies of real documents, some of which crash the Photoshop
 // reader: the window survives them, counts them and writes the rest.
 TEST(WindowRun, DocumentsThatCrashTheReaderFailAloneAndTheWindowGoesOn) {
+  if (!fs::is_directory(QM_CORPUS_DIR)) GTEST_SKIP() << "no Photoshop corpus at " << QM_CORPUS_DIR;
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
