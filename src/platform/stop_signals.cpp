@@ -30,7 +30,6 @@ StopSignals::StopSignals(std::function<void()> onSignal) {
       if (watched[0].revents & POLLIN) {
         signalfd_siginfo info;
         if (::read(signals_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-          signalled_ = true;
           onSignal();
         }
       }
@@ -46,7 +45,5 @@ StopSignals::~StopSignals() {
   }
   pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
 }
-
-bool StopSignals::signalled() const { return signalled_; }
 
 }  // namespace qm::platform

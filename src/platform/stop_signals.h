@@ -8,7 +8,6 @@
 
 #include <signal.h>
 
-#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -26,15 +25,11 @@ class StopSignals {
   // action then.
   ~StopSignals();
 
-  // True once a signal has arrived.
-  bool signalled() const;
-
  private:
   sigset_t previousMask_{};
   FileDescriptor signals_;
   FileDescriptor wake_;
   std::jthread watcher_;
-  std::atomic<bool> signalled_{false};
 };
 
 }  // namespace qm::platform
