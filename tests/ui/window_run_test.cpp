@@ -324,6 +324,12 @@ TEST(WindowRun, RefusedStartsShowTheirWarningAndStatus) {
       {"empty list", "", false, false, "Warning|No input file(s) found. Please, add valid file(s) and try again!",
        "Conversion stopped"},
       {"output folder gone", "", true, true, "", "Conversion stopped"},
+      // With no recent folders kept the selector stays empty even after
+      // the first row, so only the folder check stands between the list
+      // and a run.
+      {"no recent folders kept", "[Advanced]\r\nOut Folders Number = 0\r\n", true, false,
+       "Warning|The output folder's field is empty. Please, select existed output folder and try again!",
+       "Conversion stopped"},
       {"width and height 0", resize + "Image Width = 0\r\nImage Height = 0\r\n", true, false,
        "Warning|Invalid resize width value!", "Conversion stopped"},
       {"height 0", resize + "Image Width = 10\r\nImage Height = 0\r\n", true, false,
