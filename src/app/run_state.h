@@ -34,6 +34,10 @@ struct RunState {
   std::int32_t interfaceChangeCode = 0;
   std::int32_t preferencesStartPage = 0;
 
+  // The cleaned extensions of the last converter search.
+  std::string searchFrom;
+  std::string searchTo;
+
   // Derived from the input type list by every reset.
   std::vector<std::string> readableExtensions;
 

@@ -244,7 +244,10 @@ std::string modeDescription(FirstParameterMode mode, const std::map<std::string,
       return "Opens the main window at 400,400 with sample rows, captures it and writes " + bold("quillmark1.jpg") +
              " and its half-size copy " + bold("quillmark1x.jpg") + " into " + italic("FOLDER") +
              ", then exits. Needs a display.";
-    case FirstParameterMode::UninstallFeedback: return "Reserved for the uninstaller; exits at once with status 0.";
+    case FirstParameterMode::UninstallFeedback:
+      return "Opens the small window the uninstaller shows: with its box ticked, " + bold("Next") +
+             " opens the uninstall feedback page in the browser; then the program exits with status 0. Needs a "
+             "display.";
   }
   return {};
 }

@@ -55,9 +55,8 @@ int runProgram(const std::vector<std::string>& parameters) {
     case CommandLineOutcome::Next::Screenshots:
       app.run.runModeMarker = std::string(1, 'T');
       return runWindowMode(app.workspace(), {WindowModeRequest::Face::Screenshots, outcome.screenshotFolder, {}});
-    // The uninstall feedback window comes with its own part of the window
-    // face.
-    case CommandLineOutcome::Next::UninstallFeedback: return 0;
+    case CommandLineOutcome::Next::UninstallFeedback:
+      return runWindowMode(app.workspace(), {WindowModeRequest::Face::UninstallFeedback, {}, {}});
     case CommandLineOutcome::Next::WindowMode: break;
   }
   return runMainWindow(app, outcome.windowPaths);

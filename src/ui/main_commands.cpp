@@ -19,8 +19,24 @@
 #include "ui/add_input_chooser.h"
 #include "ui/input_list_control.h"
 #include "ui/main_frame.h"
+#include "ui/side_windows.h"
 
 namespace qm {
+
+namespace {
+
+// The window cannot react while the site is asked (up to the time limit);
+// the pointer says so. The answer's box comes after, with the usual pointer.
+void checkForUpdatesWaiting(MessageBoxes& boxes) {
+  UpdateCheckOutcome outcome;
+  {
+    wxBusyCursor busy;
+    outcome = queryUpdate(productSite());
+  }
+  showUpdateOutcome(outcome, boxes);
+}
+
+}  // namespace
 
 void MainFrame::runCommand(Command command) {
   switch (command) {
@@ -42,17 +58,23 @@ void MainFrame::runCommand(Command command) {
     case Command::Manual: openHelpFile(); break;
     case Command::SendFeedback: openFeedbackMail(); break;
     case Command::Homepage: openHomePage(); break;
-    case Command::CheckForUpdates: checkForUpdates(context_.boxes); break;
+    case Command::CheckForUpdates: checkForUpdatesWaiting(context_.boxes); break;
     case Command::SelectOutputFolder: selectOutputFolder(); break;
     case Command::Import: importList(); break;
     case Command::Export: exportList(); break;
     case Command::Convert: convert(); break;
-    // The Preferences and the side windows are added by their own parts of
-    // the window face; until then their commands do nothing.
-    case Command::OutputFormatOptions:
     case Command::CustomConverter:
-    case Command::Preferences:
-    case Command::About: break;
+      runConverterFinder(this, context_.workspace.run, context_.boxes);
+      SetFocus();
+      break;
+    case Command::About:
+      runAboutWindow(this, context_.images);
+      SetFocus();
+      break;
+    // The Preferences are added by their own part of the window face;
+    // until then their commands do nothing.
+    case Command::OutputFormatOptions:
+    case Command::Preferences: break;
   }
 }
 

@@ -205,6 +205,8 @@ std::string MainFrame::describeState() const {
   if (formatSelector_->GetCount() > 0) out += "formatImage=" + bitmapText(formatSelector_->GetItemBitmap(0)) + "\n";
   out += "outputFormat=" + context_.workspace.settings.outputFormat + "\n";
   out += "uiTheme=" + context_.workspace.settings.uiTheme + "\n";
+  out += "searchFrom=" + context_.workspace.run.searchFrom + "\n";
+  out += "searchTo=" + context_.workspace.run.searchTo + "\n";
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include "settings/settings_file.h"
 #include "ui/main_frame.h"
 #include "ui/screenshots.h"
+#include "ui/side_windows.h"
 #include "ui/test_hooks.h"
 #include "ui/toolkit.h"
 #include "ui/window_message_boxes.h"
@@ -44,7 +45,11 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
     // Once the loop runs, like a drop: the window is up while a folder is
     // being read.
     if (!startPaths.empty()) frame->CallAfter([&window = *frame, startPaths] { window.handleDrop(startPaths); });
-    if (context.workspace.run.runModeMarker != "T") scheduledCheck(settings, context.boxes, platform::nowLocalDate());
+    // From inside the loop, once the window is up: the question then
+    // stands over a drawn window (and the test hooks can already see it).
+    if (context.workspace.run.runModeMarker != "T")
+      frame->CallAfter(
+          [&settings, &boxes = context.boxes] { scheduledCheck(settings, boxes, platform::nowLocalDate()); });
     const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
     if (!frame->quitRequested()) wxTheApp->MainLoop();
     frame->saveGeometry(settings);
@@ -61,6 +66,11 @@ int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) 
   if (!toolkit) {
     std::fprintf(stderr, "Error: no display to open the window on (DISPLAY is not set or cannot be reached).\n");
     return 1;
+  }
+  if (request.face == WindowModeRequest::Face::UninstallFeedback) {
+    messages();
+    runUninstallFeedback();
+    return 0;
   }
   WindowMessageBoxes boxes;
   WindowContext context{workspace, {}, {}, boxes};

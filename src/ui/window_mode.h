@@ -11,7 +11,7 @@
 namespace qm {
 
 struct WindowModeRequest {
-  enum class Face { MainWindow, Screenshots };
+  enum class Face { MainWindow, Screenshots, UninstallFeedback };
   Face face = Face::MainWindow;
   // Screenshots: the folder the pictures go to, as given.
   std::string screenshotFolder;
@@ -27,7 +27,8 @@ struct WindowModeRequest {
 //
 // The main window reads `workspace.settings.settingsFilePath` at start and
 // writes it at exit; the caller has prepared the folder it lies in. The
-// screenshot mode works on the settings it is given and saves nothing.
+// screenshot mode works on the settings it is given and saves nothing; the
+// uninstall feedback window touches no settings at all and ends with 0.
 int runWindowMode(const Workspace& workspace, const WindowModeRequest& request);
 
 }  // namespace qm

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -64,6 +65,23 @@ TEST(Links, ShellCharactersInALinkArriveAsOneArgumentAndRunNothing) {
   openHomePage();
   EXPECT_EQ(opener.calls(), Calls{{site + "/quillmark/"}});
   EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST(Links, AnOpenerThatKeepsRunningDoesNotHoldTheProgram) {
+  // Without a desktop, xdg-open may run the browser itself and end only
+  // with it.
+  test::TempFolder folder;
+  const std::string opener =
+      folder.write("bin/xdg-open", "#!/bin/sh\necho \"$1\" > '" + folder / "target" + "'\nexec sleep 6\n");
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  test::ScopedEnvironment path("PATH", folder.str() + "bin:" + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin"));
+  test::ScopedEnvironment site("QUILLMARK_SITE", "http://127.0.0.1:8080");
+  const auto start = std::chrono::steady_clock::now();
+  openHomePage();
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(1500));
+  EXPECT_LT(waited, std::chrono::seconds(4));
+  EXPECT_EQ(test::readFileBytes(folder / "target"), "http://127.0.0.1:8080/quillmark/\n");
 }
 
 TEST(ConverterSearch, CleansCutsAndOpensTheSearchPage) {

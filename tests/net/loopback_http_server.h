@@ -1,6 +1,7 @@
-// A one-connection HTTP server on 127.0.0.1 for the network tests. It runs
-// on its own thread, records the request bytes and answers with a script.
-// Every wait is bounded, so it stops by itself even when nobody connects.
+// A small HTTP server on 127.0.0.1 for the network tests. It runs on its
+// own thread, takes one connection per script in turn, records each
+// request's bytes and answers it with its script. Every wait is bounded, so
+// it stops by itself even when nobody connects.
 #pragma once
 
 #include <netinet/in.h>
@@ -82,13 +83,20 @@ struct ServerScript {
 
 class LoopbackHttpServer {
  public:
-  explicit LoopbackHttpServer(ServerScript script)
+  explicit LoopbackHttpServer(ServerScript script) : LoopbackHttpServer(std::vector<ServerScript>{std::move(script)}) {}
+  // One connection per script, in this order. `bound` is how long it waits
+  // for each connection.
+  explicit LoopbackHttpServer(std::vector<ServerScript> scripts, std::chrono::milliseconds bound = kBound)
       : listener_(loopbackSocket(true)),
         stop_(eventfd(0, EFD_CLOEXEC)),
         port_(boundPort(listener_)),
-        script_(std::move(script)) {
+        scripts_(std::move(scripts)),
+        bound_(bound) {
     if (stop_.get() < 0) throw std::runtime_error("eventfd failed");
-    thread_ = std::thread([this] { serve(); });
+    thread_ = std::thread([this] {
+      for (const ServerScript& script : scripts_)
+        if (!serve(script)) break;
+    });
   }
   // An HTTP/1.0 answer with this body, in one piece.
   static ServerScript answering(std::string_view body) {
@@ -105,10 +113,15 @@ class LoopbackHttpServer {
   std::string url(std::string_view path) const { return site() + std::string(path); }
 
   // Ends the server (at once if nobody is connected) and returns the bytes
-  // it received.
+  // of the first request.
   std::string request() {
     finish();
-    return request_;
+    return requests_.empty() ? std::string() : requests_.front();
+  }
+  // Ends the server and returns every request it received, in order.
+  std::vector<std::string> requests() {
+    finish();
+    return requests_;
   }
 
  private:
@@ -134,10 +147,12 @@ class LoopbackHttpServer {
     }
   }
 
-  void serve() {
-    if (!waitReadable(listener_.get(), Clock::now() + kBound)) return;
+  // False when no connection came (the server then ends).
+  bool serve(const ServerScript& script) {
+    if (!waitReadable(listener_.get(), Clock::now() + bound_)) return false;
     OwnedFd client(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (client.get() < 0) return;
+    if (client.get() < 0) return false;
+    std::string& request = requests_.emplace_back();
     timeval sendLimit{2, 0};
     setsockopt(client.get(), SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
 
@@ -145,29 +160,32 @@ class LoopbackHttpServer {
     // discards unread bytes (which would reset the connection).
     const auto readUntil = Clock::now() + kBound;
     char piece[4096];
-    while (request_.find("\r\n\r\n") == std::string::npos && waitReadable(client.get(), readUntil)) {
+    while (request.find("\r\n\r\n") == std::string::npos && waitReadable(client.get(), readUntil)) {
       const ssize_t got = recv(client.get(), piece, sizeof piece, 0);
       if (got <= 0) break;
-      request_.append(piece, static_cast<std::size_t>(got));
+      request.append(piece, static_cast<std::size_t>(got));
     }
 
-    for (std::size_t i = 0; i < script_.chunks.size(); ++i) {
+    for (std::size_t i = 0; i < script.chunks.size(); ++i) {
       if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      const std::string& chunk = script_.chunks[i];
-      if (send(client.get(), chunk.data(), chunk.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(chunk.size())) return;
+      const std::string& chunk = script.chunks[i];
+      if (send(client.get(), chunk.data(), chunk.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(chunk.size()))
+        return true;
     }
-    if (script_.closeAfterAnswer) return;
+    if (script.closeAfterAnswer) return true;
     // Hold the line until the client hangs up.
     const auto holdUntil = Clock::now() + kBound;
     while (waitReadable(client.get(), holdUntil))
       if (recv(client.get(), piece, sizeof piece, 0) <= 0) break;
+    return true;
   }
 
   OwnedFd listener_;
   OwnedFd stop_;
   int port_;
-  ServerScript script_;
-  std::string request_;
+  std::vector<ServerScript> scripts_;
+  std::chrono::milliseconds bound_;
+  std::vector<std::string> requests_;
   std::thread thread_;
 };
 

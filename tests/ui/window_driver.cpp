@@ -65,6 +65,11 @@ RunningWindow::RunningWindow(const XvfbSession& session, const WindowRun& run) :
                             "QUILLMARK_TEST_HOOKS=" + hooks_,
                             // No accessibility bus, no update site, no desktop opener.
                             "NO_AT_BRIDGE=1", "QUILLMARK_SITE=http://127.0.0.1:9"};
+  for (const std::string& entry : run.environment) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    std::erase_if(options.setEnvironment, [&](const std::string& own) { return own.starts_with(name); });
+    options.setEnvironment.push_back(entry);
+  }
   options.unsetEnvironment = {"WAYLAND_DISPLAY"};
   options.outputFile = folder_ / "output.txt";
   std::vector<std::string> arguments{run.program.empty() ? programPath() : run.program};

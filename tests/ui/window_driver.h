@@ -65,6 +65,8 @@ struct WindowRun {
   std::string program;
   // config.ini written before the start; none when empty.
   std::string settingsFile;
+  // "NAME=value" entries that replace the driver's own (QUILLMARK_SITE).
+  std::vector<std::string> environment = {};
 };
 
 class RunningWindow {

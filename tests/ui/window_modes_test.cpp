@@ -27,6 +27,7 @@ TEST(WindowModes, WithoutADisplayEndWithOneLineAndExitCodeOne) {
       {"window mode", {}, true},
       {"window mode after options without an input", {"--jpg-quality=50"}, true},
       {"screenshot mode", {"-T", shots.str()}, false},
+      {"uninstall feedback window", {"-U"}, false},
   };
   for (const Case& c : cases) {
     TempFolder config;

@@ -1,0 +1,60 @@
+// The uninstall feedback window: one check box and Next. The uninstaller
+// starts it in place of the main window; nothing of the settings is read
+// or written.
+#include "ui/toolkit_prelude.h"
+
+#include <algorithm>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dialog.h>
+
+#include "app/messages.h"
+#include "net/links.h"
+#include "ui/side_windows.h"
+
+namespace qm {
+
+namespace {
+
+wxString catalogueText(std::string_view key) { return wxString::FromUTF8(messages().lookUpText("Uninstall", key)); }
+
+}  // namespace
+
+void runUninstallFeedback() {
+  constexpr int kInnerWidth = 300;
+  wxDialog window(nullptr, wxID_ANY, catalogueText("Title"), wxDefaultPosition, wxDefaultSize,
+                  wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+  window.SetClientSize(kInnerWidth, 100);
+  // The dialog owns its controls.
+  auto* visit = new wxCheckBox(&window, wxID_ANY, catalogueText("Uninstall Text"), wxPoint(30, 20), wxSize(250, 20));
+  visit->SetValue(true);
+  // The desktop's check mark and font can need more than the 250 pixels;
+  // the text then keeps its end, up to the window's edge.
+  if (const int wanted = visit->GetBestSize().x; wanted > 250)
+    visit->SetSize(wxSize(std::min(wanted, kInnerWidth - 30), 20));
+  auto* next = new wxButton(&window, wxID_ANY, catalogueText("Next"), wxPoint(200, 60), wxSize(80, 25));
+
+  bool openPage = false;
+  next->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) {
+    openPage = visit->GetValue();
+    window.EndModal(wxID_OK);
+  });
+  // Only Next and the close box end the window; Escape is no answer here.
+  window.Bind(wxEVT_CHAR_HOOK, [](wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE) event.Skip();
+  });
+  window.CentreOnScreen();
+  // Before it is shown the toolkit cannot know the desktop's frame around
+  // the window; once shown it does, and the framed window goes to the
+  // middle.
+  window.Bind(wxEVT_SHOW, [&window](wxShowEvent& event) {
+    event.Skip();
+    if (event.IsShown()) window.CallAfter([&window] { window.CentreOnScreen(); });
+  });
+  next->SetFocus();
+  window.ShowModal();
+  if (openPage) openUninstallPage();
+}
+
+}  // namespace qm
