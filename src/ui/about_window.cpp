@@ -5,8 +5,9 @@
 #include <wx/accel.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
-#include <wx/generic/hyperlink.h>
 #include <wx/hyperlink.h>
+// The generic control after the common header it builds on.
+#include <wx/generic/hyperlink.h>
 #include <wx/panel.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
