@@ -222,7 +222,15 @@ TEST(SideWindows, UninstallFeedbackOpensItsPageOnlyWithTheBoxTicked) {
     RunningWindow window(session, {{"-U"}, {}, {}});
     const std::string id = windowTitled(window, "^Uninstall$");
     ASSERT_FALSE(id.empty()) << window.output();
-    const XGeometry g = RunningWindow::geometryOf(id, session.display());
+    // The window centres itself again once the frame's size is known, so
+    // its place is read after that has happened.
+    XGeometry g = RunningWindow::geometryOf(id, session.display());
+    waitUntil(
+        [&] {
+          g = RunningWindow::geometryOf(id, session.display());
+          return std::abs(g.outerY() + (g.frameTop + g.height + g.frameBottom) / 2 - XvfbSession::kScreenHeight / 2) <= 2;
+        },
+        5s);
     EXPECT_EQ(g.width, 300);
     EXPECT_EQ(g.height, 100);
     // The window with its frame is what stands in the middle.
