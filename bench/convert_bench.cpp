@@ -140,7 +140,7 @@ int steps(const std::string& document, const std::string& extension, const std::
   const qm::OutputFormat* format = qm::findOutputFormat(extension);
   if (!format) return 2;
   const auto start = Clock::now();
-  qm::Bitmap image = qm::loadDocument(document);
+  qm::Bitmap image = qm::loadDocument(document).image;
   const int depth = qm::automaticBitDepth(extension, static_cast<int>(image.bpp()));
   image = qm::normaliseGreyTypes(std::move(image));
   image = qm::toneMap(std::move(image));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/document/colour_profile.h"
 #include "engine/library_messages.h"
 #include "engine/naming.h"
 #include "engine/steps/steps.h"
@@ -64,13 +65,18 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   }
   Bitmap image;
   bool colourPalette = false;
+  std::vector<std::uint8_t> iccProfile;
   {
     LibraryMessages messages;
-    image = loadDocument(input.inputPath);
+    LoadedDocument loaded = loadDocument(input.inputPath);
+    image = std::move(loaded.image);
+    iccProfile = std::move(loaded.iccProfile);
     result.sourceBitDepth = static_cast<int>(image.bpp());
     colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
     if (image.width() == 0 || image.height() == 0) {
-      result.failure = withLibraryWords("damaged: the Photoshop reader could not read it", messages);
+      result.failure = !loaded.failure.empty()
+                           ? loaded.failure
+                           : withLibraryWords("damaged: the Photoshop reader could not read it", messages);
       return result;
     }
   }
@@ -123,6 +129,9 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
     result.failure = std::move(*problem);
     return result;
   }
+  // The steps make new bitmaps that may not keep the document's profile;
+  // the written file carries it when its pixels are still in its space.
+  attachProfile(image, iccProfile);
   result.temporaryOutputPath = !input.temporaryOutputPath.empty()
                                    ? input.temporaryOutputPath
                                    : makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);

@@ -164,7 +164,7 @@ DocumentRun convertInChild(const std::string& document, const std::string& exten
     std::FILE* out = fdopen(channel[1], "w");
     {
       // A document whose structure is broken is not handed to the reader.
-      Bitmap probe = documentProblem(document) ? Bitmap() : loadDocument(document);
+      Bitmap probe = documentProblem(document) ? Bitmap() : loadDocument(document).image;
       std::fprintf(out, "L %d %u %d\n", probe ? 1 : 0, probe.bpp(),
                    probe && FreeImage_IsTransparent(probe.get()) ? 1 : 0);
       std::fflush(out);

@@ -67,7 +67,11 @@ TEST(RotateStep, SizeAndDepthFollowTheRotationType) {
     EXPECT_EQ(result.width(), c.width);
     EXPECT_EQ(result.height(), c.height);
     EXPECT_EQ(result.bpp(), c.resultBpp);
-    EXPECT_EQ(result.get() == before, c.sameBitmap);
+    // Only "the same bitmap" can be told by address: a new bitmap may be
+    // given the address of the one freed on the way.
+    if (c.sameBitmap) {
+      EXPECT_EQ(result.get(), before);
+    }
   }
 }
 
@@ -196,7 +200,11 @@ TEST(ResizeStep, TargetSizes) {
     ASSERT_TRUE(result);
     EXPECT_EQ(result.width(), c.newWidth);
     EXPECT_EQ(result.height(), c.newHeight);
-    EXPECT_EQ(result.get() == before, c.sameBitmap);
+    // Only "the same bitmap" can be told by address: a new bitmap may be
+    // given the address of the one freed on the way.
+    if (c.sameBitmap) {
+      EXPECT_EQ(result.get(), before);
+    }
   }
 }
 

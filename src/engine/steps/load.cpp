@@ -1,10 +1,106 @@
-// Load: the composite image of a Photoshop document. The format is fixed
-// and the content not sniffed; whatever FreeImage cannot read as a
-// Photoshop document comes back as no image.
+// Load: the composite image of a Photoshop document. The document's own
+// structure is read first (header and resources; cheap), and decides:
+// - a document saved without a real merged image (the reader would give a
+//   white stand-in) is composed from its layers, or fails with the reason;
+// - CMYK and Lab documents with a profile, and grey documents with
+//   transparency, are decoded here, because the library's reader drops the
+//   profile or the alpha;
+// - everything else goes through the library's reader, whose merged image
+//   then gets back what the reader leaves out: the white matte taken out of
+//   partly transparent pixels, the transparent index of indexed documents
+//   whose pixels use it.
+// The format is fixed and the content not sniffed; whatever FreeImage
+// cannot read as a Photoshop document comes back as no image.
+#include "engine/document/document_image.h"
+#include "engine/document/psd_pixels.h"
 #include "engine/steps/steps.h"
 
 namespace qm {
 
-Bitmap loadDocument(const std::string& path) { return Bitmap(FreeImage_Load(FIF_PSD, path.c_str(), PSD_DEFAULT)); }
+namespace {
+
+LoadedDocument fromDocumentImage(DocumentImage made) {
+  LoadedDocument loaded;
+  loaded.image = std::move(made.image);
+  loaded.iccProfile = std::move(made.profile);
+  loaded.failure = std::move(made.failure);
+  return loaded;
+}
+
+LoadedDocument composed(const ByteSource& bytes, const PsdDocument& document) {
+  LoadedDocument loaded;
+  std::vector<PsdLayer> layers;
+  Composite pixels;
+  if (auto problem = readPsdLayers(bytes, document, layers)) {
+    loaded.failure = "holds no merged image, and its layers are " + *problem;
+    return loaded;
+  }
+  if (auto problem = composeLayers(bytes, document, layers, pixels)) {
+    loaded.failure = *problem;
+    return loaded;
+  }
+  return fromDocumentImage(documentImage(std::move(pixels), document));
+}
+
+LoadedDocument decodedMerged(const ByteSource& bytes, const PsdDocument& document) {
+  const unsigned colours = composeChannels(document.header.mode);
+  const bool alpha = document.mergedHasTransparency && document.header.channels > colours;
+  std::vector<Plane> planes;
+  if (auto problem = decodeMergedImage(bytes, document, colours + (alpha ? 1 : 0), planes)) {
+    LoadedDocument loaded;
+    loaded.failure = *problem;
+    return loaded;
+  }
+  Composite pixels;
+  pixels.width = document.header.width;
+  pixels.height = document.header.height;
+  for (unsigned c = 0; c < colours; ++c) pixels.colour.push_back(std::move(planes[c].samples));
+  if (alpha) {
+    pixels.alpha = std::move(planes[colours].samples);
+    removeWhiteMatte(pixels);
+  }
+  return fromDocumentImage(documentImage(std::move(pixels), document));
+}
+
+// Indexed documents keep their transparent entry in the colour table even
+// when no pixel uses it; marking the image transparent then would make every
+// later step and writer treat an opaque image as one with an alpha channel.
+bool usesIndex(const Bitmap& image, unsigned index) {
+  for (unsigned y = 0; y < image.height(); ++y) {
+    const BYTE* line = FreeImage_GetScanLine(image.get(), static_cast<int>(y));
+    for (unsigned x = 0; x < image.width(); ++x)
+      if (line[x] == index) return true;
+  }
+  return false;
+}
+
+bool decodesItself(const PsdDocument& document) {
+  const PsdHeader& header = document.header;
+  if (header.depth == 1) return false;
+  if ((header.mode == PsdMode::Cmyk || header.mode == PsdMode::Lab) && !document.iccProfile.empty()) return true;
+  return header.mode == PsdMode::Greyscale && document.mergedHasTransparency && header.channels >= 2;
+}
+
+}  // namespace
+
+LoadedDocument loadDocument(const std::string& path) {
+  const FileBytes bytes(path);
+  PsdDocument document;
+  const bool known = bytes.valid() && !readPsdStructure(bytes, document);
+  if (known && !document.hasRealMergedImage) return composed(bytes, document);
+  if (known && decodesItself(document)) return decodedMerged(bytes, document);
+
+  LoadedDocument loaded;
+  loaded.image = Bitmap(FreeImage_Load(FIF_PSD, path.c_str(), PSD_DEFAULT));
+  if (!known || !loaded.image) return loaded;
+  if (document.mergedHasTransparency) removeWhiteMatte(loaded.image);
+  if (document.transparencyIndex && document.header.mode == PsdMode::Indexed && loaded.image.bpp() == 8 &&
+      *document.transparencyIndex < FreeImage_GetColorsUsed(loaded.image.get()) &&
+      usesIndex(loaded.image, *document.transparencyIndex))
+    FreeImage_SetTransparentIndex(loaded.image.get(), static_cast<int>(*document.transparencyIndex));
+  if (document.header.mode != PsdMode::Cmyk && document.header.mode != PsdMode::Lab)
+    loaded.iccProfile = document.iccProfile;
+  return loaded;
+}
 
 }  // namespace qm

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "canvas/bitmap.h"
 #include "settings/settings.h"
@@ -26,7 +27,15 @@ struct ImageSize {
 // impossible header, a colour mode or depth the reader lacks, sections or
 // image data running past the end); nothing when it looks whole.
 std::optional<std::string> documentProblem(const std::string& path);
-Bitmap loadDocument(const std::string& path);
+struct LoadedDocument {
+  Bitmap image;
+  // The profile the written file carries (the document's own, or sRGB
+  // after a conversion through it); empty for none.
+  std::vector<std::uint8_t> iccProfile;
+  // Why there is no image, when the reason is known.
+  std::string failure;
+};
+LoadedDocument loadDocument(const std::string& path);
 // ico only: anything over 128 in either direction becomes 128 x 128.
 Bitmap capIconSize(Bitmap image, std::string_view extension, bool& rescaled);
 Bitmap normaliseGreyTypes(Bitmap image);

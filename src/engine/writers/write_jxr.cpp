@@ -365,6 +365,11 @@ bool encode(const Bitmap& image, Pixels& pixels, int quality, MemoryStream& stre
     error = encoder->SetResolution(encoder.get(), dpi(FreeImage_GetDotsPerMeterX(image.get())),
                                    dpi(FreeImage_GetDotsPerMeterY(image.get())));
   }
+  // The container carries the colour profile the steps left on the image.
+  const FIICCPROFILE* profile = FreeImage_GetICCProfile(image.get());
+  if (!Failed(error) && profile && profile->data && profile->size > 0)
+    error =
+        encoder->SetColorContext(encoder.get(), static_cast<const U8*>(profile->data), static_cast<U32>(profile->size));
   if (!Failed(error))
     error = encoder->WritePixels(encoder.get(), image.height(), pixels.bytes.data(), static_cast<U32>(pixels.stride));
   if (Failed(error)) {

@@ -1,0 +1,37 @@
+#include "engine/document/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace qm {
+
+bool MemoryBytes::read(std::uint64_t offset, void* target, std::size_t count) const {
+  if (offset > bytes_.size() || count > bytes_.size() - offset) return false;
+  if (count > 0) std::memcpy(target, bytes_.data() + offset, count);
+  return true;
+}
+
+FileBytes::FileBytes(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+  struct stat info {};
+  if (fd_.valid() && ::fstat(fd_.get(), &info) == 0 && S_ISREG(info.st_mode))
+    size_ = static_cast<std::uint64_t>(info.st_size);
+  else
+    fd_ = platform::FileDescriptor();
+}
+
+bool FileBytes::read(std::uint64_t offset, void* target, std::size_t count) const {
+  if (!fd_.valid() || offset > size_ || count > size_ - offset) return false;
+  auto* bytes = static_cast<char*>(target);
+  while (count > 0) {
+    const ssize_t got = ::pread(fd_.get(), bytes, count, static_cast<off_t>(offset));
+    if (got <= 0) return false;
+    bytes += got;
+    offset += static_cast<std::uint64_t>(got);
+    count -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace qm

@@ -1,0 +1,439 @@
+#include "engine/document/psd_compose.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "engine/document/psd_pixels.h"
+
+namespace qm {
+
+namespace {
+
+bool is(const BlendKey& key, const char* text) { return std::memcmp(key.data(), text, 4) == 0; }
+
+// A document-sized surface: colour planes and alpha, not premultiplied.
+struct Canvas {
+  std::size_t pixels = 0;
+  std::vector<std::vector<float>> colour;
+  std::vector<float> alpha;
+  Canvas(std::size_t pixelCount, unsigned channels)
+      : pixels(pixelCount), colour(channels, std::vector<float>(pixelCount, 0.0f)), alpha(pixelCount, 0.0f) {}
+};
+
+// One layer's pixels over the part of the document it covers; its alpha
+// already carries the layer mask.
+struct LayerPixels {
+  PsdRect area;
+  std::vector<std::vector<float>> colour;
+  std::vector<float> alpha;
+};
+
+struct Node {
+  const PsdLayer* layer = nullptr;
+  std::vector<Node> children;
+  bool group = false;
+};
+
+enum class Mode {
+  Normal, Darken, Multiply, ColourBurn, LinearBurn, DarkerColour, Lighten, Screen, ColourDodge, LinearDodge,
+  LighterColour, Overlay, SoftLight, HardLight, VividLight, LinearLight, PinLight, HardMix, Difference, Exclusion,
+  Subtract, Divide, Hue, Saturation, Colour, Luminosity
+};
+
+struct ModeName {
+  const char* key;
+  Mode mode;
+};
+
+constexpr ModeName kModes[] = {
+    {"norm", Mode::Normal},        {"diss", Mode::Normal},         {"dark", Mode::Darken},
+    {"mul ", Mode::Multiply},      {"idiv", Mode::ColourBurn},     {"lbrn", Mode::LinearBurn},
+    {"dkCl", Mode::DarkerColour},  {"lite", Mode::Lighten},        {"scrn", Mode::Screen},
+    {"div ", Mode::ColourDodge},   {"lddg", Mode::LinearDodge},    {"lgCl", Mode::LighterColour},
+    {"over", Mode::Overlay},       {"sLit", Mode::SoftLight},      {"hLit", Mode::HardLight},
+    {"vLit", Mode::VividLight},    {"lLit", Mode::LinearLight},    {"pLit", Mode::PinLight},
+    {"hMix", Mode::HardMix},       {"diff", Mode::Difference},     {"smud", Mode::Exclusion},
+    {"fsub", Mode::Subtract},      {"fdiv", Mode::Divide},         {"hue ", Mode::Hue},
+    {"sat ", Mode::Saturation},    {"colr", Mode::Colour},         {"lum ", Mode::Luminosity},
+};
+
+std::optional<Mode> modeOf(const BlendKey& key) {
+  for (const ModeName& name : kModes)
+    if (is(key, name.key)) return name.mode;
+  return std::nullopt;
+}
+
+float clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
+
+float colourDodge(float b, float s) {
+  if (b <= 0) return 0;
+  if (s >= 1) return 1;
+  return std::min(1.0f, b / (1 - s));
+}
+float colourBurn(float b, float s) {
+  if (b >= 1) return 1;
+  if (s <= 0) return 0;
+  return 1 - std::min(1.0f, (1 - b) / s);
+}
+
+// The separable modes: backdrop b, source s.
+float separable(Mode mode, float b, float s) {
+  switch (mode) {
+    case Mode::Darken: return std::min(b, s);
+    case Mode::Multiply: return b * s;
+    case Mode::ColourBurn: return colourBurn(b, s);
+    case Mode::LinearBurn: return std::max(0.0f, b + s - 1);
+    case Mode::Lighten: return std::max(b, s);
+    case Mode::Screen: return b + s - b * s;
+    case Mode::ColourDodge: return colourDodge(b, s);
+    case Mode::LinearDodge: return std::min(1.0f, b + s);
+    case Mode::Overlay: return b <= 0.5f ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b);
+    case Mode::SoftLight:
+      return s <= 0.5f ? b - (1 - 2 * s) * b * (1 - b) : b + (2 * s - 1) * (std::sqrt(std::max(0.0f, b)) - b);
+    case Mode::HardLight: return s <= 0.5f ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b);
+    case Mode::VividLight: return s <= 0.5f ? colourBurn(b, 2 * s) : colourDodge(b, 2 * s - 1);
+    case Mode::LinearLight: return clamp01(b + 2 * s - 1);
+    case Mode::PinLight: return s <= 0.5f ? std::min(b, 2 * s) : std::max(b, 2 * s - 1);
+    case Mode::HardMix: return b + s >= 1 ? 1.0f : 0.0f;
+    case Mode::Difference: return std::fabs(b - s);
+    case Mode::Exclusion: return b + s - 2 * b * s;
+    case Mode::Subtract: return std::max(0.0f, b - s);
+    case Mode::Divide: return s <= 0 ? (b <= 0 ? 0.0f : 1.0f) : std::min(1.0f, b / s);
+    default: return s;
+  }
+}
+
+// The non-separable modes on red, green and blue.
+struct Rgb {
+  float r, g, b;
+};
+float lum(Rgb c) { return 0.3f * c.r + 0.59f * c.g + 0.11f * c.b; }
+Rgb clipColour(Rgb c) {
+  const float l = lum(c);
+  const float n = std::min({c.r, c.g, c.b});
+  const float x = std::max({c.r, c.g, c.b});
+  if (n < 0 && l - n > 1e-6f) c = {l + (c.r - l) * l / (l - n), l + (c.g - l) * l / (l - n), l + (c.b - l) * l / (l - n)};
+  if (x > 1 && x - l > 1e-6f)
+    c = {l + (c.r - l) * (1 - l) / (x - l), l + (c.g - l) * (1 - l) / (x - l), l + (c.b - l) * (1 - l) / (x - l)};
+  return c;
+}
+Rgb setLum(Rgb c, float l) {
+  const float d = l - lum(c);
+  return clipColour({c.r + d, c.g + d, c.b + d});
+}
+float sat(Rgb c) { return std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}); }
+Rgb setSat(Rgb c, float s) {
+  float* v[3] = {&c.r, &c.g, &c.b};
+  std::sort(v, v + 3, [](float* a, float* b) { return *a < *b; });
+  if (*v[2] > *v[0]) {
+    *v[1] = (*v[1] - *v[0]) * s / (*v[2] - *v[0]);
+    *v[2] = s;
+  } else {
+    *v[1] = *v[2] = 0;
+  }
+  *v[0] = 0;
+  return c;
+}
+Rgb nonSeparable(Mode mode, Rgb b, Rgb s) {
+  switch (mode) {
+    case Mode::Hue: return setLum(setSat(s, sat(b)), lum(b));
+    case Mode::Saturation: return setLum(setSat(b, sat(s)), lum(b));
+    case Mode::Colour: return setLum(s, lum(b));
+    case Mode::Luminosity: return setLum(b, lum(s));
+    case Mode::DarkerColour: return b.r + b.g + b.b <= s.r + s.g + s.b ? b : s;
+    case Mode::LighterColour: return b.r + b.g + b.b >= s.r + s.g + s.b ? b : s;
+    default: return s;
+  }
+}
+bool isNonSeparable(Mode mode) {
+  return mode == Mode::Hue || mode == Mode::Saturation || mode == Mode::Colour || mode == Mode::Luminosity ||
+         mode == Mode::DarkerColour || mode == Mode::LighterColour;
+}
+
+class Composer {
+ public:
+  Composer(const ByteSource& bytes, const PsdDocument& document, unsigned channels)
+      : bytes_(bytes),
+        header_(document.header),
+        channels_(channels),
+        width_(document.header.width),
+        docRect_{0, 0, static_cast<std::int32_t>(document.header.height), static_cast<std::int32_t>(document.header.width)} {}
+
+  std::optional<std::string> problem;
+  unsigned drawn = 0;
+
+  void composeNodes(const std::vector<Node>& nodes, Canvas& canvas) {
+    // The base of a clipping group: its coverage limits the clipped layers
+    // above it; a hidden base hides them.
+    std::vector<float> baseCoverage;
+    bool baseShown = true;
+    bool baseHasCoverage = false;
+    for (std::size_t i = 0; i < nodes.size() && !problem; ++i) {
+      const Node& node = nodes[i];
+      const PsdLayer& layer = *node.layer;
+      const bool clipped = layer.clipped && i > 0;
+      if (!clipped) {
+        baseShown = !layer.hidden;
+        baseHasCoverage = false;
+      } else if (!baseShown) {
+        continue;
+      }
+      if (layer.hidden) continue;
+      const bool nextClipped = i + 1 < nodes.size() && nodes[i + 1].layer->clipped;
+      const std::vector<float>* clip = clipped && baseHasCoverage ? &baseCoverage : nullptr;
+      if (node.group) {
+        composeGroup(node, canvas, clip);
+        if (!clipped && nextClipped) {
+          groupCoverage(node, canvas.pixels, baseCoverage);
+          baseHasCoverage = true;
+        }
+      } else if (!layer.notDrawable) {
+        drawLayer(layer, canvas, clip, !clipped && nextClipped ? &baseCoverage : nullptr);
+        if (!clipped && nextClipped) baseHasCoverage = true;
+      }
+    }
+  }
+
+ private:
+  const ByteSource& bytes_;
+  const PsdHeader& header_;
+  unsigned channels_;
+  std::size_t width_;
+  PsdRect docRect_;
+
+  std::size_t index(std::int64_t x, std::int64_t y) const { return static_cast<std::size_t>(y) * width_ + static_cast<std::size_t>(x); }
+
+  // The mask's value over `area`, in document coordinates; empty when the
+  // layer has no mask in effect.
+  std::vector<float> maskOver(const PsdLayer& layer, const PsdRect& area) {
+    std::vector<float> values;
+    if (!layer.mask || layer.mask->disabled) return values;
+    const PsdMask& mask = *layer.mask;
+    const auto channel = std::find_if(layer.channels.begin(), layer.channels.end(),
+                                      [&](const PsdChannel& c) { return c.id == mask.channel; });
+    if (channel == layer.channels.end()) return values;
+    Plane plane;
+    if (auto failure = decodeChannel(bytes_, *channel, mask.rect, area, header_, plane)) {
+      problem = failure;
+      return values;
+    }
+    const float outside = static_cast<float>(mask.defaultColour) / 255.0f;
+    values.assign(static_cast<std::size_t>(area.width() * area.height()), outside);
+    for (std::int64_t y = plane.area.top; y < plane.area.bottom; ++y)
+      for (std::int64_t x = plane.area.left; x < plane.area.right; ++x)
+        values[static_cast<std::size_t>((y - area.top) * area.width() + (x - area.left))] =
+            plane.samples[static_cast<std::size_t>((y - plane.area.top) * plane.area.width() + (x - plane.area.left))];
+    if (mask.density < 1.0f)
+      for (float& v : values) v = 1 - mask.density * (1 - v);
+    return values;
+  }
+
+  bool readLayer(const PsdLayer& layer, LayerPixels& pixels) {
+    pixels.colour.assign(channels_, {});
+    Plane alpha;
+    bool hasAlpha = false;
+    for (const PsdChannel& channel : layer.channels) {
+      if (channel.id >= 0 && static_cast<unsigned>(channel.id) < channels_) {
+        Plane plane;
+        if (auto failure = decodeChannel(bytes_, channel, layer.rect, docRect_, header_, plane)) {
+          problem = failure;
+          return false;
+        }
+        pixels.area = plane.area;
+        pixels.colour[static_cast<std::size_t>(channel.id)] = std::move(plane.samples);
+      } else if (channel.id == -1) {
+        if (auto failure = decodeChannel(bytes_, channel, layer.rect, docRect_, header_, alpha)) {
+          problem = failure;
+          return false;
+        }
+        hasAlpha = true;
+      }
+    }
+    PsdRect area = layer.rect;
+    area = {std::max(area.top, docRect_.top), std::max(area.left, docRect_.left), std::min(area.bottom, docRect_.bottom),
+            std::min(area.right, docRect_.right)};
+    if (area.empty()) return false;
+    pixels.area = area;
+    const std::size_t count = static_cast<std::size_t>(area.width() * area.height());
+    for (auto& plane : pixels.colour)
+      if (plane.size() != count) plane.assign(count, 0.0f);
+    pixels.alpha = hasAlpha && alpha.samples.size() == count ? std::move(alpha.samples) : std::vector<float>(count, 1.0f);
+    const std::vector<float> mask = maskOver(layer, area);
+    if (problem) return false;
+    for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
+    return true;
+  }
+
+  void drawLayer(const PsdLayer& layer, Canvas& canvas, const std::vector<float>* clip, std::vector<float>* coverage) {
+    LayerPixels pixels;
+    if (coverage) coverage->assign(canvas.pixels, 0.0f);
+    if (!readLayer(layer, pixels)) return;
+    const float opacity = static_cast<float>(layer.opacity) / 255.0f;
+    if (coverage)
+      for (std::int64_t y = pixels.area.top; y < pixels.area.bottom; ++y)
+        for (std::int64_t x = pixels.area.left; x < pixels.area.right; ++x)
+          (*coverage)[index(x, y)] =
+              pixels.alpha[static_cast<std::size_t>((y - pixels.area.top) * pixels.area.width() + x - pixels.area.left)] *
+              opacity;
+    blend(pixels, canvas, opacity * static_cast<float>(layer.fillOpacity) / 255.0f, layer.blendMode, clip);
+    ++drawn;
+  }
+
+  void blend(const LayerPixels& source, Canvas& canvas, float opacity, const BlendKey& key, const std::vector<float>* clip) {
+    const Mode mode = modeOf(key).value_or(Mode::Normal);
+    const bool whole = isNonSeparable(mode) && channels_ == 3;
+    const std::int64_t w = source.area.width();
+    std::vector<float> s(channels_), b(channels_), mixed(channels_);
+    for (std::int64_t y = source.area.top; y < source.area.bottom; ++y)
+      for (std::int64_t x = source.area.left; x < source.area.right; ++x) {
+        const std::size_t si = static_cast<std::size_t>((y - source.area.top) * w + (x - source.area.left));
+        const std::size_t di = index(x, y);
+        float as = source.alpha[si] * opacity;
+        if (clip) as *= (*clip)[di];
+        if (as <= 0) continue;
+        const float ab = canvas.alpha[di];
+        const float ao = as + ab * (1 - as);
+        for (unsigned c = 0; c < channels_; ++c) {
+          s[c] = source.colour[c][si];
+          b[c] = canvas.colour[c][di];
+        }
+        if (mode == Mode::Normal || ab <= 0) {
+          mixed = s;
+        } else if (whole) {
+          const Rgb r = nonSeparable(mode, {b[0], b[1], b[2]}, {s[0], s[1], s[2]});
+          mixed = {r.r, r.g, r.b};
+        } else {
+          for (unsigned c = 0; c < channels_; ++c) mixed[c] = separable(isNonSeparable(mode) ? Mode::Normal : mode, b[c], s[c]);
+        }
+        for (unsigned c = 0; c < channels_; ++c) {
+          const float m = (1 - ab) * s[c] + ab * mixed[c];
+          canvas.colour[c][di] = (as * m + ab * b[c] * (1 - as)) / ao;
+        }
+        canvas.alpha[di] = ao;
+      }
+  }
+
+  // What a group covers when it is the base of clipped layers: its layers
+  // composed on their own, times its opacity and mask.
+  void groupCoverage(const Node& node, std::size_t pixels, std::vector<float>& coverage) {
+    Canvas alone(pixels, channels_);
+    composeNodes(node.children, alone);
+    const std::vector<float> mask = maskOver(*node.layer, docRect_);
+    const float opacity = static_cast<float>(node.layer->opacity) / 255.0f;
+    coverage = std::move(alone.alpha);
+    for (std::size_t i = 0; i < coverage.size(); ++i) coverage[i] *= opacity * (mask.empty() ? 1.0f : mask[i]);
+  }
+
+  void composeGroup(const Node& node, Canvas& canvas, const std::vector<float>* clip) {
+    const PsdLayer& group = *node.layer;
+    const float opacity = static_cast<float>(group.opacity) / 255.0f;
+    const std::vector<float> mask = maskOver(group, docRect_);
+    if (problem) return;
+    if (is(group.blendMode, "pass")) {
+      if (opacity >= 1.0f && mask.empty() && !clip) {
+        composeNodes(node.children, canvas);
+        return;
+      }
+      Canvas result = canvas;
+      composeNodes(node.children, result);
+      for (std::size_t i = 0; i < canvas.pixels; ++i) {
+        const float t = opacity * (mask.empty() ? 1.0f : mask[i]) * (clip ? (*clip)[i] : 1.0f);
+        const float a0 = canvas.alpha[i], a1 = result.alpha[i];
+        const float a = a0 + (a1 - a0) * t;
+        for (unsigned c = 0; c < channels_; ++c) {
+          // Interpolate premultiplied, so a transparent backdrop adds no colour.
+          const float p = canvas.colour[c][i] * a0 + (result.colour[c][i] * a1 - canvas.colour[c][i] * a0) * t;
+          canvas.colour[c][i] = a > 0 ? p / a : 0.0f;
+        }
+        canvas.alpha[i] = a;
+      }
+      return;
+    }
+    Canvas isolated(canvas.pixels, channels_);
+    composeNodes(node.children, isolated);
+    LayerPixels pixels;
+    pixels.area = docRect_;
+    pixels.colour = std::move(isolated.colour);
+    pixels.alpha = std::move(isolated.alpha);
+    for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
+    blend(pixels, canvas, opacity, group.blendMode, clip);
+  }
+};
+
+// Layers are stored bottom first; a group is its bounding divider, its
+// layers, then the folder record that carries the group's own settings.
+// Unbalanced markers (damaged files) are tolerated: a folder without a
+// divider is dropped, a divider without a folder ends at the top.
+std::vector<Node> buildTree(const std::vector<PsdLayer>& layers) {
+  std::vector<std::vector<Node>> stack(1);
+  for (const PsdLayer& layer : layers) {
+    if (layer.section == PsdSection::Divider) {
+      if (stack.size() < 64) stack.emplace_back();
+      continue;
+    }
+    if (layer.section == PsdSection::OpenFolder || layer.section == PsdSection::ClosedFolder) {
+      if (stack.size() < 2) continue;
+      Node group{&layer, std::move(stack.back()), true};
+      stack.pop_back();
+      stack.back().push_back(std::move(group));
+      continue;
+    }
+    stack.back().push_back(Node{&layer, {}, false});
+  }
+  while (stack.size() > 1) {
+    std::vector<Node> open = std::move(stack.back());
+    stack.pop_back();
+    for (Node& node : open) stack.back().push_back(std::move(node));
+  }
+  return std::move(stack.front());
+}
+
+}  // namespace
+
+unsigned composeChannels(PsdMode mode) {
+  switch (mode) {
+    case PsdMode::Greyscale:
+    case PsdMode::Duotone: return 1;
+    case PsdMode::Rgb:
+    case PsdMode::Lab: return 3;
+    case PsdMode::Cmyk: return 4;
+    default: return 0;
+  }
+}
+
+bool composesFaithfully(const std::vector<PsdLayer>& layers) {
+  for (const PsdLayer& layer : layers) {
+    if (layer.hidden) continue;
+    if (layer.notDrawable || layer.hasEffects || layer.hasVectorMask || layer.fillLayer || is(layer.blendMode, "diss"))
+      return false;
+    if (!is(layer.blendMode, "pass") && !modeOf(layer.blendMode)) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocument& document,
+                                         const std::vector<PsdLayer>& layers, Composite& out,
+                                         const ComposeLimits& limits) {
+  const PsdHeader& header = document.header;
+  const unsigned channels = composeChannels(header.mode);
+  if (channels == 0 || header.depth == 1)
+    return std::string("holds no merged image, and its colour mode has no layers to compose");
+  if (layers.empty()) return std::string("holds no merged image and no layers to compose it from");
+  const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
+  if (pixels > limits.maxPixels) return std::string("holds no merged image, and is too large to compose from its layers");
+  const std::vector<Node> tree = buildTree(layers);
+  Canvas canvas(static_cast<std::size_t>(pixels), channels);
+  Composer composer(bytes, document, channels);
+  composer.composeNodes(tree, canvas);
+  if (composer.problem) return composer.problem;
+  if (composer.drawn == 0) return std::string("holds no merged image, and none of its layers can be drawn");
+  out.width = header.width;
+  out.height = header.height;
+  out.colour = std::move(canvas.colour);
+  out.alpha = std::move(canvas.alpha);
+  return std::nullopt;
+}
+
+}  // namespace qm

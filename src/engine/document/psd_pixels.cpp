@@ -1,0 +1,235 @@
+#include "engine/document/psd_pixels.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qm {
+
+namespace {
+
+std::uint64_t rowBytes(std::uint64_t width, unsigned depth) { return (width * depth + 7) / 8; }
+
+// PackBits: n >= 0 copies n + 1 bytes, n < 0 repeats the next byte 1 - n
+// times, -128 is a no-op. False when the row is not filled exactly.
+bool unpackBits(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
+  std::size_t i = 0, o = 0;
+  while (i < inSize && o < outSize) {
+    const int n = static_cast<std::int8_t>(in[i++]);
+    if (n >= 0) {
+      const std::size_t count = static_cast<std::size_t>(n) + 1;
+      if (count > inSize - i || count > outSize - o) return false;
+      std::memcpy(out + o, in + i, count);
+      i += count;
+      o += count;
+    } else if (n != -128) {
+      const std::size_t count = static_cast<std::size_t>(1 - n);
+      if (i >= inSize || count > outSize - o) return false;
+      std::memset(out + o, in[i++], count);
+      o += count;
+    }
+  }
+  return o == outSize;
+}
+
+float sample(const std::uint8_t* row, std::uint64_t x, unsigned depth) {
+  switch (depth) {
+    case 8: return static_cast<float>(row[x]) / 255.0f;
+    case 16: return static_cast<float>(row[2 * x] << 8 | row[2 * x + 1]) / 65535.0f;
+    case 32: {
+      const std::uint32_t bits = static_cast<std::uint32_t>(row[4 * x]) << 24 | row[4 * x + 1] << 16 |
+                                 row[4 * x + 2] << 8 | row[4 * x + 3];
+      float value = 0;
+      std::memcpy(&value, &bits, 4);
+      return value == value ? value : 0.0f;  // NaN reads as 0
+    }
+    default: return (row[x / 8] >> (7 - x % 8) & 1) ? 0.0f : 1.0f;  // bitmap: 1 is black
+  }
+}
+
+// Keeps the samples of one decoded row that fall inside the stored area.
+void storeRow(const std::uint8_t* row, std::int64_t y, const PsdRect& rect, unsigned depth, Plane& out) {
+  if (y < out.area.top || y >= out.area.bottom) return;
+  float* target = out.samples.data() + static_cast<std::size_t>((y - out.area.top) * out.area.width());
+  const std::int64_t from = out.area.left - std::int64_t{rect.left};
+  for (std::int64_t x = 0; x < out.area.width(); ++x) target[x] = sample(row, static_cast<std::uint64_t>(from + x), depth);
+}
+
+// Undoes the prediction of zip-compressed rows: byte deltas for 8 bits,
+// 16-bit deltas for 16, and for 32 byte deltas over the row whose four byte
+// planes were stored one after the other.
+void unpredictRow(std::uint8_t* row, std::uint64_t width, unsigned depth, std::vector<std::uint8_t>& scratch) {
+  if (depth == 8) {
+    for (std::uint64_t x = 1; x < width; ++x) row[x] = static_cast<std::uint8_t>(row[x] + row[x - 1]);
+  } else if (depth == 16) {
+    for (std::uint64_t x = 1; x < width; ++x) {
+      const unsigned value = ((row[2 * x] << 8 | row[2 * x + 1]) + (row[2 * x - 2] << 8 | row[2 * x - 1])) & 0xFFFF;
+      row[2 * x] = static_cast<std::uint8_t>(value >> 8);
+      row[2 * x + 1] = static_cast<std::uint8_t>(value);
+    }
+  } else if (depth == 32) {
+    const std::uint64_t bytes = width * 4;
+    for (std::uint64_t i = 1; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - 1]);
+    scratch.assign(row, row + bytes);
+    for (std::uint64_t x = 0; x < width; ++x)
+      for (int b = 0; b < 4; ++b) row[4 * x + static_cast<std::uint64_t>(b)] = scratch[static_cast<std::size_t>(static_cast<std::uint64_t>(b) * width + x)];
+  }
+}
+
+bool inflateAll(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return false;
+  stream.next_in = const_cast<Bytef*>(in.data());
+  stream.avail_in = static_cast<uInt>(in.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  int status = Z_OK;
+  while (status == Z_OK && stream.avail_out > 0) status = inflate(&stream, Z_NO_FLUSH);
+  const bool whole = stream.avail_out == 0;
+  inflateEnd(&stream);
+  return whole;
+}
+
+// Decodes rows [0, height) of `rect` from the compressed data at `data`.
+// For PackBits the caller passes the table of row lengths.
+std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compression, std::uint64_t data,
+                                      std::uint64_t dataEnd, const PsdRect& rect, const PsdHeader& header,
+                                      const std::vector<std::uint64_t>* rowLengths, std::size_t firstRow, Plane& out) {
+  const std::uint64_t width = static_cast<std::uint64_t>(rect.width());
+  const std::uint64_t height = static_cast<std::uint64_t>(rect.height());
+  const std::uint64_t stride = rowBytes(width, header.depth);
+  const std::uint64_t available = dataEnd > data ? dataEnd - data : 0;
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(stride));
+  switch (compression) {
+    case 0: {
+      if (stride * height > available) return std::string("damaged: raw pixels run past their channel");
+      for (std::uint64_t y = 0; y < height; ++y) {
+        const std::int64_t docY = rect.top + static_cast<std::int64_t>(y);
+        if (docY < out.area.top || docY >= out.area.bottom) continue;
+        if (!bytes.read(data + y * stride, row.data(), row.size())) return std::string("damaged: unreadable pixels");
+        storeRow(row.data(), docY, rect, header.depth, out);
+      }
+      return std::nullopt;
+    }
+    case 1: {
+      std::uint64_t at = data;
+      std::vector<std::uint8_t> packed;
+      for (std::uint64_t y = 0; y < height; ++y) {
+        const std::uint64_t length = (*rowLengths)[firstRow + y];
+        const std::int64_t docY = rect.top + static_cast<std::int64_t>(y);
+        if (length > dataEnd - std::min(at, dataEnd)) return std::string("damaged: packed rows run past their channel");
+        if (docY >= out.area.top && docY < out.area.bottom) {
+          // PackBits makes at most 128 bytes of 2; a longer row is forged.
+          if (stride > length * 64 + 128) return std::string("damaged: a packed row is too short for its width");
+          packed.resize(static_cast<std::size_t>(length));
+          if (!bytes.read(at, packed.data(), packed.size())) return std::string("damaged: unreadable pixels");
+          if (!unpackBits(packed.data(), packed.size(), row.data(), row.size()))
+            return std::string("damaged: a packed row does not fill its width");
+          storeRow(row.data(), docY, rect, header.depth, out);
+        }
+        at += length;
+      }
+      return std::nullopt;
+    }
+    case 2:
+    case 3: {
+      if (header.depth == 1) return std::string("damaged: zip-compressed bitmap channel");
+      // zlib cannot expand more than about 1032 times.
+      if (stride * height > available * 1100 + 1024) return std::string("damaged: zip data too short for its size");
+      if (available > (1ull << 31) || stride * height > (1ull << 32))
+        return std::string("a zip-compressed channel is too large");
+      std::vector<std::uint8_t> in(static_cast<std::size_t>(available));
+      if (!bytes.read(data, in.data(), in.size())) return std::string("damaged: unreadable pixels");
+      std::vector<std::uint8_t> all(static_cast<std::size_t>(stride * height));
+      if (!inflateAll(in, all)) return std::string("damaged: zip data does not inflate to the channel's size");
+      std::vector<std::uint8_t> scratch;
+      for (std::uint64_t y = 0; y < height; ++y) {
+        std::uint8_t* r = all.data() + y * stride;
+        if (compression == 3) unpredictRow(r, width, header.depth, scratch);
+        storeRow(r, rect.top + static_cast<std::int64_t>(y), rect, header.depth, out);
+      }
+      return std::nullopt;
+    }
+    default: return "damaged: unknown compression " + std::to_string(compression);
+  }
+}
+
+PsdRect intersect(const PsdRect& a, const PsdRect& b) {
+  PsdRect r{std::max(a.top, b.top), std::max(a.left, b.left), std::min(a.bottom, b.bottom), std::min(a.right, b.right)};
+  if (r.empty()) r = {0, 0, 0, 0};
+  return r;
+}
+
+std::optional<std::vector<std::uint64_t>> readRowLengths(const ByteSource& bytes, std::uint64_t at, std::uint64_t rows,
+                                                         bool large, std::uint64_t end) {
+  const std::uint64_t entry = large ? 4 : 2;
+  if (rows * entry > (end > at ? end - at : 0)) return std::nullopt;
+  std::vector<std::uint8_t> table(static_cast<std::size_t>(rows * entry));
+  if (!bytes.read(at, table.data(), table.size())) return std::nullopt;
+  std::vector<std::uint64_t> lengths(static_cast<std::size_t>(rows));
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    std::uint64_t value = 0;
+    for (std::uint64_t k = 0; k < entry; ++k) value = value << 8 | table[i * entry + k];
+    lengths[i] = value;
+  }
+  return lengths;
+}
+
+}  // namespace
+
+std::optional<std::string> decodeChannel(const ByteSource& bytes, const PsdChannel& channel, const PsdRect& rect,
+                                         const PsdRect& clip, const PsdHeader& header, Plane& out) {
+  out.area = intersect(rect, clip);
+  out.samples.assign(static_cast<std::size_t>(out.area.width() * out.area.height()), 0.0f);
+  if (rect.empty()) return std::nullopt;
+  if (rect.width() > 300000 || rect.height() > 300000) return std::string("damaged: a layer of impossible size");
+  if (channel.length < 2) return std::string("damaged: a channel without its compression");
+  std::uint8_t field[2] = {};
+  if (!bytes.read(channel.offset, field, 2)) return std::string("damaged: unreadable channel");
+  const unsigned compression = static_cast<unsigned>(field[0] << 8 | field[1]);
+  const std::uint64_t data = channel.offset + 2;
+  const std::uint64_t end = channel.offset + channel.length;
+  if (compression == 1) {
+    const std::uint64_t rows = static_cast<std::uint64_t>(rect.height());
+    const auto lengths = readRowLengths(bytes, data, rows, header.large, end);
+    if (!lengths) return std::string("damaged: the row lengths run past their channel");
+    return decodeRows(bytes, 1, data + rows * (header.large ? 4 : 2), end, rect, header, &*lengths, 0, out);
+  }
+  return decodeRows(bytes, compression, data, end, rect, header, nullptr, 0, out);
+}
+
+std::optional<std::string> decodeMergedImage(const ByteSource& bytes, const PsdDocument& document, unsigned count,
+                                             std::vector<Plane>& planes) {
+  const PsdHeader& header = document.header;
+  const PsdRect rect{0, 0, static_cast<std::int32_t>(header.height), static_cast<std::int32_t>(header.width)};
+  count = std::min(count, header.channels);
+  std::uint8_t field[2] = {};
+  if (!bytes.read(document.imageDataOffset, field, 2)) return std::string("damaged: the merged image is missing");
+  const unsigned compression = static_cast<unsigned>(field[0] << 8 | field[1]);
+  const std::uint64_t data = document.imageDataOffset + 2;
+  const std::uint64_t end = bytes.size();
+  planes.assign(count, Plane{});
+  for (Plane& plane : planes) {
+    plane.area = rect;
+    plane.samples.assign(static_cast<std::size_t>(rect.width() * rect.height()), 0.0f);
+  }
+  const std::uint64_t rows = header.height;
+  if (compression == 0) {
+    const std::uint64_t size = rowBytes(header.width, header.depth) * rows;
+    for (unsigned c = 0; c < count; ++c)
+      if (auto problem = decodeRows(bytes, 0, data + c * size, end, rect, header, nullptr, 0, planes[c])) return problem;
+    return std::nullopt;
+  }
+  if (compression != 1) return "the merged image uses compression " + std::to_string(compression);
+  const auto lengths = readRowLengths(bytes, data, rows * header.channels, header.large, end);
+  if (!lengths) return std::string("damaged: the row lengths run past the end");
+  std::uint64_t at = data + rows * header.channels * (header.large ? 4 : 2);
+  for (unsigned c = 0; c < count; ++c) {
+    if (auto problem = decodeRows(bytes, 1, at, end, rect, header, &*lengths, c * rows, planes[c])) return problem;
+    for (std::uint64_t y = 0; y < rows; ++y) at += (*lengths)[static_cast<std::size_t>(c * rows + y)];
+  }
+  return std::nullopt;
+}
+
+}  // namespace qm

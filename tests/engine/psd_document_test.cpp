@@ -1,0 +1,517 @@
+// The document reader: composing documents saved without a merged image,
+// the white matte of transparent merged images, indexed and grey
+// transparency, damaged and truncated files. The documents are written
+// here byte by byte, so every expected pixel is known.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/document/colour_profile.h"
+#include "engine/document/document_image.h"
+#include "engine/document/psd_compose.h"
+#include "engine/document/psd_pixels.h"
+#include "engine/document/psd_structure.h"
+#include "engine/job.h"
+#include "engine/steps/steps.h"
+#include "settings/settings.h"
+#include "support/temp_folder.h"
+
+namespace qm {
+namespace {
+
+void put8(std::string& out, unsigned v) { out.push_back(static_cast<char>(v & 0xFF)); }
+void put16(std::string& out, unsigned v) {
+  put8(out, v >> 8);
+  put8(out, v);
+}
+void put32(std::string& out, std::uint32_t v) {
+  put16(out, v >> 16);
+  put16(out, v & 0xFFFF);
+}
+std::string lengthPrefixed(const std::string& body) {
+  std::string out;
+  put32(out, static_cast<std::uint32_t>(body.size()));
+  return out + body;
+}
+
+// One layer of 8-bit samples, raw; channels in the order given.
+struct TestLayer {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  std::vector<std::pair<int, std::vector<std::uint8_t>>> channels;  // id, samples
+  std::string blend = "norm";
+  unsigned opacity = 255;
+  bool clipped = false;
+  bool hidden = false;
+  // Layer mask (channel -2) over its own rectangle.
+  bool masked = false;
+  int maskTop = 0, maskLeft = 0, maskBottom = 0, maskRight = 0;
+  unsigned maskDefault = 0;
+  unsigned section = 0;  // 1 group folder, 3 group end
+};
+
+struct TestDocument {
+  unsigned width = 4, height = 2, channels = 3, mode = 3;
+  bool realMerged = true;
+  bool transparentMerged = false;     // negative layer count
+  std::vector<std::uint8_t> palette;  // indexed: 768 bytes
+  int transparencyIndex = -1;
+  std::vector<std::uint8_t> profile;              // embedded colour profile, when not empty
+  std::vector<TestLayer> layers;                  // bottom first
+  std::vector<std::vector<std::uint8_t>> merged;  // planes of the merged image
+};
+
+std::string resource(unsigned id, const std::string& data) {
+  std::string out = "8BIM";
+  put16(out, id);
+  put16(out, 0);  // empty name, padded
+  put32(out, static_cast<std::uint32_t>(data.size()));
+  out += data;
+  if (data.size() % 2) put8(out, 0);
+  return out;
+}
+
+std::string encode(const TestDocument& doc) {
+  std::string out = "8BPS";
+  put16(out, 1);
+  out.append(6, '\0');
+  put16(out, doc.channels);
+  put32(out, doc.height);
+  put32(out, doc.width);
+  put16(out, 8);
+  put16(out, doc.mode);
+  out += lengthPrefixed(std::string(doc.palette.begin(), doc.palette.end()));
+  std::string resources;
+  std::string version;
+  put32(version, 1);
+  put8(version, doc.realMerged ? 1 : 0);
+  put32(version, 0);
+  put32(version, 0);
+  put32(version, 1);
+  resources += resource(0x0421, version);
+  if (doc.transparencyIndex >= 0) {
+    std::string index;
+    put16(index, static_cast<unsigned>(doc.transparencyIndex));
+    resources += resource(0x0417, index);
+  }
+  if (!doc.profile.empty()) resources += resource(0x040F, std::string(doc.profile.begin(), doc.profile.end()));
+  out += lengthPrefixed(resources);
+
+  std::string info;
+  if (!doc.layers.empty()) {
+    const int count = static_cast<int>(doc.layers.size());
+    put16(info, static_cast<unsigned>(doc.transparentMerged ? -count : count) & 0xFFFF);
+    for (const TestLayer& layer : doc.layers) {
+      put32(info, static_cast<std::uint32_t>(layer.top));
+      put32(info, static_cast<std::uint32_t>(layer.left));
+      put32(info, static_cast<std::uint32_t>(layer.bottom));
+      put32(info, static_cast<std::uint32_t>(layer.right));
+      put16(info, static_cast<unsigned>(layer.channels.size()));
+      for (const auto& [id, samples] : layer.channels) {
+        put16(info, static_cast<unsigned>(id) & 0xFFFF);
+        put32(info, static_cast<std::uint32_t>(samples.size() + 2));
+      }
+      info += "8BIM";
+      info += layer.blend;
+      put8(info, layer.opacity);
+      put8(info, layer.clipped ? 1 : 0);
+      put8(info, layer.hidden ? 2 : 0);
+      put8(info, 0);
+      std::string extra;
+      if (layer.masked) {
+        std::string mask;
+        put32(mask, static_cast<std::uint32_t>(layer.maskTop));
+        put32(mask, static_cast<std::uint32_t>(layer.maskLeft));
+        put32(mask, static_cast<std::uint32_t>(layer.maskBottom));
+        put32(mask, static_cast<std::uint32_t>(layer.maskRight));
+        put8(mask, layer.maskDefault);
+        put8(mask, 0);
+        put16(mask, 0);
+        extra += lengthPrefixed(mask);
+      } else {
+        put32(extra, 0);
+      }
+      put32(extra, 0);  // blending ranges
+      put8(extra, 3);
+      extra += "lay";
+      if (layer.section != 0) {
+        extra += "8BIMlsct";
+        std::string data;
+        put32(data, layer.section);
+        data += "8BIM";
+        data += layer.blend;
+        extra += lengthPrefixed(data);
+      }
+      info += lengthPrefixed(extra);
+    }
+    for (const TestLayer& layer : doc.layers)
+      for (const auto& [id, samples] : layer.channels) {
+        put16(info, 0);
+        info.append(samples.begin(), samples.end());
+      }
+    if (info.size() % 2) put8(info, 0);
+  }
+  std::string section = info.empty() ? std::string() : lengthPrefixed(info);
+  if (!section.empty()) put32(section, 0);  // global mask
+  out += lengthPrefixed(section);
+  put16(out, 0);
+  for (unsigned c = 0; c < doc.channels; ++c) {
+    std::vector<std::uint8_t> plane =
+        c < doc.merged.size() ? doc.merged[c] : std::vector<std::uint8_t>(doc.width * doc.height, 255);
+    out.append(plane.begin(), plane.end());
+  }
+  return out;
+}
+
+std::string write(const test::TempFolder& folder, const std::string& name, const TestDocument& doc) {
+  const std::string path = (folder.path() / name).string();
+  const std::string bytes = encode(doc);
+  FILE* file = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  return path;
+}
+
+std::vector<std::uint8_t> filled(std::size_t count, std::uint8_t value) {
+  return std::vector<std::uint8_t>(count, value);
+}
+
+TestLayer solidLayer(int top, int left, int bottom, int right, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                     std::uint8_t a = 255) {
+  TestLayer layer{top, left, bottom, right, {}};
+  const std::size_t n = static_cast<std::size_t>((bottom - top) * (right - left));
+  layer.channels = {{-1, filled(n, a)}, {0, filled(n, r)}, {1, filled(n, g)}, {2, filled(n, b)}};
+  return layer;
+}
+
+RGBQUAD pixel(const Bitmap& image, unsigned x, unsigned y) {
+  RGBQUAD value{};
+  FreeImage_GetPixelColor(image.get(), x, image.height() - 1 - y, &value);
+  return value;
+}
+
+TEST(PsdDocument, DocumentWithoutMergedImageIsComposedFromItsLayers) {
+  test::TempFolder folder;
+  TestDocument doc;
+  doc.realMerged = false;
+  doc.width = 4;
+  doc.height = 2;
+  TestLayer background = solidLayer(0, 0, 2, 4, 200, 0, 0);
+  TestLayer half = solidLayer(0, 0, 2, 4, 0, 0, 255);
+  half.opacity = 128;
+  // Masked off in the right half: the mask covers columns 0-1 white, the
+  // rest takes the default colour black.
+  half.masked = true;
+  half.maskTop = 0, half.maskLeft = 0, half.maskBottom = 2, half.maskRight = 2;
+  half.channels.push_back({-2, filled(4, 255)});
+  TestLayer hidden = solidLayer(0, 0, 2, 4, 0, 255, 0);
+  hidden.hidden = true;
+  TestLayer multiply = solidLayer(1, 3, 2, 4, 128, 255, 255);
+  multiply.blend = "mul ";
+  doc.layers = {background, half, hidden, multiply};
+  const LoadedDocument loaded = loadDocument(write(folder, "composed.psd", doc));
+  ASSERT_TRUE(loaded.image) << loaded.failure;
+  EXPECT_EQ(loaded.image.bpp(), 24u);
+  const RGBQUAD mixed = pixel(loaded.image, 0, 0);
+  EXPECT_NEAR(mixed.rgbRed, 200 * 127 / 255, 1);
+  EXPECT_NEAR(mixed.rgbBlue, 128, 1);
+  EXPECT_EQ(mixed.rgbGreen, 0);  // the hidden green layer is left out
+  const RGBQUAD outside = pixel(loaded.image, 2, 0);
+  EXPECT_EQ(outside.rgbRed, 200);
+  EXPECT_EQ(outside.rgbBlue, 0);
+  const RGBQUAD multiplied = pixel(loaded.image, 3, 1);
+  EXPECT_NEAR(multiplied.rgbRed, 100, 1);
+}
+
+TEST(PsdDocument, GroupsAndClippingFollowTheirOwnSettings) {
+  test::TempFolder folder;
+  TestDocument doc;
+  doc.realMerged = false;
+  doc.width = 2;
+  doc.height = 1;
+  TestLayer end = solidLayer(0, 0, 0, 0, 0, 0, 0);
+  end.channels.clear();
+  end.section = 3;
+  // Inside the group: a base that covers only the left pixel, and a
+  // clipped white layer over both.
+  TestLayer base = solidLayer(0, 0, 1, 1, 0, 0, 0);
+  TestLayer clipped = solidLayer(0, 0, 1, 2, 255, 255, 255);
+  clipped.clipped = true;
+  TestLayer folderRecord = end;
+  folderRecord.section = 1;
+  folderRecord.blend = "pass";
+  folderRecord.opacity = 51;  // 20 %
+  doc.layers = {solidLayer(0, 0, 1, 2, 0, 0, 0), end, base, clipped, folderRecord};
+  const LoadedDocument loaded = loadDocument(write(folder, "group.psd", doc));
+  ASSERT_TRUE(loaded.image) << loaded.failure;
+  EXPECT_NEAR(pixel(loaded.image, 0, 0).rgbRed, 51, 1);  // white at 20 % over black
+  EXPECT_EQ(pixel(loaded.image, 1, 0).rgbRed, 0);        // clipped away
+}
+
+TEST(PsdDocument, NothingToComposeFailsWithItsReason) {
+  test::TempFolder folder;
+  TestDocument doc;
+  doc.realMerged = false;
+  const LoadedDocument noLayers = loadDocument(write(folder, "none.psd", doc));
+  EXPECT_FALSE(noLayers.image);
+  EXPECT_NE(noLayers.failure.find("no merged image"), std::string::npos) << noLayers.failure;
+
+  TestLayer hidden = solidLayer(0, 0, 2, 4, 0, 0, 0);
+  hidden.hidden = true;
+  doc.layers = {hidden};
+  const LoadedDocument allHidden = loadDocument(write(folder, "hidden.psd", doc));
+  EXPECT_FALSE(allHidden.image);
+  EXPECT_NE(allHidden.failure.find("none of its layers"), std::string::npos) << allHidden.failure;
+}
+
+TEST(PsdDocument, WhiteMatteIsTakenOutOfPartlyTransparentPixels) {
+  test::TempFolder folder;
+  TestDocument doc;
+  doc.width = 3;
+  doc.height = 1;
+  doc.channels = 4;
+  doc.transparentMerged = true;
+  // An anti-aliased black edge and a red one: alpha 4 and 128, stored
+  // over white the way the merged image holds them.
+  const std::vector<std::uint8_t> alpha = {4, 128, 255};
+  const std::vector<std::uint8_t> red = {0, 255, 0}, green = {0, 0, 0}, blue = {0, 0, 0};
+  auto over = [&](const std::vector<std::uint8_t>& c) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < c.size(); ++i)
+      out.push_back(static_cast<std::uint8_t>(std::lround(c[i] * alpha[i] / 255.0 + 255.0 * (255 - alpha[i]) / 255.0)));
+    return out;
+  };
+  doc.merged = {over(red), over(green), over(blue), alpha};
+  TestLayer layer{0, 0, 1, 3, {}};
+  layer.channels = {{-1, alpha}, {0, red}, {1, green}, {2, blue}};
+  doc.layers = {layer};
+  const LoadedDocument loaded = loadDocument(write(folder, "edge.psd", doc));
+  ASSERT_TRUE(loaded.image) << loaded.failure;
+  ASSERT_EQ(loaded.image.bpp(), 32u);
+  const RGBQUAD edge = pixel(loaded.image, 0, 0);
+  EXPECT_EQ(edge.rgbReserved, 4);
+  EXPECT_LE(edge.rgbRed, 40);  // near-white (251) before
+  EXPECT_LE(edge.rgbGreen, 40);
+  const RGBQUAD half = pixel(loaded.image, 1, 0);
+  EXPECT_NEAR(half.rgbRed, 255, 2);
+  EXPECT_LE(half.rgbGreen, 2);
+}
+
+TEST(PsdDocument, IndexedAndGreyTransparencyIsKept) {
+  test::TempFolder folder;
+  TestDocument indexed;
+  indexed.mode = 2;
+  indexed.channels = 1;
+  indexed.palette.assign(768, 0);
+  indexed.palette[1] = 255;  // red of entry 1
+  indexed.transparencyIndex = 1;
+  indexed.merged = {{0, 1, 0, 1, 1, 1, 0, 0}};
+  const LoadedDocument palette = loadDocument(write(folder, "indexed.psd", indexed));
+  ASSERT_TRUE(palette.image) << palette.failure;
+  EXPECT_TRUE(FreeImage_IsTransparent(palette.image.get()));
+  EXPECT_EQ(FreeImage_GetTransparentIndex(palette.image.get()), 1);
+  // A transparent entry no pixel uses leaves the image opaque, so writers
+  // that store alpha only when there is some do not see any.
+  indexed.transparencyIndex = 2;
+  const LoadedDocument unused = loadDocument(write(folder, "unused.psd", indexed));
+  ASSERT_TRUE(unused.image) << unused.failure;
+  EXPECT_FALSE(FreeImage_IsTransparent(unused.image.get()));
+
+  TestDocument grey;
+  grey.mode = 1;
+  grey.channels = 2;
+  grey.transparentMerged = true;
+  TestLayer layer{0, 0, 2, 4, {}};
+  layer.channels = {{-1, {0, 64, 255, 255, 0, 0, 0, 0}}, {0, filled(8, 0)}};
+  grey.layers = {layer};
+  grey.merged = {{255, 191, 0, 0, 255, 255, 255, 255}, {0, 64, 255, 255, 0, 0, 0, 0}};
+  const LoadedDocument withAlpha = loadDocument(write(folder, "grey.psd", grey));
+  ASSERT_TRUE(withAlpha.image) << withAlpha.failure;
+  EXPECT_EQ(withAlpha.image.bpp(), 32u);
+  EXPECT_EQ(pixel(withAlpha.image, 0, 0).rgbReserved, 0);
+  EXPECT_EQ(pixel(withAlpha.image, 1, 0).rgbReserved, 64);
+  EXPECT_LE(pixel(withAlpha.image, 1, 0).rgbRed, 2);  // black once the matte is out
+  EXPECT_EQ(pixel(withAlpha.image, 2, 0).rgbReserved, 255);
+}
+
+// The profile in a PNG file's iCCP chunk, read with libpng: FreeImage's
+// PNG reader gives no profile back here even where libpng reads one.
+std::string pngProfile(const std::string& path) {
+  struct Source {
+    std::string bytes;
+    std::size_t at = 0;
+  } source{test::readFileBytes(path)};
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, [](png_structp, png_const_charp) {});
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::string profile;
+  if (info && !setjmp(png_jmpbuf(png))) {
+    png_set_read_fn(png, &source, [](png_structp p, png_bytep out, png_size_t length) {
+      auto* from = static_cast<Source*>(png_get_io_ptr(p));
+      if (from->bytes.size() - from->at < length) png_error(p, "truncated");
+      std::memcpy(out, from->bytes.data() + from->at, length);
+      from->at += length;
+    });
+    png_read_info(png, info);
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep data = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &data, &length))
+      profile.assign(reinterpret_cast<const char*>(data), length);
+  }
+  png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  return profile;
+}
+
+// The document's own profile goes into every output format that stores
+// one, at every depth whose pixels are still colour; a greyscale output
+// gets none, since the profile describes colour.
+TEST(PsdDocument, EmbeddedProfileReachesEveryWriterThatStoresOne) {
+  test::TempFolder folder;
+  TestDocument doc;
+  doc.width = doc.height = 32;
+  doc.profile = srgbProfile();
+  ASSERT_GE(doc.profile.size(), 128u);
+  for (int c = 0; c < 3; ++c) {
+    std::vector<std::uint8_t> plane(32 * 32);
+    for (std::size_t i = 0; i < plane.size(); ++i) plane[i] = static_cast<std::uint8_t>(i * (c + 3));
+    doc.merged.push_back(plane);
+  }
+  const std::string document = write(folder, "profiled.psd", doc);
+  const std::string profile(doc.profile.begin(), doc.profile.end());
+
+  struct Case {
+    const char* extension;
+    int depth;  // 0 = Auto
+    bool greyscale;
+    bool carries;
+  };
+  const Case cases[] = {
+      {"png", 0, false, true},   {"png", 8, false, true},  {"png", 48, false, true},  {"tiff", 0, false, true},
+      {"tiff", 48, false, true}, {"jpg", 24, false, true}, {"webp", 32, false, true}, {"jxr", 24, false, true},
+      {"jxr", 48, false, true},  {"png", 8, true, false},  {"jpg", 8, false, false},
+  };
+  Settings base;
+  resetSettings(base, SettingsForm::CommandLine, DesktopSize{});
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.extension) + " at " + std::to_string(c.depth) + (c.greyscale ? ", greyscale" : ""));
+    Settings s = base;
+    s.filenameMask = "out" + std::to_string(index++) + ".%ext%";
+    if (std::int32_t* bpp = bppField(s, c.extension)) *bpp = c.depth;
+    s.doImageGreyscale = c.greyscale ? 1 : 0;
+    JobInput input;
+    input.inputPath = document;
+    input.outputFolder = folder.path().string();
+    const JobResult result = convertFile(s, makeRunFormat(s, c.extension), input, nullptr);
+    ASSERT_TRUE(result.written) << result.failure;
+    // The other containers store the profile as it is; png compresses it.
+    const bool carried = std::string_view(c.extension) == "png"
+                             ? pngProfile(result.outputPath) == profile
+                             : test::readFileBytes(result.outputPath).find(profile) != std::string::npos;
+    EXPECT_EQ(carried, c.carries);
+  }
+}
+
+TEST(PsdDocument, EveryTruncationOfADocumentIsRefusedOrReadSafely) {
+  TestDocument doc;
+  doc.realMerged = false;
+  TestLayer layer = solidLayer(0, 0, 2, 4, 10, 20, 30);
+  layer.masked = true;
+  layer.maskBottom = 2, layer.maskRight = 2;
+  layer.channels.push_back({-2, filled(4, 255)});
+  doc.layers = {solidLayer(0, 0, 2, 4, 1, 2, 3), layer};
+  const std::string whole = encode(doc);
+  unsigned composed = 0;
+  for (std::size_t size = 0; size <= whole.size(); ++size) {
+    const MemoryBytes bytes({reinterpret_cast<const std::uint8_t*>(whole.data()), size});
+    PsdDocument document;
+    std::vector<PsdLayer> layers;
+    Composite pixels;
+    if (readPsdStructure(bytes, document) || readPsdLayers(bytes, document, layers)) continue;
+    if (!composeLayers(bytes, document, layers, pixels)) ++composed;
+  }
+  // Only the complete document (and those cut inside the unused merged
+  // image) compose; every shorter one is refused with a reason.
+  EXPECT_GE(composed, 1u);
+  EXPECT_LT(composed, 40u);
+}
+
+TEST(PsdDocument, ForgedSizesAreRefusedBeforeTheyCostMemory) {
+  TestDocument doc;
+  doc.realMerged = false;
+  doc.layers = {solidLayer(0, 0, 2, 4, 1, 2, 3)};
+  std::string bytes = encode(doc);
+  // Make the layer claim 30000 rows of 30000 columns: its 8 bytes of raw
+  // samples cannot hold them.
+  const std::size_t rect = bytes.find("8BIMnorm") - (16 + 2 + 4 * 6);
+  for (int k = 0; k < 4; ++k) bytes[rect + 8 + static_cast<std::size_t>(k)] = "\x00\x00\x75\x30"[k];
+  for (int k = 0; k < 4; ++k) bytes[rect + 12 + static_cast<std::size_t>(k)] = "\x00\x00\x75\x30"[k];
+  const MemoryBytes source({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+  PsdDocument document;
+  std::vector<PsdLayer> layers;
+  ASSERT_FALSE(readPsdStructure(source, document));
+  ASSERT_FALSE(readPsdLayers(source, document, layers));
+  ASSERT_EQ(layers.size(), 1u);
+  EXPECT_EQ(layers[0].rect.bottom, 30000);
+  Composite pixels;
+  const auto problem = composeLayers(source, document, layers, pixels);
+  ASSERT_TRUE(problem);
+  EXPECT_NE(problem->find("damaged"), std::string::npos) << *problem;
+}
+
+// Every corpus document that carries its own merged image, composed from
+// its layers and compared with it. Prints the distribution; at least nine
+// in ten of those that use only what the compositor draws agree to 40 dB.
+TEST(PsdDocument, ComposedCorpusDocumentsMatchTheirOwnMergedImage) {
+  if (!std::filesystem::is_directory(QM_CORPUS_DIR)) GTEST_SKIP() << "no Photoshop corpus at " << QM_CORPUS_DIR;
+  std::vector<double> drawable;
+  std::size_t others = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(QM_CORPUS_DIR)) {
+    if (entry.path().extension() != ".psd") continue;
+    const FileBytes bytes(entry.path().string());
+    PsdDocument document;
+    std::vector<PsdLayer> layers;
+    Composite composite;
+    std::vector<Plane> merged;
+    if (readPsdStructure(bytes, document) || !document.hasRealMergedImage || document.layerInfoBegin == 0) continue;
+    if (readPsdLayers(bytes, document, layers)) continue;
+    if (!composesFaithfully(layers)) {
+      ++others;
+      continue;
+    }
+    if (composeLayers(bytes, document, layers, composite)) continue;  // nothing drawable
+    ASSERT_FALSE(decodeMergedImage(bytes, document, composeChannels(document.header.mode), merged)) << entry.path();
+    double sum = 0;
+    std::size_t count = 0;
+    for (std::size_t c = 0; c < composite.colour.size(); ++c)
+      for (std::size_t i = 0; i < composite.alpha.size(); ++i) {
+        const double a = std::clamp(composite.alpha[i], 0.0f, 1.0f);
+        const double over = std::clamp(composite.colour[c][i], 0.0f, 1.0f) * a + 1 - a;
+        const double d = (over - std::clamp(merged[c].samples[i], 0.0f, 1.0f)) * 255;
+        sum += d * d;
+        ++count;
+      }
+    const double mse = sum / static_cast<double>(std::max<std::size_t>(count, 1));
+    drawable.push_back(mse < 1e-9 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse));
+  }
+  ASSERT_GE(drawable.size(), 10u);
+  std::sort(drawable.begin(), drawable.end());
+  const auto good = std::count_if(drawable.begin(), drawable.end(), [](double v) { return v >= 40; });
+  std::printf(
+      "composed vs merged, %zu documents (%zu more use features not drawn): min %.1f dB, 10%% %.1f, median %.1f; "
+      "%ld at 40 dB or more\n",
+      drawable.size(), others, drawable.front(), drawable[drawable.size() / 10], drawable[drawable.size() / 2],
+      static_cast<long>(good));
+  EXPECT_GE(static_cast<double>(good), 0.9 * static_cast<double>(drawable.size()));
+}
+
+}  // namespace
+}  // namespace qm
