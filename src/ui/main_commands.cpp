@@ -71,10 +71,11 @@ void MainFrame::runCommand(Command command) {
       runAboutWindow(this, context_.images);
       SetFocus();
       break;
-    // The Preferences are added by their own part of the window face;
-    // until then their commands do nothing.
+    case Command::Preferences: openPreferences(); break;
     case Command::OutputFormatOptions:
-    case Command::Preferences: break;
+      context_.workspace.run.preferencesStartPage = 3;
+      openPreferences();
+      break;
   }
 }
 

@@ -33,6 +33,7 @@ class wxToolBar;
 namespace qm {
 
 class InputListControl;
+class PreferencesDialog;
 class ProgressDialog;
 
 // What the window works on. The window face owns it for the whole run.
@@ -126,6 +127,8 @@ class MainFrame : public wxFrame {
 
   // Commands.
   void newList();
+  // The Preferences dialog, on the Run state's start page.
+  void openPreferences();
   void openAddInputChooser();
   void selectInputFiles();
   void selectInputFolder();
@@ -161,6 +164,7 @@ class MainFrame : public wxFrame {
   WindowContext& context_;
   MainLayout layout_;
   ProgressDialog* openDialog_ = nullptr;
+  PreferencesDialog* preferences_ = nullptr;
   std::unordered_map<std::string, std::string> failures_;  // path -> reason
   std::unique_ptr<wxImageList> rowIcons_;
   bool quit_ = false;

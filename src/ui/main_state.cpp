@@ -18,6 +18,7 @@
 #include "ui/bitmaps.h"
 #include "ui/input_list_control.h"
 #include "ui/main_frame.h"
+#include "ui/preferences_dialog.h"
 #include "ui/progress_dialogs.h"
 #include "ui/window_message_boxes.h"
 
@@ -187,6 +188,7 @@ std::string MainFrame::describeState() const {
     if (list_->isMarked(row)) out += "errorRow=" + std::to_string(row) + "\n";
   }
   if (openDialog_) out += openDialog_->describe();
+  if (preferences_) out += preferences_->describe();
   if (const auto* boxes = dynamic_cast<const WindowMessageBoxes*>(&context_.boxes))
     for (std::string box : boxes->shown()) {
       std::replace(box.begin(), box.end(), '\n', '~');

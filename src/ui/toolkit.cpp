@@ -34,6 +34,46 @@ combobox.quillmark-compact cellview {
 label.quillmark-compact {
   font-size: 9pt;
 }
+entry.quillmark-compact,
+spinbutton.quillmark-compact,
+spinbutton.quillmark-compact entry,
+.quillmark-compact entry {
+  min-height: 0;
+  padding-top: 0;
+  padding-bottom: 0;
+}
+spinbutton.quillmark-compact {
+  font-size: 9pt;
+}
+spinbutton.quillmark-compact entry {
+  min-width: 0;
+  padding-left: 2px;
+  padding-right: 0;
+}
+spinbutton.quillmark-compact button {
+  min-height: 0;
+  min-width: 0;
+  padding: 0;
+}
+scale.quillmark-compact {
+  min-height: 0;
+  padding-top: 5px;
+  padding-bottom: 5px;
+}
+scale.quillmark-compact slider {
+  min-height: 14px;
+  min-width: 14px;
+  margin: -5px;
+}
+combobox.quillmark-unit button.combo {
+  padding-left: 3px;
+  padding-right: 0;
+}
+button.quillmark-compact {
+  min-height: 0;
+  min-width: 0;
+  padding: 0 2px;
+}
 toolbar.quillmark-compact {
   padding: 0;
   min-height: 0;

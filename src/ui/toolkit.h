@@ -45,5 +45,8 @@ bool displayReachable();
 // Style class of the program's own small controls, whose natural sizes
 // under the desktop theme would not fit the window's fixed places.
 inline constexpr const char* kCompactStyleClass = "quillmark-compact";
+// Style class of the Preferences' narrow unit boxes, whose text needs
+// nearly all of their 70 pixels.
+inline constexpr const char* kUnitStyleClass = "quillmark-unit";
 
 }  // namespace qm

@@ -1,0 +1,107 @@
+#include "ui/toolkit_prelude.h"
+
+#include "ui/colour_pickers.h"
+
+#include <wx/bmpbuttn.h>
+#include <wx/bmpcbox.h>
+#include <wx/choice.h>
+#include <wx/colordlg.h>
+#include <wx/fontdlg.h>
+#include <wx/image.h>
+#include <wx/textctrl.h>
+
+#include "ui/preferences_values.h"
+
+namespace qm {
+
+namespace {
+
+wxColour toColour(Rgb colour) { return wxColour(colour.red, colour.green, colour.blue); }
+
+Rgb fromColour(const wxColour& colour) { return {colour.Red(), colour.Green(), colour.Blue()}; }
+
+// The toolkit's colour dialog preset to a colour; nothing when cancelled.
+std::optional<Rgb> askColour(wxWindow* owner, Rgb start) {
+  wxColourData data;
+  data.SetColour(toColour(start));
+  wxColourDialog dialog(owner, &data);
+  if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+  return fromColour(dialog.GetColourData().GetColour());
+}
+
+}  // namespace
+
+wxBitmap colourSwatch(Rgb colour, int width, int height) {
+  wxImage image(width, height, false);
+  image.SetRGB(wxRect(0, 0, width, height), colour.red, colour.green, colour.blue);
+  return wxBitmap(image, 24);
+}
+
+void FixedColourRow::show(Rgb colour) {
+  button->SetBitmap(colourSwatch(colour, 34, 12));
+  text->ChangeValue(wxString::FromUTF8(colourToText(colour)));
+}
+
+Rgb FixedColourRow::colour() const { return colourFromText(text->GetValue().ToStdString(wxConvUTF8)); }
+
+void FixedColourRow::choose(wxWindow* owner) {
+  const Rgb current = colour();
+  const std::optional<Rgb> chosen = askColour(owner, current);
+  if (chosen && *chosen != current) show(*chosen);
+}
+
+void HistoryColourRow::append(Rgb colour) {
+  list->Append(wxString::FromUTF8(colourName(colourToText(colour))), colourSwatch(colour, 16, 16));
+  colours.push_back(colour);
+}
+
+void HistoryColourRow::fill(const std::string& history) {
+  list->Clear();
+  colours.clear();
+  for (const std::string& field : listFields(history)) append(colourFromText(field));
+  if (!colours.empty()) list->SetSelection(0);
+}
+
+void HistoryColourRow::select(Rgb colour) {
+  for (std::size_t i = 0; i < colours.size(); ++i)
+    if (colours[i] == colour) {
+      list->SetSelection(static_cast<int>(i));
+      return;
+    }
+}
+
+Rgb HistoryColourRow::selected() const {
+  const int selection = list->GetSelection();
+  if (selection < 0 || selection >= static_cast<int>(colours.size())) return {};
+  return colours[static_cast<std::size_t>(selection)];
+}
+
+void HistoryColourRow::choose(wxWindow* owner, std::string& history) {
+  const std::optional<Rgb> chosen = askColour(owner, selected());
+  if (!chosen) return;
+  if (addToColourHistory(history, *chosen)) append(*chosen);
+  select(*chosen);
+}
+
+void chooseWatermarkFont(wxWindow* owner, wxChoice* fontList, wxTextCtrl* sizeField, wxChoice* styleList,
+                         std::string& fonts) {
+  const int points = leadingInteger(sizeField->GetValue().ToStdString(wxConvUTF8));
+  wxFontInfo info(points > 0 ? points : 10);
+  info.FaceName(fontList->GetStringSelection());
+  wxFontData data;
+  data.SetInitialFont(wxFont(info));
+  data.EnableEffects(false);
+  wxFontDialog dialog(owner, data);
+  if (dialog.ShowModal() != wxID_OK) return;
+  const wxFont font = dialog.GetFontData().GetChosenFont();
+  if (!font.IsOk()) return;
+  const ChosenFont chosen = chosenFont(font.GetFaceName().ToStdString(wxConvUTF8), font.GetFractionalPointSize(),
+                                       font.GetNumericWeight(), font.GetStyle() == wxFONTSTYLE_ITALIC);
+  const wxString face = wxString::FromUTF8(chosen.face);
+  if (addToFonts(fonts, chosen.face)) fontList->Append(face);
+  fontList->SetStringSelection(face);
+  sizeField->ChangeValue(std::to_string(chosen.points));
+  styleList->SetSelection(fontStyleCode(chosen.styleFlags));
+}
+
+}  // namespace qm
