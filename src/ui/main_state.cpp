@@ -20,6 +20,7 @@
 #include "ui/main_frame.h"
 #include "ui/preferences_dialog.h"
 #include "ui/progress_dialogs.h"
+#include "ui/test_hooks.h"
 #include "ui/window_message_boxes.h"
 
 namespace qm {
@@ -52,30 +53,6 @@ void MainFrame::applyInterfaceChange(int formatSelection) {
 namespace {
 
 std::string text(const wxString& value) { return value.ToStdString(wxConvUTF8); }
-
-std::string numbers(std::initializer_list<long> values) {
-  std::string out;
-  for (long value : values) {
-    if (!out.empty()) out += ' ';
-    out += std::to_string(value);
-  }
-  return out;
-}
-
-// Where the toolkit has really put a widget, in the window's inner
-// coordinates, and its real size (which may exceed what was asked for).
-std::string allocation(const wxWindow* window) {
-  GtkWidget* widget = window ? window->GetHandle() : nullptr;
-  if (!widget) return "none";
-  GtkAllocation area{};
-  gtk_widget_get_allocation(widget, &area);
-  int x = -1;
-  int y = -1;
-  gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &x, &y);
-  GtkRequisition minimum{};
-  gtk_widget_get_preferred_size(widget, &minimum, nullptr);
-  return numbers({x, y, area.width, area.height, minimum.width, minimum.height});
-}
 
 // How far below a label's top its text really reaches.
 int textInkBottom(const wxStaticText* label) {

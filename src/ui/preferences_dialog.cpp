@@ -24,6 +24,7 @@
 #include "settings/settings_file.h"
 #include "ui/main_frame.h"
 #include "ui/preferences_style.h"
+#include "ui/test_hooks.h"
 #include "ui/toolkit.h"
 
 namespace qm {
@@ -32,30 +33,6 @@ namespace {
 
 wxString catalogueText(std::string_view group, std::string_view key) {
   return wxString::FromUTF8(messages().lookUpText(group, key));
-}
-
-std::string numbers(std::initializer_list<long> values) {
-  std::string out;
-  for (long value : values) {
-    if (!out.empty()) out += ' ';
-    out += std::to_string(value);
-  }
-  return out;
-}
-
-// Where the toolkit has really put a control, in the dialog's inner
-// coordinates, with its real and its smallest size.
-std::string allocation(const wxWindow* window) {
-  GtkWidget* widget = window ? window->GetHandle() : nullptr;
-  if (!widget) return "none";
-  GtkAllocation area{};
-  gtk_widget_get_allocation(widget, &area);
-  int x = -1;
-  int y = -1;
-  gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &x, &y);
-  GtkRequisition minimum{};
-  gtk_widget_get_preferred_size(widget, &minimum, nullptr);
-  return numbers({x, y, area.width, area.height, minimum.width, minimum.height});
 }
 
 void placeInTitleBox(wxStaticText* title) {

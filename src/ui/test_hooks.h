@@ -25,15 +25,24 @@
 
 #include "ui/toolkit_prelude.h"
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
 #include <wx/timer.h>
 
+class wxWindow;
+
 namespace qm {
 
 class MainFrame;
 struct WindowContext;
+
+// For the state lines: numbers joined by blanks, and where the toolkit has
+// really put a widget (its place in its top-level window's inner
+// coordinates, its real size and its smallest size), or "none".
+std::string numbers(std::initializer_list<long> values);
+std::string allocation(const wxWindow* window);
 
 class TestHooks {
  public:
