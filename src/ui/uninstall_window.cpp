@@ -8,6 +8,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/dialog.h>
+#include <wx/timer.h>
 
 #include "app/messages.h"
 #include "net/links.h"
@@ -46,11 +47,22 @@ void runUninstallFeedback() {
   });
   window.CentreOnScreen();
   // Before it is shown the toolkit cannot know the desktop's frame around
-  // the window; once shown it does, and the framed window goes to the
-  // middle.
-  window.Bind(wxEVT_SHOW, [&window](wxShowEvent& event) {
+  // the window, and a busy desktop may tell it a while after the window
+  // appears. For the first seconds the window goes back to the middle
+  // whenever its framed size changes.
+  wxTimer settle(&window);
+  wxSize centredSize;
+  int ticksLeft = 60;
+  window.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    if (const wxSize framed = window.GetSize(); framed != centredSize) {
+      centredSize = framed;
+      window.CentreOnScreen();
+    }
+    if (--ticksLeft == 0) settle.Stop();
+  });
+  window.Bind(wxEVT_SHOW, [&](wxShowEvent& event) {
     event.Skip();
-    if (event.IsShown()) window.CallAfter([&window] { window.CentreOnScreen(); });
+    if (event.IsShown()) settle.Start(50);
   });
   next->SetFocus();
   window.ShowModal();
