@@ -7,6 +7,7 @@
 #include <wx/choice.h>
 #include <wx/colordlg.h>
 #include <wx/fontdlg.h>
+#include <gtk/gtk.h>
 #include <wx/image.h>
 #include <wx/textctrl.h>
 
@@ -95,7 +96,11 @@ void chooseWatermarkFont(wxWindow* owner, wxChoice* fontList, wxTextCtrl* sizeFi
   if (dialog.ShowModal() != wxID_OK) return;
   const wxFont font = dialog.GetFontData().GetChosenFont();
   if (!font.IsOk()) return;
-  const ChosenFont chosen = chosenFont(font.GetFaceName().ToStdString(wxConvUTF8), font.GetFractionalPointSize(),
+  // The toolkit's font object rounds the size to whole points (10.5 comes
+  // back as 11); the dialog itself still holds the tenths, which are cut.
+  const int pangoSize = gtk_font_chooser_get_font_size(GTK_FONT_CHOOSER(dialog.m_widget));
+  const double chosenPoints = pangoSize > 0 ? static_cast<double>(pangoSize) / PANGO_SCALE : font.GetFractionalPointSize();
+  const ChosenFont chosen = chosenFont(font.GetFaceName().ToStdString(wxConvUTF8), chosenPoints,
                                        font.GetNumericWeight(), font.GetStyle() == wxFONTSTYLE_ITALIC);
   const wxString face = wxString::FromUTF8(chosen.face);
   if (addToFonts(fonts, chosen.face)) fontList->Append(face);

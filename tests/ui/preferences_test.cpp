@@ -9,6 +9,7 @@
 
 #include "settings/settings_file.h"
 #include "support/program_runner.h"
+#include "ui/theme_test_support.h"
 #include "ui/window_test_support.h"
 
 namespace qm::test {
@@ -516,6 +517,104 @@ TEST(Preferences, EditedSettingsConvertLikeTheCommandLine) {
     ++compared;
   }
   EXPECT_EQ(compared, 6);
+}
+
+// A font found only through a fontconfig file of the test's own: a copy of
+// a system font whose family name, as fontconfig scans it, holds a comma.
+struct CommaFont {
+  explicit CommaFont(const TempFolder& folder) {
+    fs::create_directories(folder / "fonts");
+    fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", folder / "fonts/quill.ttf");
+    config = folder / "fonts.conf";
+    writeWholeFileForTest(
+        config, "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
+                "  <cachedir>" + (folder / "cache") + "</cachedir>\n"
+                "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+                "  <dir>" + (folder / "fonts") + "</dir>\n"
+                "  <match target=\"scan\">\n"
+                "    <test name=\"file\"><string>" + (folder / "fonts/quill.ttf") + "</string></test>\n"
+                "    <edit name=\"family\" mode=\"assign_replace\"><string>Quill, Sans</string></edit>\n"
+                "  </match>\n</fontconfig>\n");
+  }
+  std::string config;
+};
+
+// The toolkit's font dialog: a face whose name holds a comma joins the
+// font list without it, and a size in tenths of a point comes back whole.
+TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const CommaFont font(data);
+  RunningWindow window(session, {{}, {},
+                                 fullConfig("", "Format = jpg\r\n", "Do Watermark = 1\r\nFonts = Arial,Tahoma\r\nFont = Tahoma\r\nFont Size = 12\r\n"),
+                                 {"FONTCONFIG_FILE=" + font.config}});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const std::string dialog = openFromMenu(window);
+  ASSERT_FALSE(dialog.empty());
+  showPage(window, dialog, 7);
+  clickControl(window, dialog, "Watermark/Font#more");
+  const std::string chooser = windowTitled(window, "[Ff]ont");
+  ASSERT_FALSE(chooser.empty());
+  std::this_thread::sleep_for(500ms);
+  // The search field has the focus: the face is found by its name.
+  window.xdotool({"type", "--delay", "20", "Quill"});
+  std::this_thread::sleep_for(300ms);
+  // Tab goes on to the faces, the sample text, the size's slider and its
+  // field, where the size is typed; Shift+Tab comes back to the faces,
+  // Down chooses the bold one and Return takes it.
+  for (int i = 0; i < 4; ++i) window.xdotool({"key", "Tab"});
+  window.xdotool({"key", "ctrl+a"});
+  window.xdotool({"type", "--delay", "20", "10.5"});
+  for (int i = 0; i < 3; ++i) window.xdotool({"key", "shift+Tab"});
+  window.xdotool({"key", "Down"});
+  window.xdotool({"key", "Down"});
+  std::this_thread::sleep_for(300ms);
+  keepShot(window, "font-dialog");
+  window.xdotool({"key", "Return"});
+  WindowState state =
+      stateWhen(window, [](const WindowState& s) { return control(s, "Watermark/Font").value == "2 3 Quill Sans"; }, 10s);
+  EXPECT_EQ(control(state, "Watermark/Font").value, "2 3 Quill Sans");
+  EXPECT_EQ(control(state, "Watermark/Font Size").value, "10");
+  EXPECT_EQ(control(state, "Watermark/Font Style").value, "1 Bold");
+  keepShot(window, "preferences-font-chosen");
+  pressOk(window, dialog);
+  const std::string written = window.settingsText();
+  EXPECT_EQ(iniValue(written, "Watermark", "Fonts"), "Arial,Tahoma,Quill Sans");
+  EXPECT_EQ(iniValue(written, "Watermark", "Font"), "Quill Sans");
+  EXPECT_EQ(iniValue(written, "Watermark", "Font Size"), "10");
+  EXPECT_EQ(iniValue(written, "Watermark", "Font Style"), "1");
+  EXPECT_EQ(window.quit(), 0);
+}
+
+// A theme chosen in the dialog replaces the pictures of the menus and the
+// toolbar at once; the icon size alone only rebuilds the toolbar.
+TEST(Preferences, ThemeChosenInTheDialogRedrawsTheMenusAndTheToolbar) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder program;
+  fs::create_directories(program.path() / "gfx");
+  writeTheme(program / "gfx/first.zip", "First", {{"New", 1}, {"Copy", 2}});
+  writeTheme(program / "gfx/second.zip", "Second", {{"New", 3}});
+  RunningWindow window(session, {{}, programCopy(program),
+                                 fullConfig("", "Format = jpg\r\n", "", "UI Theme = first\r\nUI Size = 1\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  WindowState state = window.state();
+  ASSERT_EQ(menuIcon(state, "0"), checksumOf(16, 1));
+  const std::string dialog = openFromMenu(window);
+  ASSERT_FALSE(dialog.empty());
+  state = showPage(window, dialog, 1);
+  EXPECT_EQ(control(state, "Interface/UI Theme").value, "0 First");
+  chooseItem(window, dialog, "Interface/UI Theme", 1, "1 Second");
+  pressOk(window, dialog);
+  state = window.state();
+  EXPECT_EQ(state.value("uiTheme"), "second");
+  EXPECT_EQ(menuIcon(state, "0"), checksumOf(16, 3));
+  EXPECT_EQ(menuIcon(state, "11"), checksumOf(16, 2));
+  EXPECT_EQ(toolIcon(state, "0"), checksumOf(24, 3));
+  keepShot(window, "preferences-theme-chosen");
+  EXPECT_EQ(iniValue(window.settingsText(), "Interface", "UI Theme"), "second");
+  EXPECT_EQ(window.quit(), 0);
 }
 
 }  // namespace
