@@ -173,15 +173,9 @@ int compare(const std::string& path, const std::string& output) {
 
 namespace {
 
-void put8(std::string& out, unsigned v) { out.push_back(static_cast<char>(v & 0xFF)); }
-void put16(std::string& out, unsigned v) {
-  put8(out, v >> 8);
-  put8(out, v);
-}
-void put32(std::string& out, std::uint32_t v) {
-  put16(out, v >> 16);
-  put16(out, v & 0xFFFF);
-}
+using qm::test::put16;
+using qm::test::put32;
+using qm::test::put8;
 
 // One channel, compressed row by row as Photoshop does: the compression,
 // the byte count of every row, then the rows.

@@ -21,20 +21,16 @@
 #include "engine/job.h"
 #include "engine/steps/steps.h"
 #include "settings/settings.h"
+#include "support/psd_writer.h"
 #include "support/temp_folder.h"
 
 namespace qm {
 namespace {
 
-void put8(std::string& out, unsigned v) { out.push_back(static_cast<char>(v & 0xFF)); }
-void put16(std::string& out, unsigned v) {
-  put8(out, v >> 8);
-  put8(out, v);
-}
-void put32(std::string& out, std::uint32_t v) {
-  put16(out, v >> 16);
-  put16(out, v & 0xFFFF);
-}
+using test::put16;
+using test::put32;
+using test::put8;
+
 std::string lengthPrefixed(const std::string& body) {
   std::string out;
   put32(out, static_cast<std::uint32_t>(body.size()));

@@ -4,17 +4,19 @@
 
 namespace qm::test {
 
-namespace {
+void put8(std::string& out, unsigned value) { out += static_cast<char>(value & 0xFF); }
 
 void put16(std::string& out, unsigned value) {
-  out += static_cast<char>((value >> 8) & 0xFF);
-  out += static_cast<char>(value & 0xFF);
+  put8(out, value >> 8);
+  put8(out, value);
 }
 
 void put32(std::string& out, std::uint32_t value) {
   put16(out, value >> 16);
   put16(out, value & 0xFFFF);
 }
+
+namespace {
 
 // One row of one channel as the file stores it: big-endian samples, or
 // eight pixels to a byte in Bitmap mode.

@@ -43,6 +43,11 @@ struct PsdImage {
 
 // The document as bytes.
 std::string encodePsd(const PsdImage& image);
+
+// Big-endian writers, as the file format stores its numbers.
+void put8(std::string& out, unsigned value);
+void put16(std::string& out, unsigned value);
+void put32(std::string& out, std::uint32_t value);
 // Writes the document (creating nothing but the file) and returns the path;
 // empty when the file could not be written.
 std::string writePsd(const std::string& path, const PsdImage& image);
