@@ -65,6 +65,7 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   }
   Bitmap image;
   bool colourPalette = false;
+  bool sourceHasAlpha = false;  // 16 bits or floats a sample, with alpha
   std::vector<std::uint8_t> iccProfile;
   {
     LibraryMessages messages;
@@ -73,6 +74,8 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
     iccProfile = std::move(loaded.iccProfile);
     result.sourceBitDepth = static_cast<int>(image.bpp());
     colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
+    const FREE_IMAGE_TYPE type = image ? FreeImage_GetImageType(image.get()) : FIT_UNKNOWN;
+    sourceHasAlpha = type == FIT_RGBA16 || type == FIT_RGBAF;
     if (image.width() == 0 || image.height() == 0) {
       result.failure = !loaded.failure.empty()
                            ? loaded.failure
@@ -91,6 +94,13 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
     return result;
   }
 
+  // The depth this file is written with is known from the document alone;
+  // it decides whether its wide samples may travel to the writer as they are.
+  const int bitDepth = format.bitDepthSetting != 0
+                           ? format.bitDepthSetting
+                           : automaticBitDepth(ext, result.sourceBitDepth, colourPalette, sourceHasAlpha);
+  const bool keepWide = keepsWideSamples(settings, bitDepth);
+
   image = rotate(std::move(image), settings);
   const int rotatedWidth = static_cast<int>(image.width());
   const int rotatedHeight = static_cast<int>(image.height());
@@ -100,8 +110,8 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   bool rescaled = false;
   image = capIconSize(std::move(image), ext, rescaled);
   if (rescaled) width = height = 128;
-  image = normaliseGreyTypes(std::move(image));
-  image = toneMap(std::move(image));
+  image = normaliseGreyTypes(std::move(image), keepWide);
+  image = toneMap(std::move(image), keepWide);
   image = flattenTransparency(std::move(image), ext);
   flip(image, settings);
   image = adjustColours(std::move(image), settings);
@@ -111,8 +121,6 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
 
   // The watermark sees the values of this very file, the depth it is about
   // to be written with included.
-  const int bitDepth = format.bitDepthSetting != 0 ? format.bitDepthSetting
-                                                  : automaticBitDepth(ext, result.sourceBitDepth, colourPalette);
   const NamingValues naming = namingValues(format, input, bitDepth, width, height);
   image = drawWatermark(std::move(image), WatermarkContext{settings, font, naming}, width, height);
 
@@ -131,10 +139,14 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   }
   // The steps make new bitmaps that may not keep the document's profile;
   // the written file carries it when its pixels are still in its space.
-  attachProfile(image, iccProfile);
-  result.temporaryOutputPath = !input.temporaryOutputPath.empty()
-                                   ? input.temporaryOutputPath
-                                   : makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
+  // A CMYK tiff is written from these RGB pixels by the library; an RGB
+  // profile in it would make colour-managed readers refuse the file.
+  const bool cmykFile = ext == "tiff" && (format.saveFlags & TIFF_CMYK) != 0;
+  attachProfile(image, cmykFile ? std::vector<std::uint8_t>{} : iccProfile);
+  result.temporaryOutputPath =
+      !input.temporaryOutputPath.empty()
+          ? input.temporaryOutputPath
+          : makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
   LibraryMessages messages;
   std::string failure;
   result.rendered = writeOutput(image, format, bitDepth, settings, result.temporaryOutputPath, failure);
@@ -148,7 +160,7 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
 }
 
 JobResult commitOutput(const Settings& settings, const RunFormat& format, const JobInput& input,
-                       const RenderResult& rendered) {
+                       const RenderResult& rendered, std::unordered_set<std::string>* writtenThisRun) {
   JobResult result;
   result.temporaryOutputPath = rendered.temporaryOutputPath;
   result.sourceBitDepth = rendered.sourceBitDepth;
@@ -168,9 +180,16 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
     keep = false;
     result.failure = "the output would replace the document itself";
   }
-  errno = 0;
-  result.written = replaceOutput(keep, rendered.temporaryOutputPath, result.outputPath);
-  if (keep && !result.written) result.failure = "cannot put the output in place: " + std::string(std::strerror(errno));
+  // Two documents of one run named alike (from a list, or through the
+  // mask) would otherwise leave one picture where the run counts two.
+  if (keep && writtenThisRun && writtenThisRun->count(result.outputPath) != 0) {
+    keep = false;
+    result.failure = "another document of this run was written to " + result.outputPath;
+  }
+  std::string failure;
+  result.written = replaceOutput(keep, rendered.temporaryOutputPath, result.outputPath, failure);
+  if (keep && !result.written) result.failure = failure;
+  if (result.written && writtenThisRun) writtenThisRun->insert(result.outputPath);
   if (result.written) applyFileTimestamp(settings, input.inputPath, result.outputPath);
   return result;
 }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "settings/settings.h"
 
@@ -77,8 +78,12 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
 // Names the output with the input's numbers, renames the temporary file
 // over it and stamps its time. A render that failed before the write still
 // gets its name (the debug lines show it); nothing is renamed then.
+// `writtenThisRun`, when given, holds the outputs the run has written so
+// far: an output one of them already is fails (a later document never
+// replaces an earlier one's output of the same run), and a written one is
+// added.
 JobResult commitOutput(const Settings& settings, const RunFormat& format, const JobInput& input,
-                       const RenderResult& rendered);
+                       const RenderResult& rendered, std::unordered_set<std::string>* writtenThisRun = nullptr);
 
 // Both halves at once.
 JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font);

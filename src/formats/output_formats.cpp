@@ -45,7 +45,7 @@ bool isBitDepthPermitted(std::string_view extension, int depth) {
   return std::find(depths.begin(), depths.end(), depth) != depths.end();
 }
 
-int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colourPalette) {
+int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colourPalette, bool wideAlpha) {
   const OutputFormat* format = findOutputFormat(extension);
   if (colourPalette && sourceBitDepth <= 8 && format && format->eightBitMethod == EightBitMethod::Greyscale)
     sourceBitDepth = 24;
@@ -54,6 +54,11 @@ int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colou
     result = depth;
     if (depth >= sourceBitDepth) break;
   }
+  // 48 and 96 bits hold no alpha: a format that keeps transparency keeps
+  // it at 32 bits rather than lose it for the wider samples.
+  if (wideAlpha && format && format->keepsTransparency && (result == 48 || result == 96) &&
+      isBitDepthPermitted(extension, 32))
+    return 32;
   return result;
 }
 

@@ -93,7 +93,11 @@ bool isBitDepthPermitted(std::string_view extension, int depth);
 // The first permitted depth >= the source depth, else the largest. A
 // source of palette colours counts as 24 bits for the formats whose 8 bits
 // are grey (the JPEG family), so its colours are kept.
-int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colourPalette = false);
+// A source of 16 bits or floats a sample with alpha (`wideAlpha`) keeps its
+// alpha at 32 bits in the formats that keep transparency, where the rule
+// would give 48 or 96 bits without alpha.
+int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colourPalette = false,
+                      bool wideAlpha = false);
 // "TIFF", or "TIFF (Tagged Image File Format)" with the description.
 std::string formatLabel(std::string_view extension, bool withDescription);
 

@@ -1,5 +1,6 @@
 #include "support/psd_writer.h"
 
+#include <cstring>
 #include <fstream>
 
 namespace qm::test {
@@ -26,6 +27,13 @@ std::vector<std::uint8_t> rowBytes(const PsdImage& image, unsigned channel, unsi
     row.assign((image.width + 7) / 8, 0);
     for (unsigned x = 0; x < image.width; ++x)
       if (image.at(channel, x, y)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+  } else if (image.depth == 32) {
+    for (unsigned x = 0; x < image.width; ++x) {
+      const float value = static_cast<float>(image.at(channel, x, y)) / 65535.0f;
+      std::uint32_t bits = 0;
+      std::memcpy(&bits, &value, sizeof bits);
+      for (int shift = 24; shift >= 0; shift -= 8) row.push_back(static_cast<std::uint8_t>(bits >> shift));
+    }
   } else if (image.depth == 16) {
     row.reserve(image.width * 2);
     for (unsigned x = 0; x < image.width; ++x) {
@@ -104,22 +112,30 @@ std::string encodePsd(const PsdImage& image) {
   put16(out, image.depth);
   put16(out, static_cast<unsigned>(image.mode));
 
+  std::string resources;
   if (image.mode == PsdColourMode::Indexed) {
-    // All reds, then all greens, then all blues, always 256 of each.
-    put32(out, 768);
+    // All reds, then all greens, then all blues, 256 of each unless short.
+    const unsigned entries = image.shortColourTable ? static_cast<unsigned>(image.palette.size()) : 256;
+    put32(out, 3 * entries);
     for (unsigned component = 0; component < 3; ++component)
-      for (unsigned i = 0; i < 256; ++i)
+      for (unsigned i = 0; i < entries; ++i)
         out += static_cast<char>(i < image.palette.size() ? image.palette[i][component] : 0);
-    // Readers use the table only when the document says how much of it is
-    // defined.
-    std::string resources;
-    imageResource(resources, 1046, static_cast<unsigned>(image.palette.size()));
-    put32(out, static_cast<std::uint32_t>(resources.size()));
-    out += resources;
+    // Readers use the full table only when the document says how much of it
+    // is defined.
+    if (!image.shortColourTable) imageResource(resources, 1046, static_cast<unsigned>(image.palette.size()));
   } else {
     put32(out, 0);
-    put32(out, 0);
   }
+  if (!image.iccProfile.empty()) {
+    resources += "8BIM";
+    put16(resources, 0x040F);
+    put16(resources, 0);
+    put32(resources, static_cast<std::uint32_t>(image.iccProfile.size()));
+    resources.append(image.iccProfile.begin(), image.iccProfile.end());
+    if (image.iccProfile.size() % 2 != 0) resources += '\0';
+  }
+  put32(out, static_cast<std::uint32_t>(resources.size()));
+  out += resources;
   put32(out, 0);  // no layer and mask information
 
   put16(out, static_cast<unsigned>(image.compression));

@@ -18,11 +18,18 @@ struct PsdImage {
   PsdColourMode mode = PsdColourMode::Rgb;
   unsigned width = 0;
   unsigned height = 0;
-  unsigned depth = 8;     // bits per channel: 1 (Bitmap only), 8 or 16
+  // Bits per channel: 1 (Bitmap only), 8, 16, or 32 (floats, written as
+  // sample / 65535).
+  unsigned depth = 8;
   unsigned channels = 3;  // colour channels plus extra (alpha) channels
   PsdCompression compression = PsdCompression::Raw;
   // Indexed colour: up to 256 entries of red, green, blue.
   std::vector<std::array<std::uint8_t, 3>> palette;
+  // Indexed colour as some programs save it: a colour table of only the
+  // entries in use, and no resource saying how many there are.
+  bool shortColourTable = false;
+  // An embedded ICC profile; empty for none.
+  std::vector<std::uint8_t> iccProfile;
   // Samples, channel after channel, rows top to bottom. Bitmap mode: 1 is
   // black, 0 white.
   std::vector<std::uint16_t> samples;

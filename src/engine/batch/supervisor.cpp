@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/batch/conversion_process.h"
@@ -338,7 +339,7 @@ class Supervisor {
     JobInput input = task.input;
     input.sequenceNumber = run_.sequenceNumber;
     input.randomNumber = run_.randomNumber;
-    const JobResult result = commitOutput(settings_, context_.format, input, *task.result);
+    const JobResult result = commitOutput(settings_, context_.format, input, *task.result, &writtenOutputs_);
     print("Saving As: " + result.outputPath);
     print(result.written ? "OK" : "Not OK");
     if (result.written) {
@@ -387,6 +388,7 @@ class Supervisor {
   std::size_t next_ = 0;  // the next position to dispatch
   bool headAnnounced_ = false;
   Clock::time_point lastMeasured_;
+  std::unordered_set<std::string> writtenOutputs_;
 };
 
 }  // namespace

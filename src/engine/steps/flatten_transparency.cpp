@@ -7,9 +7,14 @@
 namespace qm {
 
 Bitmap flattenTransparency(Bitmap image, std::string_view extension) {
-  if (!image || !FreeImage_IsTransparent(image.get())) return image;
+  if (!image) return image;
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+  const bool wideAlpha = type == FIT_RGBA16 || type == FIT_RGBAF;
+  if (!wideAlpha && !FreeImage_IsTransparent(image.get())) return image;
   const OutputFormat* format = findOutputFormat(extension);
   if (format && format->keepsTransparency) return image;
+  // Wide samples kept for the writer are laid on white in their own depth.
+  if (wideAlpha) return flattenWideTransparency(std::move(image));
   // The compositor only takes 8-, 24- and 32-bit bitmaps.
   if (image.bpp() < 8 || image.bpp() > 32) image = Bitmap(FreeImage_ConvertTo32Bits(image.get()));
   if (!image) return image;

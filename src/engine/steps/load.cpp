@@ -74,6 +74,28 @@ bool usesIndex(const Bitmap& image, unsigned index) {
   return false;
 }
 
+// The colour table of an indexed document is stored as all its reds, then
+// its greens, then its blues. The library reads it only when it holds all
+// 256 entries and otherwise leaves a grey ramp of the indices; a table of
+// fewer entries (written by programs that save only the colours in use) is
+// put in here.
+void applyShortColourTable(Bitmap& image, const PsdDocument& document) {
+  const std::vector<std::uint8_t>& table = document.colourModeData;
+  const std::size_t entries = table.size() / 3;
+  if (document.header.mode != PsdMode::Indexed || image.bpp() != 8 || entries == 0 || entries >= 256 ||
+      table.size() % 3 != 0)
+    return;
+  RGBQUAD* palette = FreeImage_GetPalette(image.get());
+  if (!palette) return;
+  for (std::size_t i = 0; i < 256; ++i) {
+    palette[i] = RGBQUAD{};
+    if (i >= entries) continue;
+    palette[i].rgbRed = table[i];
+    palette[i].rgbGreen = table[entries + i];
+    palette[i].rgbBlue = table[2 * entries + i];
+  }
+}
+
 bool decodesItself(const PsdDocument& document) {
   const PsdHeader& header = document.header;
   if (header.depth == 1) return false;
@@ -94,6 +116,7 @@ LoadedDocument loadDocument(const std::string& path) {
   loaded.image = Bitmap(FreeImage_Load(FIF_PSD, path.c_str(), PSD_DEFAULT));
   if (!known || !loaded.image) return loaded;
   if (document.mergedHasTransparency) removeWhiteMatte(loaded.image);
+  applyShortColourTable(loaded.image, document);
   if (document.transparencyIndex && document.header.mode == PsdMode::Indexed && loaded.image.bpp() == 8 &&
       *document.transparencyIndex < FreeImage_GetColorsUsed(loaded.image.get()) &&
       usesIndex(loaded.image, *document.transparencyIndex))

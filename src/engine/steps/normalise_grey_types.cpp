@@ -1,15 +1,17 @@
 // Normalise grey types: 16-bit and floating-point greyscale become 8-bit
-// greyscale, stretched so the image's own darkest and brightest samples
-// span 0..255. Standard 1- and 8-bit grey images come back as a copy.
+// greyscale with the document's own tones (16-bit samples scaled, floats
+// sRGB-encoded), unless the output keeps wide samples.
 #include "engine/steps/steps.h"
 
 namespace qm {
 
-Bitmap normaliseGreyTypes(Bitmap image) {
-  if (!image) return image;
-  FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(image.get());
-  if (type != FIC_MINISWHITE && type != FIC_MINISBLACK) return image;
-  return Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
+Bitmap normaliseGreyTypes(Bitmap image, bool keepWide) {
+  if (!image || keepWide) return image;
+  const FREE_IMAGE_TYPE type = FreeImage_GetImageType(image.get());
+  if (type != FIT_UINT16 && type != FIT_FLOAT && type != FIT_INT16 && type != FIT_UINT32 && type != FIT_INT32 &&
+      type != FIT_DOUBLE)
+    return image;
+  return toEightBitsPerSample(std::move(image));
 }
 
 }  // namespace qm

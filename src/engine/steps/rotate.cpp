@@ -10,24 +10,11 @@ namespace {
 
 enum RotationType : SmallCode { kSimpleRotation = 0, kAdvancedRotation = 1 };
 
-// FreeImage cannot widen 16-bit greyscale or floating-point images to 24
-// bits directly, and the widening would lose the file. Those get the same
-// treatment the job gives them later (grey types scaled to 8 bits,
-// high-bit images tone-mapped), so that they turn like any other image.
-Bitmap toStandardBitmap(Bitmap image) {
-  FREE_IMAGE_COLOR_TYPE colourType = FreeImage_GetColorType(image.get());
-  if (colourType == FIC_MINISWHITE || colourType == FIC_MINISBLACK)
-    image = Bitmap(FreeImage_ConvertToStandardType(image.get(), TRUE));
-  if (image && image.bpp() > 32) image = Bitmap(FreeImage_TmoDrago03(image.get(), 1.0, 0.0));
-  return image;
-}
-
+// Wide samples come down to 8 bits with their own tones (and alpha) first,
+// as the job would bring them later; small depths are widened to 24 bits.
 Bitmap widenTo24Bits(Bitmap image) {
-  Bitmap widened(FreeImage_ConvertTo24Bits(image.get()));
-  if (widened) return widened;
-  Bitmap standard = toStandardBitmap(std::move(image));
-  if (!standard) return {};
-  if (standard.bpp() == 24 || standard.bpp() == 32) return standard;
+  Bitmap standard = toEightBitsPerSample(std::move(image));
+  if (!standard || standard.bpp() == 24 || standard.bpp() == 32) return standard;
   return Bitmap(FreeImage_ConvertTo24Bits(standard.get()));
 }
 
@@ -38,7 +25,7 @@ Bitmap rotate(Bitmap image, const Settings& settings) {
   const int angle = settings.imageRotation;
   if (angle < 1 || angle > 359) return image;
 
-  if (image.bpp() <= 16 || image.bpp() > 32) image = widenTo24Bits(std::move(image));
+  if (image.bpp() <= 16 || image.bpp() > 32 || hasWideSamples(image)) image = widenTo24Bits(std::move(image));
   if (!image) return image;
 
   switch (settings.imageRotationType) {

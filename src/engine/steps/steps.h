@@ -38,8 +38,36 @@ struct LoadedDocument {
 LoadedDocument loadDocument(const std::string& path);
 // ico only: anything over 128 in either direction becomes 128 x 128.
 Bitmap capIconSize(Bitmap image, std::string_view extension, bool& rescaled);
-Bitmap normaliseGreyTypes(Bitmap image);
-Bitmap toneMap(Bitmap image);
+// 16-bit and floating-point grey images become 8-bit grey, and 16-bit and
+// floating-point colour images 24- or 32-bit, unless `keepWide` (see
+// keepsWideSamples); 16-bit samples are scaled, floats sRGB-encoded, alpha
+// kept.
+Bitmap normaliseGreyTypes(Bitmap image, bool keepWide);
+Bitmap toneMap(Bitmap image, bool keepWide);
+
+// Sample depth (the shared rules of the two steps above and of the wide
+// outputs).
+// The sRGB transfer curve and its inverse, on 0..1 (clamped when encoding).
+float srgbToLinear(float encoded);
+float linearToSrgb(float linear);
+// True for 16-bit, floating-point and other non-8-bit sample types.
+bool hasWideSamples(const Bitmap& image);
+// 16-bit samples scaled to 8 bits (v * 255 / 65535, rounded), floats
+// encoded with the sRGB curve; grey stays grey, alpha stays.
+Bitmap toEightBitsPerSample(Bitmap image);
+// RGB16: floats sRGB-encoded, everything else through the library.
+Bitmap toSixteenBitsPerSample(Bitmap image);
+// RGBF holding linear light: encoded (8- and 16-bit) samples are decoded
+// with the sRGB curve, floats are already linear.
+Bitmap toLinearFloat(Bitmap image);
+// RGBA16 and RGBAF laid on white, in their own depth; other images
+// unchanged.
+Bitmap flattenWideTransparency(Bitmap image);
+// True when the output depth holds more than 8 bits a sample (48, 96) and
+// no step that works at 8 bits (rotation, colours, greyscale, threshold,
+// frame, watermark) is on: the document's samples then reach the writer
+// without an 8-bit detour.
+bool keepsWideSamples(const Settings& settings, int targetBitDepth);
 Bitmap flattenTransparency(Bitmap image, std::string_view extension);
 
 // Geometry.
@@ -69,5 +97,8 @@ std::optional<std::string> formatProblem(std::string_view extension, int width, 
 
 // Output encoding.
 Bitmap convertBitDepth(Bitmap image, std::string_view extension, int targetBitDepth);
+// A 24-bit image to 8-bit palette colours with the Wu quantiser, safe for
+// images of any size; anything else yields no image.
+Bitmap quantiseTo256Colours(Bitmap image);
 
 }  // namespace qm

@@ -39,6 +39,7 @@ class DevilImage {
 struct DevilFile {
   OutputFile file;
   std::string path;
+  int error = 0;  // of the first failed write: the close may not see it
 };
 
 // Why the current DevIL write failed; DevIL runs under its lock, one write
@@ -59,10 +60,22 @@ ILHANDLE ILAPIENTRY openForWriting(ILconst_string path) {
 void ILAPIENTRY closeAfterWriting(ILHANDLE handle) {
   std::unique_ptr<DevilFile> owned(static_cast<DevilFile*>(handle));
   if (!owned) return;
+  if (owned->error != 0 && devilFailure().empty()) devilFailure() = cannotWrite(owned->error);
   if (!closeOutputFile(std::move(owned->file), devilFailure())) std::remove(owned->path.c_str());
 }
 
-ILint ILAPIENTRY putByte(ILubyte byte, ILHANDLE handle) { return std::fputc(byte, fileOf(handle)); }
+// Keeps the system's reason of the first write that failed.
+void noteFailedWrite(ILHANDLE handle) {
+  auto* file = static_cast<DevilFile*>(handle);
+  if (file->error == 0) file->error = errno != 0 ? errno : EIO;
+}
+
+ILint ILAPIENTRY putByte(ILubyte byte, ILHANDLE handle) {
+  errno = 0;
+  const int put = std::fputc(byte, fileOf(handle));
+  if (put == EOF) noteFailedWrite(handle);
+  return put;
+}
 
 ILint ILAPIENTRY seekTo(ILHANDLE handle, ILint offset, ILint origin) {
   return std::fseek(fileOf(handle), offset, origin);
@@ -71,7 +84,10 @@ ILint ILAPIENTRY seekTo(ILHANDLE handle, ILint offset, ILint origin) {
 ILint ILAPIENTRY tellWhere(ILHANDLE handle) { return static_cast<ILint>(std::ftell(fileOf(handle))); }
 
 ILint ILAPIENTRY writeBytes(const void* data, ILuint size, ILuint count, ILHANDLE handle) {
-  return static_cast<ILint>(std::fwrite(data, size, count, fileOf(handle)));
+  errno = 0;
+  const std::size_t written = std::fwrite(data, size, count, fileOf(handle));
+  if (written != count && size != 0) noteFailedWrite(handle);
+  return static_cast<ILint>(written);
 }
 
 // Puts DevIL's own file calls back when the writer is done.
@@ -142,6 +158,9 @@ bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_
                           IL_UNSIGNED_BYTE, pixels.data()) == IL_TRUE;
   if (saved && extension == "dds") saved = iluBuildMipmaps() == IL_TRUE;
   if (saved) saved = ilSave(static_cast<ILenum>(writerId), temporaryPath.c_str()) == IL_TRUE;
+  // DevIL's savers do not look at their writes: a write that failed (and
+  // the file the close then removed) leaves its reason here.
+  if (!devilFailure().empty()) saved = false;
   // DevIL's error stack would otherwise carry this file's failure into the
   // next one.
   while (ilGetError() != IL_NO_ERROR) {

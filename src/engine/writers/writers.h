@@ -20,10 +20,11 @@
 
 namespace qm {
 
-// "quillmark" + the local date's digits as letters (0 -> a ... 9 -> j) +
-// five random letters + "." + extension, in the output folder and, when
-// sub-folders are kept, the relative sub-folder. Plain ASCII, so any
-// library takes it as a file name.
+// ".quillmark" + the local date's digits as letters (0 -> a ... 9 -> j) +
+// five random letters + "." + extension + ".part", in the output folder
+// and, when sub-folders are kept, the relative sub-folder. Plain ASCII, so
+// any library takes it as a file name; hidden, and never ending in an
+// output extension.
 std::string makeTemporaryOutputName(const Settings& settings, const std::string& outputFolder,
                                     const std::string& relativeSubFolder, std::string_view extension);
 
@@ -41,14 +42,18 @@ bool writeWithFreeImage(const Bitmap& image, std::int32_t writerId, std::int32_t
 // mipmap chain.
 bool writeWithDevil(const Bitmap& image, std::string_view extension, std::int32_t writerId,
                     const std::string& temporaryPath, std::string& failure);
+// Puts the image's ICC profile into a psd or jp2 file just written, whose
+// writers leave it out; other formats, and images without a profile, leave
+// the file as it is. Reads the whole file: called after the writer let go
+// of its buffers.
+bool embedProfile(const Bitmap& image, std::string_view extension, const std::string& path, std::string& failure);
 // JPEG XR through jxrlib, lossless at the save flags' quality 100 (96-bit
 // floats keep 16 bits of mantissa). Takes the depths jxr is written with:
 // 1 (black and white stays one bit, other palettes as below), 4 and 8 (grey
 // levels when the palette is grey, colour otherwise), 16 (widened to 24),
 // 24, 32 (with alpha), 48 and 96 bits. jxrlib's errors give "the jxr
 // encoder failed (error N)".
-bool writeWithJxr(const Bitmap& image, std::int32_t saveFlags, const std::string& temporaryPath,
-                  std::string& failure);
+bool writeWithJxr(const Bitmap& image, std::int32_t saveFlags, const std::string& temporaryPath, std::string& failure);
 // An 8-bit palettised BMP whose colour table holds only the entries up to
 // the highest index in use.
 // The compression follows the save flags.
@@ -60,7 +65,10 @@ bool writeTrimmedBmp(const Bitmap& image, std::int32_t writerId, std::int32_t sa
 bool finishTemporary(bool complete, const std::string& temporaryPath);
 
 // Ends every commit: renames the finished temporary file over the output
-// when `written`, otherwise (or when the rename fails) removes it.
-bool replaceOutput(bool written, const std::string& temporaryPath, const std::string& outputPath);
+// when `written`, otherwise (or when the rename fails) removes it. The new
+// file takes the mode and group of the output it replaces; an output the
+// user may not write is not replaced. `failure` says why nothing was put
+// in place, when the reason is this step's.
+bool replaceOutput(bool written, const std::string& temporaryPath, const std::string& outputPath, std::string& failure);
 
 }  // namespace qm
