@@ -136,10 +136,36 @@ std::string describeWaitStatus(int status) {
   return "status " + std::to_string(status);
 }
 
+namespace {
+
+// The unfinished file of a child process. A signal handler reaches nothing
+// but static storage, so this one path lives here: the child writes at
+// most one file at a time, and only its main thread sets the path.
+char unfinishedFile[4096];
+volatile sig_atomic_t hasUnfinishedFile = 0;
+
+extern "C" void endWithParent(int) {
+  if (hasUnfinishedFile) ::unlink(unfinishedFile);
+  ::_exit(1);
+}
+
+}  // namespace
+
 bool tieToParent(pid_t parent) {
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  struct sigaction action {};
+  action.sa_handler = endWithParent;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   // The parent may have gone between the spawn and the line above.
   return ::getppid() == parent;
+}
+
+void removeIfParentDies(const std::string& path) {
+  hasUnfinishedFile = 0;
+  if (path.empty() || path.size() >= sizeof unfinishedFile) return;
+  std::memcpy(unfinishedFile, path.c_str(), path.size() + 1);
+  hasUnfinishedFile = 1;
 }
 
 int usableCoreCount() {

@@ -54,10 +54,14 @@ class ChildProcess {
 // fault)".
 std::string describeWaitStatus(int status);
 
-// Called first thing in a child: it dies with its parent (SIGKILL when
-// the parent thread that started it ends), and ends at once when that
-// parent is already gone. False when the parent is gone.
+// Called first thing in a child: it ends with its parent (a SIGTERM when
+// the parent thread that started it ends, which removes the file named by
+// removeIfParentDies and exits), and ends at once when that parent is
+// already gone. False when the parent is gone.
 bool tieToParent(pid_t parent);
+// The file a child is writing, removed should its parent die meanwhile;
+// empty for none.
+void removeIfParentDies(const std::string& path);
 
 // The cores the process may run on.
 int usableCoreCount();

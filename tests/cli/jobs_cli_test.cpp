@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/image_readback.h"
 #include "support/program_runner.h"
 #include "support/psd_writer.h"
 #include "support/temp_folder.h"
@@ -40,7 +41,7 @@ std::vector<std::string> filesIn(const fs::path& folder) {
 
 bool hasTemporaryFile(const fs::path& folder) {
   for (const std::string& name : filesIn(folder))
-    if (fs::path(name).filename().string().starts_with("quillmark")) return true;
+    if (fs::path(name).filename().string().starts_with(".quillmark")) return true;
   return false;
 }
 
@@ -211,6 +212,34 @@ TEST(Jobs, SigtermEndsTheBatchWithItsSummaryAndLeavesNothingBehind) {
   EXPECT_NE(text.find("Files converted: " + std::to_string(written) + " of 40"), std::string::npos) << text;
   EXPECT_FALSE(hasTemporaryFile(out.path()));
   EXPECT_EQ(workersOf(program.pid()), 0);
+}
+
+// Killed outright, the program cannot clean up: its workers notice their
+// parent's end, remove their unfinished files and end too.
+TEST(Jobs, AKilledRunLeavesNoWorkerAndNothingThatLooksLikeAnOutput) {
+  test::TempFolder in;
+  test::TempFolder out;
+  test::TempFolder home;
+  test::PsdImage image(test::PsdColourMode::Rgb, 1200, 900, 8, 3);
+  for (unsigned y = 0; y < 900; ++y)
+    for (unsigned x = 0; x < 1200; ++x) image.setPixel(x, y, x & 255, y & 255, (x * y) & 255);
+  for (int i = 0; i < 30; ++i) test::writePsd(in / ("d" + std::to_string(i) + ".psd"), image);
+
+  test::ChildProcess program({test::programPath(), "-q", "-i", in.str(), "-o", out.str(), "-c", "png", "--jobs=2"},
+                             {{"XDG_RUNTIME_DIR=" + home.str(), "XDG_CONFIG_HOME=" + home.str()}, {}, "", -1});
+  ASSERT_TRUE(test::waitUntil([&] { return hasTemporaryFile(out.path()) || !program.running(); },
+                              std::chrono::seconds(120), std::chrono::milliseconds(5)));
+  ASSERT_TRUE(program.running()) << "the batch ended before the signal";
+  const pid_t parent = program.pid();
+  ::kill(parent, SIGKILL);
+  program.waitForExit(std::chrono::seconds(30));
+  EXPECT_TRUE(test::waitUntil([&] { return workersOf(parent) == 0; }, std::chrono::seconds(30)));
+  EXPECT_FALSE(hasTemporaryFile(out.path()));
+  // Whatever has an image's name is a whole image.
+  std::vector<std::string> outputs;
+  for (const std::string& name : filesIn(out.path())) outputs.push_back(out / name);
+  const auto seen = test::identifyFiles(outputs);
+  for (const std::string& output : outputs) EXPECT_EQ(seen.count(output), 1u) << output << " is not a whole image";
 }
 
 }  // namespace

@@ -189,21 +189,22 @@ TEST_F(ConversionJob, SubFoldersAreMirroredWhenKept) {
   EXPECT_FALSE(missing.written);
 }
 
-TEST_F(ConversionJob, TemporaryNameIsPlainLettersAndGoneAfterTheWrite) {
+TEST_F(ConversionJob, TemporaryNameIsHiddenPlainLettersAndGoneAfterTheWrite) {
   const std::string input = document("x.psd", colourfulRgb(12, 8));
   for (const char* extension : {"png", "psd", "dds", "pcx"}) {
     SCOPED_TRACE(extension);
     JobResult result = convert(input, extension);
     ASSERT_TRUE(result.written);
     const std::string name = platform::fileNamePart(result.temporaryOutputPath);
-    ASSERT_EQ(name.rfind("quillmark", 0), 0u) << name;
-    const std::string letters = name.substr(9, name.find('.') - 9);
+    ASSERT_EQ(name.rfind(".quillmark", 0), 0u) << name;
+    const std::string letters = name.substr(10, name.find('.', 1) - 10);
     // The local date in letters a..j, then five random letters a..z.
     const std::string date = std::to_string(platform::nowLocalDate());
     ASSERT_EQ(letters.size(), date.size() + 5);
     for (std::size_t i = 0; i < date.size() - 2; ++i) EXPECT_EQ(letters[i], 'a' + (date[i] - '0')) << name;
     for (char c : letters) EXPECT_TRUE(c >= 'a' && c <= 'z') << name;
-    EXPECT_EQ(name.substr(name.find('.') + 1), extension);
+    // Nothing that looks for images by their ending takes it for one.
+    EXPECT_EQ(name.substr(name.find('.', 1) + 1), std::string(extension) + ".part");
     EXPECT_FALSE(platform::pathExists(result.temporaryOutputPath));
   }
   EXPECT_TRUE(noTemporaryFiles(outputFolder));

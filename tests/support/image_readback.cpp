@@ -113,7 +113,7 @@ std::vector<std::string> folderEntries(const std::string& folder) {
 
 bool noTemporaryFiles(const std::string& folder) {
   for (const std::string& name : folderEntries(folder))
-    if (name.rfind("quillmark", 0) == 0) return false;
+    if (name.rfind(".quillmark", 0) == 0) return false;
   return true;
 }
 

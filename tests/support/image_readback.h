@@ -70,7 +70,7 @@ std::map<std::string, Identified> identifyFiles(const std::vector<std::string>& 
 // Header-only variant for many files: size and depth, no pixels decoded.
 std::map<std::string, Identified> identifySizes(const std::vector<std::string>& paths);
 
-// True when the folder holds no file whose name starts with "quillmark"
+// True when the folder holds no file whose name starts with ".quillmark"
 // (the writers' temporary files).
 bool noTemporaryFiles(const std::string& folder);
 // The names of the entries of a folder, sorted.

@@ -142,7 +142,7 @@ TEST(WindowRun, DocumentsThatCrashTheReaderFailAloneAndTheWindowGoesOn) {
   EXPECT_EQ(state.values("errorRow").size(), 36 - converted);
   EXPECT_EQ(filesIn(in, ".png").size(), converted);
   for (const auto& entry : fs::directory_iterator(in))
-    EXPECT_FALSE(entry.path().filename().string().starts_with("quillmark")) << entry.path();
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".quillmark")) << entry.path();
   EXPECT_EQ(window.quit(), 0);
 }
 

@@ -24,6 +24,10 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
     if (!task) return 2;
     AnswerMessage answer;
     answer.id = task->id;
+    // Kept until the next file: should the supervisor die before it commits
+    // this one, nothing unfinished stays behind either. Once committed, the
+    // name is gone and the removal finds nothing.
+    platform::removeIfParentDies(task->input.temporaryOutputPath);
     answer.result = render(run->settings, run->format, task->input, font.get());
     if (!sendMessage(socket, encodeAnswerMessage(answer))) return 0;
   }

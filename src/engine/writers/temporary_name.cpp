@@ -17,12 +17,16 @@ std::string makeTemporaryOutputName(const Settings& settings, const std::string&
   std::uniform_int_distribution<int> letter(0, 25);
   for (int i = 0; i < 5; ++i) letters += static_cast<char>('a' + letter(source));
 
+  // Hidden, and ending in ".part", so that nothing that looks for images
+  // (a file manager, a watcher of "*.png", an "ls *.jp2") takes an
+  // unfinished file for an output.
   std::string path = outputFolder;
   if (settings.keepSubfolders) path += relativeSubFolder;
-  path += "quillmark";
+  path += ".quillmark";
   path += letters;
   path += '.';
   path += extension;
+  path += ".part";
   return path;
 }
 
