@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -172,6 +173,54 @@ TEST(FailureReasons, LibraryChatterStaysOffTheConsole) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(test::folderEntries(out.str()).size(), 3u);
+}
+
+// A list writes every output flat: documents of one name from several
+// folders would leave one picture for three conversions.
+TEST(FailureReasons, DocumentsOfOneNameInOneRunNeverShareAnOutput) {
+  test::TempFolder in;
+  test::TempFolder out;
+  std::string list;
+  for (const char* folder : {"one", "two", "three"}) list += writeDocument(in.makeFolder(folder) + "a.psd") + "\n";
+  const std::string listFile = in.write("all.txt", list);
+  // An output of an earlier run is replaced as always.
+  out.write("a.png", "an earlier run's output");
+  const test::ProgramResult result = test::runProgram({"-i", listFile, "-o", out.str(), "-c", "png", "-q"});
+  EXPECT_EQ(result.exitCode, 1);
+  // Which one comes first is the Input list's order; the other two fail.
+  const std::string reason = "/a.psd: another document of this run was written to " + (out / "a.png");
+  const Lines lines = notConverted(result);
+  int refused = 0;
+  for (const char* folder : {"one", "two", "three"})
+    refused += static_cast<int>(std::count(lines.begin(), lines.end(), "Not converted: " + in.str() + folder + reason));
+  EXPECT_EQ(refused, 2) << result.err;
+  EXPECT_EQ(result.errLines().size(), 2u) << result.err;
+  EXPECT_EQ(test::folderEntries(out.str()), Lines{"a.png"});
+  EXPECT_NE(test::readFileBytes(out / "a.png"), "an earlier run's output");
+}
+
+// A full disk is named as the system names it, whichever library writes.
+TEST(FailureReasons, AFullDiskIsNamedForEveryWriter) {
+  if (geteuid() != 0 || std::system("unshare -m true 2>/dev/null") != 0)
+    GTEST_SKIP() << "needs root to mount a small file system";
+  test::TempFolder in;
+  test::TempFolder full;
+  // Noise, so that no writer's compression fits it into the disk.
+  test::PsdImage noise(test::PsdColourMode::Rgb, 400, 300, 8, 3);
+  for (unsigned y = 0; y < 300; ++y)
+    for (unsigned x = 0; x < 400; ++x)
+      noise.setPixel(x, y, (x * 7919 + y) % 251, (y * 104729 + x) % 241, (x ^ y) & 255);
+  const std::string document = test::writePsd(in / "noise.psd", noise);
+  for (const char* extension : {"psd", "dds", "pcx", "png", "tiff"}) {
+    SCOPED_TRACE(extension);
+    const std::string command = "unshare -m sh -c \"mount -t tmpfs -o size=16k tmpfs '" + full.str() +
+                                "' && XDG_RUNTIME_DIR='" + in.str() + "' '" + test::programPath() + "' -q -i '" +
+                                document + "' -o '" + full.str() + "' -c " + extension +
+                                " 2>&1 | grep '^Not converted: '\" > '" + (in / "err.txt") + "'; true";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(test::readFileBytes(in / "err.txt"),
+              "Not converted: " + document + ": cannot write: No space left on device\n");
+  }
 }
 
 }  // namespace
