@@ -16,6 +16,11 @@ void put32(std::string& out, std::uint32_t value) {
   put16(out, value & 0xFFFF);
 }
 
+void put64(std::string& out, std::uint64_t value) {
+  put32(out, static_cast<std::uint32_t>(value >> 32));
+  put32(out, static_cast<std::uint32_t>(value));
+}
+
 namespace {
 
 // One row of one channel as the file stores it: big-endian samples, or
@@ -96,7 +101,7 @@ std::vector<std::uint8_t> packBits(const std::uint8_t* bytes, std::size_t size) 
 std::string encodePsd(const PsdImage& image) {
   std::string out;
   out += "8BPS";
-  put16(out, 1);
+  put16(out, image.large ? 2 : 1);
   out.append(6, '\0');
   put16(out, image.channels);
   put32(out, image.height);
@@ -120,7 +125,11 @@ std::string encodePsd(const PsdImage& image) {
     put32(out, 0);
     put32(out, 0);
   }
-  put32(out, 0);  // no layer and mask information
+  // No layer and mask information.
+  if (image.large)
+    put64(out, 0);
+  else
+    put32(out, 0);
 
   put16(out, static_cast<unsigned>(image.compression));
   if (image.compression == PsdCompression::Raw) {
@@ -138,7 +147,12 @@ std::string encodePsd(const PsdImage& image) {
       auto row = rowBytes(image, c, y);
       packed.push_back(packBits(row.data(), row.size()));
     }
-  for (const auto& row : packed) put16(out, static_cast<unsigned>(row.size()));
+  for (const auto& row : packed) {
+    if (image.large)
+      put32(out, static_cast<std::uint32_t>(row.size()));
+    else
+      put16(out, static_cast<unsigned>(row.size()));
+  }
   for (const auto& row : packed) out.append(reinterpret_cast<const char*>(row.data()), row.size());
   return out;
 }
