@@ -87,7 +87,8 @@ TEST(DocumentProblem, EveryCorpusDocumentsPackedRowsUnpack) {
     if (!entry.is_regular_file() || entry.path().extension() != ".psd") continue;
     const auto problem = documentProblem(entry.path().string());
     ++checked;
-    EXPECT_EQ(problem.value_or("").find("does not unpack"), std::string::npos) << entry.path() << ": " << problem.value_or("");
+    EXPECT_EQ(problem.value_or("").find("does not unpack"), std::string::npos)
+        << entry.path() << ": " << problem.value_or("");
   }
   EXPECT_GT(checked, 0);
 }
