@@ -136,7 +136,10 @@ class CommandLineRun {
     if (!plan_.fileInput) return runImport(startFolderScan);
     std::string name = asciiLower(platform::fileNamePart(run_.inputFile));
     if (name.ends_with(".txt") || name.ends_with(".lst")) return runImport(startListImport);
-    return workspace_.inputs.admitFile(run_.inputFile, run_.inputRoot, run_.readableExtensions);
+    const Admission admission = workspace_.inputs.admit(run_.inputFile, run_.inputRoot, run_.readableExtensions);
+    if (std::string reason = refusalReason(admission, run_.readableExtensions); !reason.empty())
+      notAdded({run_.inputFile, reason});
+    return admission == Admission::Added ? 1 : 0;
   }
 
   template <typename Start>
@@ -144,7 +147,13 @@ class CommandLineRun {
     Progress progress;
     progress.reset();
     start(workspace_.inputs, run_, progress).join();
+    for (const ImportRefusal& refusal : progress.takeRefusals()) notAdded(refusal);
     return progress.savedCount();
+  }
+
+  // Quiet or not: a file the user named and does not get is worth a line.
+  void notAdded(const ImportRefusal& refusal) {
+    console_.writeErrorLine("Not added: " + refusal.path + ": " + refusal.reason);
   }
 
   int convert() {

@@ -300,7 +300,8 @@ void writeExamples(std::string& page) {
 std::string manualPage(const ManualPlaces& places) {
   const std::map<std::string, HelpEntry> help = helpEntries();
   const std::string formats = std::to_string(kOutputFormats.size());
-  const std::string input(inputTypeList().front());
+  std::string input;
+  for (std::string_view type : inputTypeList()) input += (input.empty() ? "" : ", ") + std::string(type);
   const std::string program(kProgram);
   std::string page;
   page += ".\\\" Generated from the program's option table and help text; do not edit.\n";

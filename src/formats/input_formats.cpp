@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kRawFamily = "Camera RAW Image";
 
-constexpr std::array<InputExtension, 79> kCatalogue = {{
+constexpr std::array<InputExtension, 80> kCatalogue = {{
     {"bmp", "bmp", "Windows or OS/2 Bitmap"},
     {"rle", "bmp", "Windows or OS/2 Bitmap"},
     {"dib", "bmp", "Windows or OS/2 Bitmap"},
@@ -37,6 +37,7 @@ constexpr std::array<InputExtension, 79> kCatalogue = {{
     {"pct", "pic", "Macintosh PICT"},
     {"png", "png", "Portable Network Graphics"},
     {"psd", "psd", "Adobe Photoshop File"},
+    {"psb", "psb", "Adobe Photoshop Large Document"},
     {"tga", "tga", "Truevision Targa"},
     {"targa", "tga", "Truevision Targa"},
     {"tiff", "tiff", "Tagged Image File Format"},
@@ -94,7 +95,7 @@ constexpr std::array<InputExtension, 79> kCatalogue = {{
     {"rwl", "raw", "Leica Camera RAW Image"},
 }};
 
-constexpr std::array<std::string_view, 1> kInputTypes = {"psd"};
+constexpr std::array<std::string_view, 2> kInputTypes = {"psd", "psb"};
 
 std::string_view descriptionOf(std::string_view extension) {
   for (const InputExtension& entry : kCatalogue)

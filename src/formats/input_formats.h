@@ -1,5 +1,6 @@
 // The input side of the format catalogue: the known image extensions
-// grouped into families, the families this program reads (only "psd"),
+// grouped into families, the families this program reads (the Photoshop
+// document "psd" and its large variant "psb"),
 // the readable extension list derived from both, and the open-dialog
 // filter.
 #pragma once
@@ -17,7 +18,7 @@ struct InputExtension {
   std::string_view description;
 };
 
-// The 79 known input extensions.
+// The 80 known input extensions.
 std::span<const InputExtension> inputExtensionCatalogue();
 // The families the program reads; the first is the default input type.
 std::span<const std::string_view> inputTypeList();
@@ -27,7 +28,8 @@ std::vector<std::string> deriveReadableExtensions(std::span<const std::string_vi
 // The text after the last "." of the path's file name, lower-cased, is
 // one of the readable extensions.
 bool isReadable(std::string_view path, const std::vector<std::string>& readable);
-// "All Supported Files|*.psd|Adobe Photoshop File|*.psd|All Files (*.*)|*.*"
+// "All Supported Files|*.psd;*.psb|Adobe Photoshop File|*.psd|Adobe Photoshop
+// Large Document|*.psb|All Files (*.*)|*.*"
 // for the given texts of `Dialog`/`All Supported Files` and `All Files`.
 std::string inputFileFilter(const std::vector<std::string>& readable, std::string_view allSupportedText,
                             std::string_view allFilesText);

@@ -1,30 +1,43 @@
 // The single-instance lock: an exclusive flock on a file named after the
 // title line. Held for the whole run; released when the object goes away.
+//
+// The file lives in $XDG_RUNTIME_DIR, else in a folder of the user's own
+// below /tmp (mode 700), so no other local user can make or hold it.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "platform/file_descriptor.h"
 
 namespace qm::platform {
 
+struct LockAttempt;
+
 class InstanceLock {
  public:
-  // Takes the lock, or returns nullopt when another process holds it (or
-  // the lock file cannot be made).
-  static std::optional<InstanceLock> acquire(const std::string& titleLine);
+  // Takes the lock in `runtimeDir` when it is not empty, else in
+  // <privateRoot>/quillmark-<uid>, made or checked first.
+  static LockAttempt acquire(const std::string& titleLine, const std::string& runtimeDir,
+                             const std::string& privateRoot = "/tmp");
+  // The same with the runtime folder from the environment.
+  static LockAttempt acquire(const std::string& titleLine);
 
-  InstanceLock(InstanceLock&& other) noexcept;
-  InstanceLock& operator=(InstanceLock&& other) noexcept;
-  InstanceLock(const InstanceLock&) = delete;
-  InstanceLock& operator=(const InstanceLock&) = delete;
-  ~InstanceLock();
-
-  // Where the lock file of this title line lives.
-  static std::string lockPath(const std::string& titleLine);
+  // The private folder for a user without a runtime folder.
+  static std::string privateFolder(const std::string& privateRoot = "/tmp");
 
  private:
-  explicit InstanceLock(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  explicit InstanceLock(FileDescriptor fd) : fd_(std::move(fd)) {}
+  FileDescriptor fd_;
+};
+
+// Either the lock, or why it could not be taken; `heldElsewhere` when
+// another process of this user holds it.
+struct LockAttempt {
+  std::optional<InstanceLock> lock;
+  bool heldElsewhere = false;
+  std::string problem;  // the folder or file could not be used safely
 };
 
 }  // namespace qm::platform

@@ -41,11 +41,15 @@ int runProgram(const std::vector<std::string>& parameters) {
   if (const char* seed = std::getenv("QUILLMARK_RANDOM_SEED"); seed && *seed)
     app.run.random.seed(static_cast<std::mt19937::result_type>(std::strtoul(seed, nullptr, 10)));
 
-  auto lock = platform::InstanceLock::acquire(titleLine());
-  if (!lock) {
+  const platform::LockAttempt lock = platform::InstanceLock::acquire(titleLine());
+  if (!lock.lock) {
     // Another instance runs. Window mode stays silent; a scripted call
     // learns why nothing happened.
-    if (!parameters.empty()) std::fprintf(stderr, "Another %s is running.\n", kProductName);
+    if (lock.heldElsewhere) {
+      if (!parameters.empty()) std::fprintf(stderr, "Another %s is running.\n", kProductName);
+    } else {
+      std::fprintf(stderr, "%s cannot take its single-instance lock: %s\n", kProductName, lock.problem.c_str());
+    }
     return 1;
   }
 

@@ -30,7 +30,7 @@ TEST(RunState, ResetEmptiesEverythingButTheMarker) {
   EXPECT_EQ(run.programFolder, platform::programFolder());
   EXPECT_EQ(run.programFolder.back(), '/');
   EXPECT_EQ(inputs.entryCount(), 0u);
-  EXPECT_EQ(run.readableExtensions, std::vector<std::string>{"psd"});
+  EXPECT_EQ(run.readableExtensions, (std::vector<std::string>{"psd", "psb"}));
   EXPECT_GE(run.randomNumber, 1);
   EXPECT_LE(run.randomNumber, 99999);
 }

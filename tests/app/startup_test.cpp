@@ -60,13 +60,12 @@ TEST(Startup, SecondInstanceIsRefused) {
 
 TEST(Startup, LockIsReleasedWithItsOwner) {
   test::TempFolder runtime;
-  setenv("XDG_RUNTIME_DIR", runtime.str().c_str(), 1);
   {
-    auto first = platform::InstanceLock::acquire("Quillmark test");
-    ASSERT_TRUE(first.has_value());
-    EXPECT_FALSE(platform::InstanceLock::acquire("Quillmark test").has_value());
+    auto first = platform::InstanceLock::acquire("Quillmark test", runtime.path().string());
+    ASSERT_TRUE(first.lock.has_value());
+    EXPECT_TRUE(platform::InstanceLock::acquire("Quillmark test", runtime.path().string()).heldElsewhere);
   }
-  EXPECT_TRUE(platform::InstanceLock::acquire("Quillmark test").has_value());
+  EXPECT_TRUE(platform::InstanceLock::acquire("Quillmark test", runtime.path().string()).lock.has_value());
 }
 
 // The folders come before the window toolkit starts: also without a

@@ -319,7 +319,7 @@ TEST_F(CommandLine, QuietWritesNothingButWhatItMust) {
   EXPECT_EQ(nothing.exitCode, 1);
   EXPECT_EQ(nothing.outLines(),
             (Lines{"Conversion stopped", "No input file(s) found. Please, add valid file(s) and try again!"}));
-  EXPECT_EQ(nothing.err, "");
+  EXPECT_EQ(nothing.err, "Not added: " + csv + ": not a Photoshop document (.psd or .psb)\n");
 }
 
 TEST_F(CommandLine, AnUnacceptedInputTypeFindsNothing) {

@@ -186,6 +186,35 @@ TEST(InputList, ListFileLinesAcceptEveryLineEnd) {
   EXPECT_TRUE(listFileLines("\xEF\xBB\xBF").empty());
 }
 
+std::string utf16(std::string_view ascii, bool little, bool mark) {
+  std::string out = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+  for (char c : ascii) {
+    out += little ? c : '\0';
+    out += little ? '\0' : c;
+  }
+  return out;
+}
+
+TEST(InputList, ListFileTextReadsUtf16WithAndWithoutItsMark) {
+  const std::string text = "/a.psd\r\n/\xC3\xA4.psd\r\n";
+  struct Case {
+    std::string name;
+    std::string bytes;
+  };
+  // "ä" (U+00E4) and, below, U+1F600 as a surrogate pair.
+  std::string little = utf16("/a.psd\r\n/", true, false) + std::string("\xE4\0", 2) + utf16(".psd\r\n", true, false);
+  std::string big = utf16("/a.psd\r\n/", false, false) + std::string("\0\xE4", 2) + utf16(".psd\r\n", false, false);
+  const std::vector<Case> cases = {
+      {"UTF-8", text},      {"UTF-8 with its mark", "\xEF\xBB\xBF" + text},
+      {"UTF-16LE", little}, {"UTF-16LE with its mark", "\xFF\xFE" + little},
+      {"UTF-16BE", big},    {"UTF-16BE with its mark", "\xFE\xFF" + big},
+  };
+  for (const Case& c : cases) EXPECT_EQ(listFileText(c.bytes), text) << c.name;
+  EXPECT_EQ(listFileText(utf16("/", true, true) + std::string("\x3D\xD8\x00\xDE", 4)), "/\xF0\x9F\x98\x80");
+  // A lone surrogate names no file.
+  EXPECT_EQ(listFileText(utf16("/", true, true) + "\x3D\xD8"), "/\xEF\xBF\xBD");
+}
+
 TEST(InputList, ListImportSkipsBlanksAndMissingPathsAndScansFolders) {
   test::TempFolder folder;
   std::string a = folder.write("a.psd", "x");
@@ -219,6 +248,30 @@ TEST(InputList, ListImportSkipsBlanksAndMissingPathsAndScansFolders) {
   progress.reset();
   listImportProcedure(inputs, run, progress);
   EXPECT_EQ(progress.savedCount(), 0);
+}
+
+// Nesting deeper than any real tree ends where the limit says; a NUL line
+// (which once sent the scan round the same folder for ever) names nothing.
+TEST(InputList, DeepTreesAndNulLinesEndTheScan) {
+  test::TempFolder folder;
+  RunState run = runWithRoot("");
+  std::string deep = folder.str();
+  for (int depth = 0; depth < kMaxFolderDepth + 4; ++depth) deep += "d/";
+  std::filesystem::create_directories(deep);
+  const std::string shallow = folder.write("d/near.psd", "x");
+  const std::string tooDeep = folder.write(deep.substr(folder.str().size()) + "far.psd", "x");
+  InputList inputs;
+  EXPECT_EQ(scanFolder(folder.str(), inputs, run), 1);
+  EXPECT_TRUE(inputs.contains(shallow));
+  EXPECT_FALSE(inputs.contains(tooDeep));
+
+  InputList listed;
+  run.inputFile = folder.write("list.txt", folder / "d" + std::string("\0x\n", 3) + shallow + "\n");
+  Progress progress;
+  progress.reset();
+  listImportProcedure(listed, run, progress);
+  EXPECT_EQ(paths(listed), std::vector<std::string>{shallow});
+  EXPECT_TRUE(progress.takeRefusals().empty());
 }
 
 TEST(InputList, AdmitHookSeesEveryAdmittedPathOnce) {

@@ -2,8 +2,11 @@
 // Photoshop document, and whether the result can be made and written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/steps/steps.h"
 #include "platform/paths.h"
@@ -32,6 +35,62 @@ TEST(DocumentProblem, EveryTruncationIsFound) {
       }
     }
   }
+}
+
+// The library would fill rows that do not unpack with black or take the
+// next row's bytes for them; such documents are damaged, not converted.
+TEST(DocumentProblem, PackedRowsMustUnpackToWholeRows) {
+  test::TempFolder folder;
+  test::PsdImage image(test::PsdColourMode::Rgb, 9, 7, 8, 3, test::PsdCompression::Rle);
+  for (unsigned y = 0; y < 7; ++y)
+    for (unsigned x = 0; x < 9; ++x) image.setPixel(x, y, x * 20, y * 30, 7);
+  const std::string whole = test::encodePsd(image);
+  constexpr std::size_t kTable = 40;  // header, three empty sections, compression
+  constexpr std::size_t kRows = 3 * 7;
+  auto length = [&](std::size_t row) {
+    return static_cast<unsigned>(static_cast<unsigned char>(whole[kTable + 2 * row]) << 8 |
+                                 static_cast<unsigned char>(whole[kTable + 2 * row + 1]));
+  };
+  auto withLength = [&](std::string bytes, std::size_t row, unsigned value) {
+    bytes[kTable + 2 * row] = static_cast<char>(value >> 8);
+    bytes[kTable + 2 * row + 1] = static_cast<char>(value);
+    return bytes;
+  };
+  std::string zeroed = whole;
+  std::fill(zeroed.begin() + kTable, zeroed.begin() + kTable + 2 * kRows, '\0');
+  std::string overflowing = whole;
+  overflowing[kTable + 2 * kRows] = 9;  // a literal of 10 bytes in a row of 9
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::optional<std::string> problem;
+  };
+  const std::vector<Case> cases = {
+      {"whole", whole, std::nullopt},
+      {"a zeroed table", zeroed, "damaged: row 1 of channel 1 of the merged image does not unpack to its width"},
+      {"a byte moved from one row to the one before", withLength(withLength(whole, 0, length(0) + 1), 1, length(1) - 1),
+       "damaged: row 2 of channel 1 of the merged image does not unpack to its width"},
+      {"a packet past its row", overflowing,
+       "damaged: row 1 of channel 1 of the merged image does not unpack to its width"},
+      {"one length zeroed in the second channel", withLength(whole, 7, 0),
+       "damaged: row 1 of channel 2 of the merged image does not unpack to its width"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(documentProblem(folder.write("doc.psd", c.bytes)), c.problem) << c.name;
+}
+
+// The check must not refuse what the corpus's own writers made.
+TEST(DocumentProblem, EveryCorpusDocumentsPackedRowsUnpack) {
+  const std::filesystem::path corpus = QM_CORPUS_DIR;
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus";
+  int checked = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".psd") continue;
+    const auto problem = documentProblem(entry.path().string());
+    ++checked;
+    EXPECT_EQ(problem.value_or("").find("does not unpack"), std::string::npos)
+        << entry.path() << ": " << problem.value_or("");
+  }
+  EXPECT_GT(checked, 0);
 }
 
 TEST(DocumentProblem, NamesWhatTheFileIs) {

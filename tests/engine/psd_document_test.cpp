@@ -21,6 +21,7 @@
 #include "engine/job.h"
 #include "engine/steps/steps.h"
 #include "settings/settings.h"
+#include "support/image_readback.h"
 #include "support/psd_writer.h"
 #include "support/temp_folder.h"
 
@@ -31,9 +32,12 @@ using test::put16;
 using test::put32;
 using test::put8;
 
-std::string lengthPrefixed(const std::string& body) {
+std::string lengthPrefixed(const std::string& body, bool wide = false) {
   std::string out;
-  put32(out, static_cast<std::uint32_t>(body.size()));
+  if (wide)
+    test::put64(out, body.size());
+  else
+    put32(out, static_cast<std::uint32_t>(body.size()));
   return out + body;
 }
 
@@ -61,6 +65,7 @@ struct TestDocument {
   std::vector<std::uint8_t> profile;              // embedded colour profile, when not empty
   std::vector<TestLayer> layers;                  // bottom first
   std::vector<std::vector<std::uint8_t>> merged;  // planes of the merged image
+  bool large = false;                             // version 2, with its 8-byte lengths
 };
 
 std::string resource(unsigned id, const std::string& data) {
@@ -75,7 +80,7 @@ std::string resource(unsigned id, const std::string& data) {
 
 std::string encode(const TestDocument& doc) {
   std::string out = "8BPS";
-  put16(out, 1);
+  put16(out, doc.large ? 2 : 1);
   out.append(6, '\0');
   put16(out, doc.channels);
   put32(out, doc.height);
@@ -111,7 +116,10 @@ std::string encode(const TestDocument& doc) {
       put16(info, static_cast<unsigned>(layer.channels.size()));
       for (const auto& [id, samples] : layer.channels) {
         put16(info, static_cast<unsigned>(id) & 0xFFFF);
-        put32(info, static_cast<std::uint32_t>(samples.size() + 2));
+        if (doc.large)
+          test::put64(info, samples.size() + 2);
+        else
+          put32(info, static_cast<std::uint32_t>(samples.size() + 2));
       }
       info += "8BIM";
       info += layer.blend;
@@ -153,9 +161,9 @@ std::string encode(const TestDocument& doc) {
       }
     if (info.size() % 2) put8(info, 0);
   }
-  std::string section = info.empty() ? std::string() : lengthPrefixed(info);
+  std::string section = info.empty() ? std::string() : lengthPrefixed(info, doc.large);
   if (!section.empty()) put32(section, 0);  // global mask
-  out += lengthPrefixed(section);
+  out += lengthPrefixed(section, doc.large);
   put16(out, 0);
   for (unsigned c = 0; c < doc.channels; ++c) {
     std::vector<std::uint8_t> plane =
@@ -223,6 +231,43 @@ TEST(PsdDocument, DocumentWithoutMergedImageIsComposedFromItsLayers) {
   EXPECT_EQ(outside.rgbBlue, 0);
   const RGBQUAD multiplied = pixel(loaded.image, 3, 1);
   EXPECT_NEAR(multiplied.rgbRed, 100, 1);
+}
+
+// The large document format differs only in the width of its lengths: the
+// same layers compose to the same pixels, and its merged image reads the
+// same.
+TEST(PsdDocument, LargeDocumentsReadLikeTheirSmallTwins) {
+  test::TempFolder folder;
+  TestDocument doc;
+  doc.width = 4;
+  doc.height = 2;
+  TestLayer background = solidLayer(0, 0, 2, 4, 200, 10, 0);
+  TestLayer half = solidLayer(0, 0, 2, 2, 0, 0, 255);
+  half.opacity = 128;
+  TestLayer end = solidLayer(0, 0, 0, 0, 0, 0, 0);
+  end.channels.clear();
+  end.section = 3;
+  TestLayer group = solidLayer(0, 0, 0, 0, 0, 0, 0);
+  group.channels.clear();
+  group.section = 1;
+  TestLayer inGroup = solidLayer(1, 1, 2, 3, 0, 250, 0);
+  doc.layers = {background, half, end, inGroup, group};
+  doc.merged = {filled(8, 11), filled(8, 22), filled(8, 33)};
+  for (bool realMerged : {false, true}) {
+    SCOPED_TRACE(realMerged ? "merged image" : "composed from the layers");
+    doc.realMerged = realMerged;
+    doc.large = false;
+    const LoadedDocument small = loadDocument(write(folder, "small.psd", doc));
+    doc.large = true;
+    const LoadedDocument large = loadDocument(write(folder, "large.psb", doc));
+    ASSERT_TRUE(small.image) << small.failure;
+    ASSERT_TRUE(large.image) << large.failure;
+    EXPECT_EQ(test::countDifferences(small.image, large.image), 0);
+    const RGBQUAD corner = pixel(large.image, 0, 0);
+    EXPECT_NEAR(corner.rgbRed, realMerged ? 11 : 200 * 127 / 255, 1);
+    const RGBQUAD grouped = pixel(large.image, 2, 1);
+    EXPECT_EQ(grouped.rgbGreen, realMerged ? 22 : 250);
+  }
 }
 
 TEST(PsdDocument, GroupsAndClippingFollowTheirOwnSettings) {

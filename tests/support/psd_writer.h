@@ -1,5 +1,5 @@
-// Writes Photoshop documents byte by byte from sample values the caller
-// chooses, so tests (and the sample and benchmark generators) know every
+// Writes Photoshop documents (and large documents) byte by byte from
+// sample values the caller chooses, so tests (and the sample and benchmark generators) know every
 // pixel of their input exactly. Only the merged image is written: no
 // layers, no resources beyond what indexed colour needs.
 #pragma once
@@ -23,6 +23,9 @@ struct PsdImage {
   unsigned depth = 8;
   unsigned channels = 3;  // colour channels plus extra (alpha) channels
   PsdCompression compression = PsdCompression::Raw;
+  // The large document format (version 2): 8-byte section lengths, 4-byte
+  // packed row lengths.
+  bool large = false;
   // Indexed colour: up to 256 entries of red, green, blue.
   std::vector<std::array<std::uint8_t, 3>> palette;
   // Indexed colour as some programs save it: a colour table of only the
@@ -55,6 +58,7 @@ std::string encodePsd(const PsdImage& image);
 void put8(std::string& out, unsigned value);
 void put16(std::string& out, unsigned value);
 void put32(std::string& out, std::uint32_t value);
+void put64(std::string& out, std::uint64_t value);
 // Writes the document (creating nothing but the file) and returns the path;
 // empty when the file could not be written.
 std::string writePsd(const std::string& path, const PsdImage& image);

@@ -245,7 +245,7 @@ TEST(Preferences, ValuesAreShownAsStoredAndTypedValuesAreClamped) {
   EXPECT_EQ(control(state, "Output/png/Bits Per Pixel").value, "-1 ");
   EXPECT_EQ(control(state, "Output/tiff/Bits Per Pixel").value, "0 Auto");
   EXPECT_EQ(control(state, "Watermark/Font").value, "0 3 Arial");
-  EXPECT_EQ(control(state, "Input/Format").value, "1 PSD");
+  EXPECT_EQ(control(state, "Input/Format").value, "2 PSD");
   EXPECT_EQ(control(state, "Output/Format").value, "23 JPG");
   EXPECT_EQ(control(state, "Output/pcx/Compression").value, "0 RLE");
 

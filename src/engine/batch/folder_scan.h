@@ -3,8 +3,10 @@
 // starter waits or polls the progress record.
 //
 // Entries are taken in the order the file system lists them. Symbolic
-// links to folders are not followed, so a link cycle cannot make the scan
-// endless; a link to a file is offered like the file itself.
+// links to folders are not followed, a folder met twice in one scan (a
+// bind mount of its own parent) is listed once, and the scan goes no
+// deeper than kMaxFolderDepth, so no tree can make it endless; a link to
+// a file is offered like the file itself.
 #pragma once
 
 #include <string>
@@ -16,10 +18,13 @@
 
 namespace qm {
 
+inline constexpr int kMaxFolderDepth = 256;
+
 // Admits every readable file below `folder` (which ends with "/"), at
 // every depth, with its sub-folder relative to the Run state's input root.
 // Returns the number admitted. A folder that cannot be listed adds 0.
-int scanFolder(const std::string& folder, InputList& inputs, const RunState& run);
+// Empty documents it meets are noted in `refusals` when one is given.
+int scanFolder(const std::string& folder, InputList& inputs, const RunState& run, Progress* refusals = nullptr);
 
 // The folder-scan thread's procedure: the top-level entries of the input
 // root, one at a time while running; index = top-level entries handled,

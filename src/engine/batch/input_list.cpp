@@ -57,24 +57,34 @@ std::uint32_t InputList::hashPath(std::string_view utf8Path) {
 
 int InputList::admitFile(const std::string& path, const std::string& inputRoot,
                          const std::vector<std::string>& readableExtensions) {
-  // The type first: a name of the wrong type needs no file-system call.
-  if (!isReadable(path, readableExtensions)) return 0;
-  return admitFileOfSize(path, platform::fileSize(path), inputRoot, readableExtensions);
+  return admit(path, inputRoot, readableExtensions) == Admission::Added ? 1 : 0;
 }
 
 int InputList::admitFileOfSize(const std::string& path, std::optional<std::uint64_t> size, const std::string& inputRoot,
                                const std::vector<std::string>& readableExtensions) {
-  if (size && *size == 0) return 0;
-  if (!path.empty() && path.back() == '/') return 0;
-  if (!isReadable(path, readableExtensions)) return 0;
+  return admitOfSize(path, size, inputRoot, readableExtensions) == Admission::Added ? 1 : 0;
+}
+
+Admission InputList::admit(const std::string& path, const std::string& inputRoot,
+                           const std::vector<std::string>& readableExtensions) {
+  // The type first: a name of the wrong type needs no file-system call.
+  if (!isReadable(path, readableExtensions)) return Admission::NotReadable;
+  return admitOfSize(path, platform::fileSize(path), inputRoot, readableExtensions);
+}
+
+Admission InputList::admitOfSize(const std::string& path, std::optional<std::uint64_t> size,
+                                 const std::string& inputRoot, const std::vector<std::string>& readableExtensions) {
+  if (!path.empty() && path.back() == '/') return Admission::Folder;
+  if (size && *size == 0) return Admission::Empty;
+  if (!isReadable(path, readableExtensions)) return Admission::NotReadable;
   std::uint32_t hash = hashPath(path);
   Chain& chain = buckets_[hash % kBucketCount];
-  if (findInChain(chain, path, hash) >= 0) return 0;
+  if (findInChain(chain, path, hash) >= 0) return Admission::Duplicate;
   chain.hashes.push_back(hash);
   chain.entries.push_back({path, relativeSubFolder(path, inputRoot)});
   ++count_;
   if (admitHook_) admitHook_(path);
-  return 1;
+  return Admission::Added;
 }
 
 std::ptrdiff_t InputList::findInChain(const Chain& chain, const std::string& path, std::uint32_t hash) const {
@@ -120,6 +130,24 @@ std::vector<InputEntry> InputList::entriesInBucketOrder() const {
   entries.reserve(count_);
   forEach([&](const InputEntry& e) { entries.push_back(e); });
   return entries;
+}
+
+std::string refusalReason(Admission admission, const std::vector<std::string>& readableExtensions) {
+  switch (admission) {
+    case Admission::Empty: return "an empty file";
+    case Admission::Folder: return "a folder";
+    case Admission::NotReadable: {
+      std::string names;
+      for (std::size_t i = 0; i < readableExtensions.size(); ++i) {
+        if (i > 0) names += i + 1 == readableExtensions.size() ? " or " : ", ";
+        names += "." + readableExtensions[i];
+      }
+      return "not a Photoshop document (" + names + ")";
+    }
+    case Admission::Added:
+    case Admission::Duplicate: break;
+  }
+  return {};
 }
 
 std::string relativeSubFolder(const std::string& path, const std::string& root) {

@@ -20,6 +20,9 @@ struct InputEntry {
   std::string subFolder;  // ends with "/" when not empty
 };
 
+// What became of a path offered to the Input list.
+enum class Admission { Added, Duplicate, NotReadable, Empty, Folder };
+
 class InputList {
  public:
   static constexpr std::size_t kBucketCount = 512;
@@ -38,6 +41,11 @@ class InputList {
   // the open folder, which is much cheaper than a lookup of the full path.
   int admitFileOfSize(const std::string& path, std::optional<std::uint64_t> size, const std::string& inputRoot,
                       const std::vector<std::string>& readableExtensions);
+  // The same two, saying why a path was not added.
+  Admission admit(const std::string& path, const std::string& inputRoot,
+                  const std::vector<std::string>& readableExtensions);
+  Admission admitOfSize(const std::string& path, std::optional<std::uint64_t> size, const std::string& inputRoot,
+                        const std::vector<std::string>& readableExtensions);
 
   bool contains(const std::string& path) const;
   const InputEntry* find(const std::string& path) const;
@@ -69,6 +77,10 @@ class InputList {
   std::size_t count_ = 0;
   std::function<void(const std::string&)> admitHook_;
 };
+
+// Why a file the user named was not added, in a few plain words; empty
+// for an admission and for a duplicate, which is already in the list.
+std::string refusalReason(Admission admission, const std::vector<std::string>& readableExtensions);
 
 // The folder of `path` relative to `root`: the root is removed only as a
 // prefix of the file's folder; a file not below the root gets "".

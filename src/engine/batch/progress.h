@@ -23,6 +23,13 @@
 
 namespace qm {
 
+// A file the user named that could not be added, and why.
+struct ImportRefusal {
+  std::string path;
+  std::string reason;
+  bool operator==(const ImportRefusal&) const = default;
+};
+
 struct ProgressSnapshot {
   std::int32_t index = 0;
   std::string currentPath;
@@ -44,6 +51,7 @@ class Progress {
     record_ = ProgressSnapshot{};
     record_.running = true;
     rows_.clear();
+    refusals_.clear();
   }
 
   ProgressSnapshot snapshot() const {
@@ -111,6 +119,18 @@ class Progress {
     return std::exchange(rows_, {});
   }
 
+  // Files the user named that an import could not add; the command line
+  // names them, the window leaves them aside.
+  void noteRefusal(std::string path, std::string reason) {
+    std::lock_guard guard(lock_);
+    refusals_.push_back({std::move(path), std::move(reason)});
+  }
+
+  std::vector<ImportRefusal> takeRefusals() {
+    std::lock_guard guard(lock_);
+    return std::exchange(refusals_, {});
+  }
+
   void hold() {
     std::lock_guard guard(holdLock_);
     held_ = true;
@@ -145,6 +165,7 @@ class Progress {
   mutable std::mutex lock_;
   ProgressSnapshot record_;
   std::vector<std::string> rows_;
+  std::vector<ImportRefusal> refusals_;
 
   mutable std::mutex holdLock_;
   std::condition_variable heldChanged_;

@@ -1,9 +1,11 @@
 // Check document: what can be told about a Photoshop document from its
 // header and section lengths before the library reads it. The library
 // takes a text file or a PNG named .psd for a broken document and fills a
-// truncated one with black; this check names those files for what they
-// are. It reads at most the header, four section lengths and the row
-// length table, never the pixels.
+// truncated one with black, and a merged image whose packed rows do not
+// unpack to whole rows with black or stripes; this check names those files
+// for what they are. It reads the header, four section lengths, the row
+// length table and the packed rows, which it walks packet by packet
+// without unpacking them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +51,59 @@ class DocumentBytes {
 std::string truncated(std::uint64_t size, std::uint64_t needed) {
   return "damaged or truncated: the file ends at byte " + std::to_string(size) + ", its image data needs " +
          std::to_string(needed);
+}
+
+// Walks the PackBits packets of one row the way the decoder unpacks them:
+// true when they fill exactly `width` bytes, no packet running past the
+// row or past the packed bytes.
+bool packedRowFills(const unsigned char* in, std::size_t size, std::uint64_t width) {
+  std::size_t i = 0;
+  std::uint64_t o = 0;
+  while (i < size && o < width) {
+    const int n = static_cast<signed char>(in[i++]);
+    if (n >= 0) {
+      const std::uint64_t count = static_cast<std::uint64_t>(n) + 1;
+      if (count > size - i || count > width - o) return false;
+      i += static_cast<std::size_t>(count);
+      o += count;
+    } else if (n != -128) {
+      const std::uint64_t count = static_cast<std::uint64_t>(1 - n);
+      if (i >= size || count > width - o) return false;
+      ++i;
+      o += count;
+    }
+  }
+  return o == width;
+}
+
+std::string badRow(std::uint64_t row, std::uint64_t height) {
+  return "damaged: row " + std::to_string(row % height + 1) + " of channel " + std::to_string(row / height + 1) +
+         " of the merged image does not unpack to its width";
+}
+
+// The rows in file order, read in blocks of whole rows so that a large
+// document costs a few hundred reads, not one per row.
+std::optional<std::string> checkPackedRows(const DocumentBytes& file, std::uint64_t at,
+                                           const std::vector<std::uint32_t>& lengths, std::uint64_t rowBytes,
+                                           std::uint64_t height) {
+  constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
+  std::vector<unsigned char> block;
+  std::size_t row = 0;
+  while (row < lengths.size()) {
+    std::size_t last = row;
+    std::uint64_t bytes = 0;
+    while (last < lengths.size() && (last == row || bytes + lengths[last] <= kBlock)) bytes += lengths[last++];
+    block.resize(static_cast<std::size_t>(bytes));
+    if (!file.read(at, block.data(), block.size())) return truncated(file.size(), at + bytes);
+    std::size_t offset = 0;
+    for (; row < last; ++row) {
+      const auto length = static_cast<std::size_t>(lengths[row]);
+      if (!packedRowFills(block.data() + offset, length, rowBytes)) return badRow(row, height);
+      offset += length;
+    }
+    at += bytes;
+  }
+  return std::nullopt;
 }
 
 // Known colour modes: bitmap, greyscale, indexed, RGB, CMYK, multichannel,
@@ -108,15 +163,22 @@ std::optional<std::string> documentProblem(const std::string& path) {
       if (at + rows * entryBytes > file.size()) return truncated(file.size(), at + rows * entryBytes);
       std::vector<unsigned char> table(static_cast<std::size_t>(rows * entryBytes));
       if (!file.read(at, table.data(), table.size())) return truncated(file.size(), at + table.size());
+      // PackBits covers at most 128 bytes with 2; a shorter row is forged
+      // or zeroed, and costs nothing to tell.
+      const std::uint64_t shortest = (rowBytes + 127) / 128 * 2;
+      std::vector<std::uint32_t> lengths(static_cast<std::size_t>(rows));
       std::uint64_t packed = 0;
-      for (std::size_t i = 0; i < table.size(); i += entryBytes) {
-        std::uint64_t length = 0;
-        for (std::uint64_t k = 0; k < entryBytes; ++k) length = length << 8 | table[i + k];
+      for (std::size_t i = 0; i < lengths.size(); ++i) {
+        std::uint32_t length = 0;
+        for (std::uint64_t k = 0; k < entryBytes; ++k) length = length << 8 | table[i * entryBytes + k];
+        if (length < shortest) return badRow(i, *height);
+        lengths[i] = length;
         packed += length;
       }
-      const std::uint64_t end = at + table.size() + packed;
-      if (end > file.size()) return truncated(file.size(), end);
-      return std::nullopt;
+      const std::uint64_t rowsAt = at + table.size();
+      table = {};
+      if (rowsAt + packed > file.size()) return truncated(file.size(), rowsAt + packed);
+      return checkPackedRows(file, rowsAt, lengths, rowBytes, *height);
     }
     case 2:
     case 3:
