@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "engine/document/colour_profile.h"
 #include "engine/library_messages.h"
@@ -112,7 +113,7 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   // The watermark sees the values of this very file, the depth it is about
   // to be written with included.
   const int bitDepth = format.bitDepthSetting != 0 ? format.bitDepthSetting
-                                                  : automaticBitDepth(ext, result.sourceBitDepth, colourPalette);
+                                                   : automaticBitDepth(ext, result.sourceBitDepth, colourPalette);
   const NamingValues naming = namingValues(format, input, bitDepth, width, height);
   image = drawWatermark(std::move(image), WatermarkContext{settings, font, naming}, width, height);
 
@@ -132,9 +133,10 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   // The steps make new bitmaps that may not keep the document's profile;
   // the written file carries it when its pixels are still in its space.
   attachProfile(image, iccProfile);
-  result.temporaryOutputPath = !input.temporaryOutputPath.empty()
-                                   ? input.temporaryOutputPath
-                                   : makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
+  result.temporaryOutputPath =
+      !input.temporaryOutputPath.empty()
+          ? input.temporaryOutputPath
+          : makeTemporaryOutputName(settings, input.outputFolder, input.relativeSubFolder, ext);
   LibraryMessages messages;
   std::string failure;
   result.rendered = writeOutput(image, format, bitDepth, settings, result.temporaryOutputPath, failure);
@@ -161,6 +163,15 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
   const NamingValues naming = namingValues(format, input, rendered.bitDepth, rendered.width, rendered.height);
   result.outputPath = makeOutputPath(settings, input.outputFolder, input.relativeSubFolder, naming);
   bool keep = rendered.rendered;
+  // A mask (perhaps from someone else's profile) must not reach files
+  // outside the folder the user chose.
+  const std::size_t folderLength =
+      input.outputFolder.size() + (settings.keepSubfolders ? input.relativeSubFolder.size() : 0);
+  if (std::string problem = fileNameEscapeProblem(std::string_view(result.outputPath).substr(folderLength));
+      keep && !problem.empty()) {
+    keep = false;
+    result.failure = std::move(problem);
+  }
   // The user's own document is never replaced by its conversion (an
   // output named like the input, also through links or letter case the
   // file system ignores).
