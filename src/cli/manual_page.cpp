@@ -204,7 +204,9 @@ std::string optionDescription(const Option& option, const HelpEntry* help) {
   if (option.run == RunOption::Jobs)
     sentences.push_back("How many documents are converted at once, " + italic("NUM") +
                         " from 1 to 256, each in a worker process of its own; without this option one for each core "
-                        "the program may use. Outputs, names, time stamps and console lines do not depend on it.");
+                        "the program may use. Outputs, names, time stamps and console lines do not depend on it. "
+                        "Unlike other numbers, only plain decimal digits are accepted here: a sign, \"$\", \"%\" or "
+                        "anything after the digits is refused with an error.");
   if (option.run == RunOption::Conversion)
     sentences.push_back("One of the extensions under " + bold("OUTPUT FORMATS") +
                         "; without this option the output is " + bold(kOutputFormats.front().extension) + ".");
@@ -328,9 +330,8 @@ std::string manualPage(const ManualPlaces& places) {
           bold(".txt") + " or " + bold(".lst") +
           " with one path per line. Status lines go to standard output; lines that begin with \"Error: \" and one "
           "\"Not converted: \\fIpath\\fR: \\fIreason\\fR\" line for every document that failed go to standard "
-          "error. Relative input and output paths are taken relative to the program's own folder (" +
-          typed(places.programFolder) +
-          " when installed from the package), so give absolute ones.\n"
+          "error. Relative input and output paths are taken relative to the current folder; input and output "
+          "folders that begin with \"..\" are refused.\n"
           ".PP\n"
           "Without an input option the main window opens and works with the settings file. Documents and folders "
           "named as parameters join its Input list as if they had been dropped on it (a desktop's \"Open with\" "
