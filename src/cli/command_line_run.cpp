@@ -2,14 +2,18 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <utility>
 
 #include "app/messages.h"
 #include "cli/debug_echo.h"
+#include "cli/progress_line.h"
 #include "engine/batch/folder_scan.h"
 #include "engine/batch/list_import.h"
 #include "engine/batch/progress.h"
@@ -57,7 +61,8 @@ class CommandLineRun {
         run_(workspace.run),
         quiet_(quiet),
         debug_(workspace.run.runModeMarker == "DEBUG"),
-        console_(console) {}
+        console_(console),
+        live_(!quiet && !debug_ && platform::Console::errorIsTerminal()) {}
 
   int run() {
     // SIGINT, SIGTERM and SIGHUP end the run within moments: an output
@@ -170,6 +175,12 @@ class CommandLineRun {
   int runImport(Start start) {
     Progress progress;
     progress.reset();
+    std::optional<LiveProgress> live;
+    if (live_)
+      live.emplace(console_, [&progress](int columns) {
+        const std::string line = "Importing: " + std::to_string(progress.snapshot().index) + " files looked at";
+        return line.substr(0, static_cast<std::size_t>(std::max(columns - 1, 0)));
+      });
     start(workspace_.inputs, run_, progress).join();
     return progress.savedCount();
   }
@@ -177,11 +188,22 @@ class CommandLineRun {
   int convert() {
     Progress progress;
     progress.reset();
+    const auto started = std::chrono::steady_clock::now();
+    const int total = static_cast<int>(workspace_.inputs.entryCount());
+    std::optional<LiveProgress> live;
+    if (live_)
+      live.emplace(console_, [this, &progress, started, total](int columns) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+        return progressLineText(done_, total, elapsed, progress.snapshot().currentPath, columns);
+      });
     WorkerContext context{settings_, run_, workspace_.inputs, progress, plan_.format,
                           // The worker's lines name the files.
                           [this](std::string_view line) { console_.writeLine(escapeControlCharacters(line)); },
-                          [this](const InputEntry& entry, const JobResult& result) {
+                          [this, &live](const InputEntry& entry, const JobResult& result) {
                             reported_.insert(entry.path);
+                            ++done_;
+                            if (live) live->redraw();
                             // Every file not converted is named with its
                             // reason, quiet or not.
                             if (!result.written)
@@ -217,7 +239,10 @@ class CommandLineRun {
   const bool debug_;
   platform::Console& console_;
   RunPlan plan_;
+  // A progress line on a terminal; scripts and files never see it.
+  const bool live_;
   std::atomic<bool> stopped_ = false;
+  std::atomic<int> done_ = 0;  // files the conversion has reported
   std::mutex conversionLock_;
   Progress* conversion_ = nullptr;  // while a conversion runs
   // The files the conversion wrote or named as failed (its thread only,

@@ -3,8 +3,14 @@
 // output folder fail with their reason, file names cannot break the
 // one-line-per-file shape of the messages, and a stopped run names every
 // file it left.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,10 +22,13 @@
 #include <thread>
 #include <vector>
 
+#include "cli/progress_line.h"
 #include "support/image_readback.h"
 #include "support/program_runner.h"
 #include "support/psd_writer.h"
 #include "support/temp_folder.h"
+
+extern char** environ;
 
 namespace qm {
 namespace {
@@ -91,10 +100,10 @@ TEST(RunConsole, MasksThatLeadOutOfTheOutputFolderFailTheirFile) {
     std::string name;     // the expanded name the reason shows
   };
   const Case cases[] = {
-      {"../victim/%filename%", "", "../victim/doc.png"},
+      {"../victim/%filename%", "", "../victim/doc"},
       {"a/../../%filename%.%ext%", "", "a/../../doc.png"},
       {"..", "", ".."},
-      {"/tmp/%filename%", "", "/tmp/doc.png"},
+      {"/tmp/%filename%", "", "/tmp/doc"},
       {"a/b/%filename%.%ext%", "a/b/doc.png", ""},
       {"..%filename%.%ext%", "..doc.png", ""},
       {"x../%filename%..%ext%", "x../doc..png", ""},
@@ -102,6 +111,7 @@ TEST(RunConsole, MasksThatLeadOutOfTheOutputFolderFailTheirFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mask);
     test::TempFolder root;
+    root.makeFolder("in");
     const std::string document = writeDocument(root / "in/doc.psd");
     const std::string out = root.makeFolder("out");
     fs::create_directories(root / "out/a/b");
@@ -147,6 +157,7 @@ struct StopBatch {
     const char* folders[] = {"", "a/", "b/c/", "d/"};
     for (int i = 0; i < 12; ++i) {
       const std::string name = std::string(folders[i % 4]) + "doc" + std::to_string(i);
+      fs::create_directories(fs::path(in / name).parent_path());
       outputs[test::writePsd(in / (name + ".psd"), image)] = name + ".png";
     }
   }
@@ -318,6 +329,131 @@ TEST(RunConsole, AnOutputThatReplacesALaterInputIsInPlaceBeforeItIsRead) {
     }
     EXPECT_EQ(test::folderEntries(folder.str()).size(), widths.size());
   }
+}
+
+struct TerminalRun {
+  std::string out;       // stdout, a pipe
+  std::string terminal;  // what stderr, a terminal, showed
+  int exitCode = -1;
+};
+
+// Runs the program with stderr on a pseudo-terminal 100 columns wide and
+// stdout on a pipe.
+TerminalRun runOnTerminal(const std::vector<std::string>& arguments) {
+  test::TempFolder runtime;
+  int master = -1;
+  int slave = -1;
+  winsize size{};
+  size.ws_col = 100;
+  size.ws_row = 30;
+  TerminalRun run;
+  if (::openpty(&master, &slave, nullptr, nullptr, &size) != 0) return run;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return run;
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (!std::string_view(*e).starts_with("XDG_RUNTIME_DIR=")) env.push_back(*e);
+  env.push_back("XDG_RUNTIME_DIR=" + runtime.str());
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = arguments;
+  args.insert(args.begin(), test::programPath());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, master);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  ::close(slave);
+  if (spawned != 0) {
+    ::close(out[0]);
+    ::close(master);
+    return run;
+  }
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {master, POLLIN, 0}};
+  std::string* sinks[2] = {&run.out, &run.terminal};
+  for (int open = 2; open > 0;) {
+    if (::poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        // A terminal whose last writer has gone reads as an error.
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// On a terminal a run shows one live line on stderr and erases it before
+// the summary; stdout is byte for byte what a pipe gets, and a quiet run
+// or a run into a pipe shows nothing of it.
+TEST(RunConsole, ProgressLineOnATerminalOnly) {
+  StopBatch batch(40, 30);
+  const std::string broken = batch.in.write("broken.psd", "not a document");
+  test::TempFolder out;
+  const std::vector<std::string> arguments = {"-i", batch.in.str(), "-o", out.str(), "-c", "png", "--jobs=2"};
+  const TerminalRun terminal = runOnTerminal(arguments);
+  EXPECT_EQ(terminal.exitCode, 1);
+  const test::ProgramResult piped = test::runProgram(arguments);
+  EXPECT_EQ(terminal.out, piped.out);
+  EXPECT_EQ(piped.errLines(), Lines{"Not converted: " + broken + ": not a Photoshop document"});
+
+  const std::string& shown = terminal.terminal;
+  EXPECT_NE(shown.find("13 of 13, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" of 13, "), std::string::npos) << shown;
+  // The failure is a line of its own above the live line, which is
+  // erased at the end.
+  EXPECT_NE(shown.find("\r\033[KNot converted: " + broken + ": not a Photoshop document\r\n"), std::string::npos)
+      << shown;
+  EXPECT_TRUE(shown.ends_with("\r\033[K")) << shown;
+
+  std::vector<std::string> quiet = arguments;
+  quiet.push_back("-q");
+  const TerminalRun silent = runOnTerminal(quiet);
+  EXPECT_EQ(silent.terminal, "Not converted: " + broken + ": not a Photoshop document\r\n");
+  EXPECT_EQ(silent.out, "");
+}
+
+TEST(RunConsole, ProgressLineTextFitsTheTerminal) {
+  using std::chrono::seconds;
+  struct Case {
+    int done, total;
+    seconds elapsed;
+    std::string path;
+    int columns;
+    std::string text;
+  };
+  const Case cases[] = {
+      {0, 12, seconds(0), "/in/a.psd", 80, "0 of 12, 0:00: /in/a.psd"},
+      {3, 12, seconds(4), "/in/a.psd", 80, "3 of 12, 0:04, about 0:12 left: /in/a.psd"},
+      {1, 2, seconds(3725), "", 80, "1 of 2, 1:02:05, about 1:02:05 left"},
+      {12, 12, seconds(61), "/in/a.psd", 80, "12 of 12, 1:01: /in/a.psd"},
+      {3, 12, seconds(4), "/photos/2026/holiday/beach/sunset.psd", 50,
+       "3 of 12, 0:04, about 0:12 left: /photos/\xE2\x80\xA6nset.psd"},
+      {3, 12, seconds(4), "/in/\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4.psd", 44,
+       "3 of 12, 0:04, about 0:12 left: /in/\xC3\xA4\xE2\x80\xA6\xC3\xA4.psd"},
+      {3, 12, seconds(4), "/in/a\nb.psd", 80, "3 of 12, 0:04, about 0:12 left: /in/a\\nb.psd"},
+      {3, 12, seconds(4), "/in/a.psd", 10, "3 of\xE2\x80\xA6left"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(progressLineText(c.done, c.total, c.elapsed, c.path, c.columns), c.text);
 }
 
 }  // namespace
