@@ -270,6 +270,29 @@ TEST(RunConsole, AStopKillsTheRendersInFlight) {
   }
 }
 
+// A second Ctrl-C ends the program at once, even while the first one
+// waits for the run to get somewhere: here the run is stuck writing a
+// debug line into a pipe that nobody reads yet.
+TEST(RunConsole, ASecondInterruptEndsTheProgramAtOnce) {
+  StopBatch batch(16, 16);
+  test::TempFolder out;
+  const std::string longText(100'000, 'x');
+  test::ProgramOptions options;
+  bool sent = false;
+  options.onOutput = [&](pid_t pid, const std::string&, const std::string&) {
+    if (sent) return;
+    sent = true;
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGINT);
+  };
+  const test::ProgramResult result = test::runProgram(
+      {"-d", "-q", "-i", batch.in.str(), "-o", out.str(), "-c", "png", "--wm-text=" + longText}, options);
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(result.exitCode, -1) << "it did not end by the signal";
+  EXPECT_TRUE(fs::is_empty(out.path()));
+}
+
 // A reader that goes away early (`| head -1`) takes nothing with it: the
 // batch goes on and its exit code says all was converted.
 TEST(RunConsole, AClosedStdoutDoesNotEndTheBatch) {
