@@ -272,7 +272,8 @@ TEST(RunConsole, AStopKillsTheRendersInFlight) {
 
 // A second Ctrl-C ends the program at once, even while the first one
 // waits for the run to get somewhere: here the run is stuck writing a
-// debug line into a pipe that nobody reads yet.
+// debug line into a pipe that nobody reads yet. (Two long lines: more
+// than the first read and a full pipe can take.)
 TEST(RunConsole, ASecondInterruptEndsTheProgramAtOnce) {
   StopBatch batch(16, 16);
   test::TempFolder out;
@@ -286,8 +287,9 @@ TEST(RunConsole, ASecondInterruptEndsTheProgramAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::kill(pid, SIGINT);
   };
-  const test::ProgramResult result = test::runProgram(
-      {"-d", "-q", "-i", batch.in.str(), "-o", out.str(), "-c", "png", "--wm-text=" + longText}, options);
+  const test::ProgramResult result = test::runProgram({"-d", "-q", "-i", batch.in.str(), "-o", out.str(), "-c", "png",
+                                                       "--wm-text=" + longText, "--filename-mask=" + longText},
+                                                      options);
   ASSERT_TRUE(sent);
   EXPECT_EQ(result.exitCode, -1) << "it did not end by the signal";
   EXPECT_TRUE(fs::is_empty(out.path()));
