@@ -331,7 +331,8 @@ std::string manualPage(const ManualPlaces& places) {
           " with one path per line. Status lines go to standard output; lines that begin with \"Error: \" and one "
           "\"Not converted: \\fIpath\\fR: \\fIreason\\fR\" line for every document that failed go to standard "
           "error. Relative input and output paths are taken relative to the current folder; input and output "
-          "folders that begin with \"..\" are refused.\n"
+          "folders that begin with \"..\" are refused. When standard error is a terminal, a run that is "
+          "neither quiet nor in debug mode shows its progress on one line there.\n"
           ".PP\n"
           "Without an input option the main window opens and works with the settings file. Documents and folders "
           "named as parameters join its Input list as if they had been dropped on it (a desktop's \"Open with\" "
@@ -351,7 +352,8 @@ std::string manualPage(const ManualPlaces& places) {
       bold("--profile") +
       ". A value that is missing, or that begins with \"\\-\\-\" (with \"\\-\" for the three short forms), "
       "ends the program with \"Error: Incorrect number of parameters\". Parameters that are no option are "
-      "ignored on the command line.\n";
+      "ignored on the command line, and each is named on standard error as \"Unknown option ignored: "
+      "\\fIparameter\\fR\".\n";
   writeOptions(page, help);
 
   page +=
@@ -379,6 +381,13 @@ std::string manualPage(const ManualPlaces& places) {
           "\n.EE\n"
           ".PP\n"
           "The first occurrence of a key counts; switches are on whatever their value says.\n";
+
+  page +=
+      ".SH SIGNALS\n"
+      "SIGINT, SIGTERM or SIGHUP stop a run within moments: an output that is ready is still put in place, "
+      "the documents being converted are dropped, \"Conversion stopped\" follows with one \"Not converted: "
+      "\\fIpath\\fR: the run was stopped before it\" line on standard error for every document left, and "
+      "the summary. A second SIGINT (Ctrl\\-C) ends the program at once.\n";
 
   page +=
       ".SH EXIT STATUS\n"
