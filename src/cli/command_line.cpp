@@ -13,6 +13,7 @@
 #include "formats/input_formats.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/stop_signals.h"
 #include "platform/text.h"
 
 namespace qm {
@@ -61,6 +62,9 @@ struct LoopResult {
   std::string error;
   // Parameters that are neither an option nor an option's value.
   std::vector<std::string> words;
+  // The same and the unknown options, as given: a misspelt option must
+  // not pass unseen.
+  std::vector<std::string> unknown;
 };
 
 constexpr FirstParameterName kFirstParameterNames[] = {
@@ -96,7 +100,9 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
     std::string parameter = trimSpaces(parameters[i]);
     const Option* option = findOption(optionName(parameter));
     if (!option) {
-      if (!parameter.empty() && !parameter.starts_with('-')) result.words.push_back(parameter);
+      if (parameter.empty()) continue;
+      if (!parameter.starts_with('-')) result.words.push_back(parameter);
+      result.unknown.push_back(parameter);
       continue;
     }
     std::string value;
@@ -174,17 +180,20 @@ CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std:
   }
 
   LoopResult loop = applyParameters(app, parameters);
+  // Window mode takes its words as files to open, and has no console.
+  if (!app.run.commandLine && loop.error.empty()) return {Next::WindowMode, 0, {}, existingPaths(loop.words)};
+
+  platform::Console console;
+  // A reader that goes away (`| head`) must not end a batch halfway.
+  platform::surviveClosedPipes();
+  console.setTitle(titleLine());
+  for (const std::string& parameter : loop.unknown)
+    console.writeErrorLine("Unknown option ignored: " + escapeControlCharacters(parameter));
   if (!loop.error.empty()) {
-    platform::Console console;
-    console.setTitle(titleLine());
     console.writeErrorLine("Error: " + loop.error);
     if (loop.pause) console.waitForKey();
     return {Next::Exit, 1, {}, {}};
   }
-  if (!app.run.commandLine) return {Next::WindowMode, 0, {}, existingPaths(loop.words)};
-
-  platform::Console console;
-  console.setTitle(titleLine());
   if (!loop.quiet) {
     console.writeLine(titleLine());
     console.writeLine(kLegalNotice);

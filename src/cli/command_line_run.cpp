@@ -1,10 +1,19 @@
 #include "cli/command_line_run.h"
 
+#include <csignal>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "app/messages.h"
 #include "cli/debug_echo.h"
+#include "cli/progress_line.h"
 #include "engine/batch/folder_scan.h"
 #include "engine/batch/list_import.h"
 #include "engine/batch/progress.h"
@@ -52,9 +61,15 @@ class CommandLineRun {
         run_(workspace.run),
         quiet_(quiet),
         debug_(workspace.run.runModeMarker == "DEBUG"),
-        console_(console) {}
+        console_(console),
+        live_(!quiet && !debug_ && platform::Console::errorIsTerminal()) {}
 
   int run() {
+    // SIGINT, SIGTERM and SIGHUP end the run within moments: an output
+    // that is ready is still put in place, the renders in flight are
+    // killed, and the files left are named. Caught before any thread
+    // starts, so none of them takes the default action.
+    platform::StopSignals signals([this](int signal) { stopSignal(signal); });
     status(messages().lookUpText("General", "Preparing"));
     RunStart start = prepareRun(RunFace::CommandLine, workspace_, [this](RunStage stage) { echo(stage); });
     if (start.check != RunCheck::Passed) {
@@ -71,8 +86,20 @@ class CommandLineRun {
       always(messages().lookUpText("Msg", "Empty input files"));
       return 1;
     }
-    status(messages().lookUpText("General", "Converting"));
-    int converted = convert();
+    int converted = 0;
+    if (!stopped_) {
+      status(messages().lookUpText("General", "Converting"));
+      converted = convert();
+    }
+    if (stopped_ && reported_.size() < static_cast<std::size_t>(total)) {
+      // A stop leaves a list of what to run again.
+      always(messages().lookUpText("Msg", "Conversion is not complete"));
+      for (const InputEntry& entry : workspace_.inputs.entriesInBucketOrder())
+        if (!reported_.contains(entry.path)) notConverted(entry.path, "the run was stopped before it");
+      status(fillPlaceholders(messages().lookUpText("Msg", "Files converted"), std::to_string(converted),
+                              std::to_string(total)));
+      return 1;
+    }
     if (converted != 0) {
       status(messages().lookUpText("Msg", "Conversion complete"));
       status(fillPlaceholders(messages().lookUpText("Msg", "Files converted"), std::to_string(converted),
@@ -88,6 +115,11 @@ class CommandLineRun {
     if (!quiet_) console_.writeLine(line);
   }
   void always(std::string_view line) { console_.writeLine(line); }
+  // One line per file, whatever its name holds, so that scripts can cut
+  // the paths out of it.
+  void notConverted(const std::string& path, const std::string& reason) {
+    console_.writeErrorLine("Not converted: " + escapeControlCharacters(path) + ": " + escapeControlCharacters(reason));
+  }
   void debug(std::string_view line) {
     if (debug_) console_.writeLine(line);
   }
@@ -100,8 +132,8 @@ class CommandLineRun {
   void echo(RunStage stage) {
     if (!debug_) return;
     switch (stage) {
-      case RunStage::Input: return debug("Input: " + run_.inputRoot);
-      case RunStage::Output: return debug("Output: " + run_.outputFolder);
+      case RunStage::Input: return debug("Input: " + escapeControlCharacters(run_.inputRoot));
+      case RunStage::Output: return debug("Output: " + escapeControlCharacters(run_.outputFolder));
       case RunStage::Conversion: return debug("Conversion: " + run_.outputExtension);
       case RunStage::OutputFormat:
         for (const std::string& line : echo::formatLines(settings_, run_.outputExtension)) debug(line);
@@ -146,6 +178,12 @@ class CommandLineRun {
   int runImport(Start start) {
     Progress progress;
     progress.reset();
+    std::optional<LiveProgress> live;
+    if (live_)
+      live.emplace(console_, [&progress](int columns) {
+        const std::string line = "Importing: " + std::to_string(progress.snapshot().index) + " files looked at";
+        return line.substr(0, static_cast<std::size_t>(std::max(columns - 1, 0)));
+      });
     start(workspace_.inputs, run_, progress).join();
     for (const ImportRefusal& refusal : progress.takeRefusals()) notAdded(refusal);
     return progress.savedCount();
@@ -159,27 +197,48 @@ class CommandLineRun {
   int convert() {
     Progress progress;
     progress.reset();
-    WorkerContext context{settings_,
-                          run_,
-                          workspace_.inputs,
-                          progress,
-                          plan_.format,
-                          [this](std::string_view line) { console_.writeLine(line); },
-                          [this](const InputEntry& entry, const JobResult& result) {
+    const auto started = std::chrono::steady_clock::now();
+    const int total = static_cast<int>(workspace_.inputs.entryCount());
+    std::optional<LiveProgress> live;
+    if (live_)
+      live.emplace(console_, [this, &progress, started, total](int columns) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+        return progressLineText(done_, total, elapsed, progress.snapshot().currentPath, columns);
+      });
+    WorkerContext context{settings_, run_, workspace_.inputs, progress, plan_.format,
+                          // The worker's lines name the files.
+                          [this](std::string_view line) { console_.writeLine(escapeControlCharacters(line)); },
+                          [this, &live](const InputEntry& entry, const JobResult& result) {
+                            reported_.insert(entry.path);
+                            ++done_;
+                            if (live) live->redraw();
                             // Every file not converted is named with its
                             // reason, quiet or not.
                             if (!result.written)
-                              console_.writeErrorLine("Not converted: " + entry.path + ": " +
-                                                      (result.failure.empty() ? "not converted" : result.failure));
+                              notConverted(entry.path, result.failure.empty() ? "not converted" : result.failure);
                           },
                           WorkerLimits{}};
     context.limits.jobs = run_.jobs;
-    // SIGINT and SIGTERM end the run the way a break ends it in the
-    // window: the file at the head is finished, the rest discarded, and
-    // the summary follows.
-    platform::StopSignals stop([&progress] { progress.requestStop(); });
+    context.limits.promptStop = true;
+    {
+      std::lock_guard guard(conversionLock_);
+      if (stopped_) progress.requestStop();
+      conversion_ = &progress;
+    }
     startConversionWorker(std::move(context)).join();
+    std::lock_guard guard(conversionLock_);
+    conversion_ = nullptr;
     return progress.savedCount();
+  }
+
+  // On the signal watcher's thread. A second Ctrl-C does not wait even
+  // for the stop.
+  void stopSignal(int signal) {
+    if (signal == SIGINT && stopped_) platform::endBySignal(SIGINT);
+    stopped_ = true;
+    std::lock_guard guard(conversionLock_);
+    if (conversion_) conversion_->requestStop();
   }
 
   const Workspace& workspace_;
@@ -189,6 +248,15 @@ class CommandLineRun {
   const bool debug_;
   platform::Console& console_;
   RunPlan plan_;
+  // A progress line on a terminal; scripts and files never see it.
+  const bool live_;
+  std::atomic<bool> stopped_ = false;
+  std::atomic<int> done_ = 0;  // files the conversion has reported
+  std::mutex conversionLock_;
+  Progress* conversion_ = nullptr;  // while a conversion runs
+  // The files the conversion wrote or named as failed (its thread only,
+  // until it has ended).
+  std::unordered_set<std::string> reported_;
 };
 
 }  // namespace

@@ -204,7 +204,9 @@ std::string optionDescription(const Option& option, const HelpEntry* help) {
   if (option.run == RunOption::Jobs)
     sentences.push_back("How many documents are converted at once, " + italic("NUM") +
                         " from 1 to 256, each in a worker process of its own; without this option one for each core "
-                        "the program may use. Outputs, names, time stamps and console lines do not depend on it.");
+                        "the program may use. Outputs, names, time stamps and console lines do not depend on it. "
+                        "Unlike other numbers, only plain decimal digits are accepted here: a sign, \"$\", \"%\" or "
+                        "anything after the digits is refused with an error.");
   if (option.run == RunOption::Conversion)
     sentences.push_back("One of the extensions under " + bold("OUTPUT FORMATS") +
                         "; without this option the output is " + bold(kOutputFormats.front().extension) + ".");
@@ -329,9 +331,9 @@ std::string manualPage(const ManualPlaces& places) {
           bold(".txt") + " or " + bold(".lst") +
           " with one path per line. Status lines go to standard output; lines that begin with \"Error: \" and one "
           "\"Not converted: \\fIpath\\fR: \\fIreason\\fR\" line for every document that failed go to standard "
-          "error. Relative input and output paths are taken relative to the program's own folder (" +
-          typed(places.programFolder) +
-          " when installed from the package), so give absolute ones.\n"
+          "error. Relative input and output paths are taken relative to the current folder; input and output "
+          "folders that begin with \"..\" are refused. When standard error is a terminal, a run that is "
+          "neither quiet nor in debug mode shows its progress on one line there.\n"
           ".PP\n"
           "Without an input option the main window opens and works with the settings file. Documents and folders "
           "named as parameters join its Input list as if they had been dropped on it (a desktop's \"Open with\" "
@@ -351,7 +353,8 @@ std::string manualPage(const ManualPlaces& places) {
       bold("--profile") +
       ". A value that is missing, or that begins with \"\\-\\-\" (with \"\\-\" for the three short forms), "
       "ends the program with \"Error: Incorrect number of parameters\". Parameters that are no option are "
-      "ignored on the command line.\n";
+      "ignored on the command line, and each is named on standard error as \"Unknown option ignored: "
+      "\\fIparameter\\fR\".\n";
   writeOptions(page, help);
 
   page +=
@@ -379,6 +382,13 @@ std::string manualPage(const ManualPlaces& places) {
           "\n.EE\n"
           ".PP\n"
           "The first occurrence of a key counts; switches are on whatever their value says.\n";
+
+  page +=
+      ".SH SIGNALS\n"
+      "SIGINT, SIGTERM or SIGHUP stop a run within moments: an output that is ready is still put in place, "
+      "the documents being converted are dropped, \"Conversion stopped\" follows with one \"Not converted: "
+      "\\fIpath\\fR: the run was stopped before it\" line on standard error for every document left, and "
+      "the summary. A second SIGINT (Ctrl\\-C) ends the program at once.\n";
 
   page +=
       ".SH EXIT STATUS\n"

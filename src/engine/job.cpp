@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "engine/document/colour_profile.h"
 #include "engine/library_messages.h"
@@ -173,6 +174,15 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
   const NamingValues naming = namingValues(format, input, rendered.bitDepth, rendered.width, rendered.height);
   result.outputPath = makeOutputPath(settings, input.outputFolder, input.relativeSubFolder, naming);
   bool keep = rendered.rendered;
+  // A mask (perhaps from someone else's profile) must not reach files
+  // outside the folder the user chose.
+  const std::size_t folderLength =
+      input.outputFolder.size() + (settings.keepSubfolders ? input.relativeSubFolder.size() : 0);
+  if (std::string problem = fileNameEscapeProblem(std::string_view(result.outputPath).substr(folderLength));
+      keep && !problem.empty()) {
+    keep = false;
+    result.failure = std::move(problem);
+  }
   // The user's own document is never replaced by its conversion (an
   // output named like the input, also through links or letter case the
   // file system ignores).

@@ -98,6 +98,19 @@ std::string makeFileName(std::string_view mask, const NamingValues& values) {
   return name;
 }
 
+std::string fileNameEscapeProblem(std::string_view fileName) {
+  bool outside = fileName.starts_with('/');
+  std::size_t start = 0;
+  while (!outside && start <= fileName.size()) {
+    std::size_t slash = fileName.find('/', start);
+    if (slash == std::string_view::npos) slash = fileName.size();
+    outside = fileName.substr(start, slash - start) == "..";
+    start = slash + 1;
+  }
+  if (!outside) return {};
+  return "the file name mask leads outside the output folder: " + std::string(fileName);
+}
+
 std::string makeOutputPath(const Settings& settings, const std::string& outputFolder,
                            const std::string& relativeSubFolder, const NamingValues& values) {
   std::string path = outputFolder;
@@ -105,8 +118,9 @@ std::string makeOutputPath(const Settings& settings, const std::string& outputFo
   return path + makeFileName(settings.filenameMask, values);
 }
 
-void createSubFolders(const std::string& outputFolder, const std::string& relativeSubFolder) {
-  if (platform::isFolder(outputFolder + relativeSubFolder)) return;
+std::vector<std::string> createSubFolders(const std::string& outputFolder, const std::string& relativeSubFolder) {
+  std::vector<std::string> made;
+  if (platform::isFolder(outputFolder + relativeSubFolder)) return made;
   std::string path = outputFolder;
   std::size_t start = 0;
   while (start < relativeSubFolder.size()) {
@@ -116,10 +130,11 @@ void createSubFolders(const std::string& outputFolder, const std::string& relati
       path += relativeSubFolder.substr(start, slash - start);
       path += '/';
       // A level that cannot be made shows up as a failed write of the file.
-      if (!platform::isFolder(path)) platform::createFolder(path);
+      if (!platform::isFolder(path) && platform::createFolder(path)) made.push_back(path);
     }
     start = slash + 1;
   }
+  return made;
 }
 
 void applyFileTimestamp(const Settings& settings, const std::string& inputPath, const std::string& outputPath) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/settings.h"
 
@@ -34,11 +35,16 @@ std::string placeholderValue(std::string_view placeholder, const NamingValues& v
 std::string expandPlaceholder(std::string text, std::string_view placeholder, const NamingValues& values);
 // The mask, lower-cased, with all placeholders replaced in table order.
 std::string makeFileName(std::string_view mask, const NamingValues& values);
+// Why an expanded file name would lead out of the output folder (it
+// starts with "/" or holds a ".." component); empty when it stays inside.
+// Sub-folders below the output folder are fine.
+std::string fileNameEscapeProblem(std::string_view fileName);
 // Output folder + (sub-folder when kept) + file name.
 std::string makeOutputPath(const Settings& settings, const std::string& outputFolder,
                            const std::string& relativeSubFolder, const NamingValues& values);
-// Creates the relative sub-folder's levels under the output folder.
-void createSubFolders(const std::string& outputFolder, const std::string& relativeSubFolder);
+// Creates the relative sub-folder's levels under the output folder and
+// returns the folders it made, outermost first.
+std::vector<std::string> createSubFolders(const std::string& outputFolder, const std::string& relativeSubFolder);
 // Current: nothing; Original: the input's time; Custom: `Custom Timestamp`.
 void applyFileTimestamp(const Settings& settings, const std::string& inputPath, const std::string& outputPath);
 

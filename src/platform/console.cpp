@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,16 +16,51 @@ void Console::setTitle(std::string_view title) {
 }
 
 void Console::writeLine(std::string_view line) {
+  std::lock_guard guard(lock_);
+  eraseLiveLine();
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+  drawLiveLine();
 }
 
 void Console::writeErrorLine(std::string_view line) {
+  std::lock_guard guard(lock_);
+  eraseLiveLine();
   std::fflush(stdout);
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fputc('\n', stderr);
   std::fflush(stderr);
+  drawLiveLine();
+}
+
+void Console::setLiveLine(std::string_view line) {
+  std::lock_guard guard(lock_);
+  if (line == live_) return;
+  eraseLiveLine();
+  live_ = line;
+  drawLiveLine();
+}
+
+// Back to the start of the line and clear it to its end.
+void Console::eraseLiveLine() {
+  if (live_.empty()) return;
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+}
+
+void Console::drawLiveLine() {
+  if (live_.empty()) return;
+  std::fwrite(live_.data(), 1, live_.size(), stderr);
+  std::fflush(stderr);
+}
+
+bool Console::errorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+int Console::errorColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
 }
 
 void Console::waitForKey() {

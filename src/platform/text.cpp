@@ -93,4 +93,27 @@ std::string_view trim(std::string_view text, std::string_view characters) {
   return trimRight(trimLeft(text, characters), characters);
 }
 
+std::string escapeControlCharacters(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      escaped += "\\\\";
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0xf];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
 }  // namespace qm

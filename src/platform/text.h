@@ -39,4 +39,10 @@ std::string_view trim(std::string_view text, std::string_view characters = kBlan
 std::string_view trimLeft(std::string_view text, std::string_view characters = kBlanksAndTabs);
 std::string_view trimRight(std::string_view text, std::string_view characters = kBlanksAndTabs);
 
+// A path or parameter made safe for one console line: "\n" and tab become
+// the two characters "\n" and "\t", other control bytes "\xNN", and the
+// backslash itself "\\", so a file name cannot end its line early or
+// forge the next one. UTF-8 and all other bytes pass unchanged.
+std::string escapeControlCharacters(std::string_view text);
+
 }  // namespace qm

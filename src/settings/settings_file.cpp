@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -292,8 +293,25 @@ std::string settingsFileText(const Settings& settings) {
   return text;
 }
 
+namespace {
+
+// A settings file that is a link (kept with the user's other dotfiles)
+// stays a link: the new text replaces the file it leads to.
+std::string linkTarget(std::string path) {
+  constexpr int kMaxLinks = 40;
+  std::error_code error;
+  for (int link = 0; link < kMaxLinks && std::filesystem::is_symlink(path, error); ++link) {
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    if (error) break;
+    path = target.is_absolute() ? target.string() : (std::filesystem::path(path).parent_path() / target).string();
+  }
+  return path;
+}
+
+}  // namespace
+
 bool saveSettings(const Settings& settings) {
-  return replaceWholeFile(settings.settingsFilePath, settingsFileText(settings));
+  return replaceWholeFile(linkTarget(settings.settingsFilePath), settingsFileText(settings));
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "ui/layout.h"
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -46,6 +48,15 @@ MainLayout relayout(const MainLayout& current, int innerWidth, int body, int too
   next.formatButton = {w - 114, b - 40, kSmallButtonSide, kSmallButtonSide};
   next.convertButton.x = w - 110;
   return next;
+}
+
+Rect keepOnDesktop(Rect window, int desktopWidth, int desktopHeight) {
+  if (desktopWidth <= 0 || desktopHeight <= 0) return window;
+  window.width = std::clamp(window.width, kMinimumInnerWidth, std::max(kMinimumInnerWidth, desktopWidth));
+  window.height = std::clamp(window.height, kMinimumInnerHeight, std::max(kMinimumInnerHeight, desktopHeight));
+  window.x = std::clamp(window.x, 0, std::max(0, desktopWidth - window.width));
+  window.y = std::clamp(window.y, 0, std::max(0, desktopHeight - window.height));
+  return window;
 }
 
 }  // namespace qm

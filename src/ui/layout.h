@@ -40,4 +40,11 @@ MainLayout initialLayout(int innerWidth, int innerHeight, int toolbarHeight);
 // (left edges, label sizes, the selectors' heights) comes from `current`.
 MainLayout relayout(const MainLayout& current, int innerWidth, int body, int toolbarHeight);
 
+// The window's stored place and inner size brought onto a desktop of the
+// given size: a settings file from a larger screen (or edited by hand)
+// must not open the window out of reach. No larger than the desktop, no
+// smaller than the minimum, its top left corner on the desktop. A desktop
+// of unknown size (0) leaves the rectangle as it is.
+Rect keepOnDesktop(Rect window, int desktopWidth, int desktopHeight);
+
 }  // namespace qm

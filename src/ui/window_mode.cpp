@@ -10,6 +10,7 @@
 #include "app/messages.h"
 #include "net/update_check.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "settings/settings_file.h"
 #include "ui/main_frame.h"
 #include "ui/screenshots.h"
@@ -39,7 +40,10 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
   messages();
   loadPictures(context);
   {
-    const WindowPlacement placement{settings.x, settings.y, settings.width, settings.height, settings.isMaximized != 0};
+    const DesktopSize desktop = toolkit.primaryDesktop();
+    const Rect stored =
+        keepOnDesktop({settings.x, settings.y, settings.width, settings.height}, desktop.width, desktop.height);
+    const WindowPlacement placement{stored.x, stored.y, stored.width, stored.height, settings.isMaximized != 0};
     std::unique_ptr<MainFrame, WindowDestroyer> frame(new MainFrame(context, placement));
     frame->finishBuilding(placement.maximized);
     // Once the loop runs, like a drop: the window is up while a folder is
@@ -62,6 +66,11 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
 }  // namespace
 
 int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) {
+  // Screenshots go only into a folder that exists; without one the mode
+  // has nothing to do, and needs no display to do it.
+  if (request.face == WindowModeRequest::Face::Screenshots &&
+      (request.screenshotFolder.empty() || !platform::isFolder(platform::withTrailingSlash(request.screenshotFolder))))
+    return 0;
   const std::unique_ptr<Toolkit> toolkit = Toolkit::start();
   if (!toolkit) {
     std::fprintf(stderr, "Error: no display to open the window on (DISPLAY is not set or cannot be reached).\n");

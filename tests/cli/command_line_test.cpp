@@ -389,10 +389,10 @@ TEST_F(CommandLine, FileInputWithoutOutputWritesBesideItsFolder) {
   EXPECT_EQ(filesBelow(in.path()), (Lines{"a.bmp", "a.psd"}));
 }
 
-// A bare file name is read from the current folder but written beside
-// the program; the program is copied so its folder is a temporary one
-// (the program folder follows the resolved executable, not a link).
-TEST_F(CommandLine, BareFileNameWritesBesideTheProgram) {
+// Relative paths are the current folder's, as in every shell command:
+// a bare file name is read and written there, whatever folder the program
+// lies in (it is copied to a folder of its own to show that).
+TEST_F(CommandLine, RelativePathsAreTakenFromTheCurrentFolder) {
   test::TempFolder programFolder;
   std::string program = programFolder / "quillmark";
   fs::copy_file(test::programPath(), program);
@@ -404,14 +404,24 @@ TEST_F(CommandLine, BareFileNameWritesBesideTheProgram) {
   auto result = run({"-i", "bare.psd", "-q"}, options);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(fs::exists(programFolder / "bare.bmp"));
-  EXPECT_EQ(filesBelow(in.path()), Lines{"bare.psd"});
+  EXPECT_EQ(filesBelow(in.path()), (Lines{"bare.bmp", "bare.psd"}));
+  EXPECT_EQ(filesBelow(programFolder.path()), Lines{"quillmark"});
 
-  // A bare folder name is that folder beside the program.
-  writeDocument(programFolder / "docs/x.psd");
-  auto folder = run({"-i", "docs", "-o", "./docs/", "-q", "-c", "png"}, options);
-  EXPECT_EQ(folder.exitCode, 0);
-  EXPECT_TRUE(fs::exists(programFolder / "docs/x.png"));
+  // Relative folders after -i and -o, with and without "./".
+  writeDocument(in / "docs/x.psd");
+  fs::create_directory(in / "out");
+  auto folder = run({"-i", "docs", "-o", "./out/", "-q", "-c", "png"}, options);
+  EXPECT_EQ(folder.exitCode, 0) << folder.err;
+  EXPECT_TRUE(fs::exists(in / "out/x.png"));
+  auto nested = run({"-i", "./docs/", "-o", "out", "-q", "-c", "tga"}, options);
+  EXPECT_EQ(nested.exitCode, 0) << nested.err;
+  EXPECT_TRUE(fs::exists(in / "out/x.tga"));
+
+  // Folders that climb out of the current one stay refused.
+  options.workingDir = in / "docs";
+  EXPECT_EQ(run({"-i", "../docs"}, options).errLines(), Lines{"Error: Incorrect input folder"});
+  EXPECT_EQ(run({"-i", "x.psd", "-o", "../out"}, options).errLines(), Lines{"Error: Incorrect output folder"});
+  EXPECT_EQ(run({"-i", "../bare.psd"}, options).errLines(), Lines{"Error: Incorrect output folder"});
 }
 
 // Window mode follows; without a display it makes its folders and ends

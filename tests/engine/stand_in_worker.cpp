@@ -1,10 +1,12 @@
 // A worker process for the supervisor's tests. It renders like the real
 // worker, except that a document whose name holds "hang" never answers and
-// one whose name holds "grow" takes 400 MiB and then never answers: the
-// faults a damaged document can cause in the image libraries, on demand.
+// one whose name holds "grow" takes 400 MiB and then never answers, and
+// one whose name holds "starve" finds no memory at all: the faults a
+// damaged document can cause in the image libraries, on demand.
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
       std::memset(taken.data(), 1, taken.size());
       for (;;) ::pause();
     }
+    if (name.find("starve") != std::string::npos) throw std::bad_alloc();
     if (name.find("hang") != std::string::npos)
       for (;;) ::pause();
     return qm::renderDocument(settings, format, input, font);

@@ -126,15 +126,16 @@ TEST(Supervisor, HungAndGrowingWorkersFailAloneAndTheBatchGoesOn) {
   limits.timePerMegabyte = std::chrono::milliseconds(0);
   limits.memoryCeiling = 200u << 20;
   Batch batch(limits);
-  for (const char* name : {"a.psd", "hang.psd", "b.psd", "grow.psd", "c.psd"}) batch.add(name);
+  for (const char* name : {"a.psd", "hang.psd", "b.psd", "grow.psd", "starve.psd", "c.psd"}) batch.add(name);
   batch.convert();
 
   EXPECT_EQ(batch.progress.savedCount(), 3);
-  EXPECT_EQ(batch.progress.snapshot().index, 5);
+  EXPECT_EQ(batch.progress.snapshot().index, 6);
   EXPECT_EQ(batch.outputNames(), (std::set<std::string>{"a.png", "b.png", "c.png"}));
   EXPECT_EQ(batch.failures["a"], "");
   EXPECT_EQ(batch.failures["hang"], "the conversion took longer than 3 s and was stopped");
   EXPECT_EQ(batch.failures["grow"], "the conversion needed more than 200 MiB of memory and was stopped");
+  EXPECT_EQ(batch.failures["starve"], "the conversion needed more memory than it could get");
   // The replacements made after the two faults kept %n% in step.
   EXPECT_EQ(batch.run.sequenceNumber, 4);
 }

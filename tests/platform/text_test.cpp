@@ -70,5 +70,18 @@ TEST(Text, TrimsTheGivenCharacters) {
   }
 }
 
+TEST(Text, ControlCharactersCannotBreakAConsoleLine) {
+  struct Case {
+    std::string_view text, escaped;
+  };
+  for (const Case& c :
+       {Case{"/in/plain name.psd", "/in/plain name.psd"},
+        Case{"/in/a\nNot converted: b.psd", "/in/a\\nNot converted: b.psd"}, Case{"tab\there", "tab\\there"},
+        Case{"back\\slash", "back\\\\slash"}, Case{"cr\r bell\a del\x7f", "cr\\x0d bell\\x07 del\\x7f"},
+        Case{std::string_view("nul\0x", 5), "nul\\x00x"}, Case{"\xC3\xA4rger", "\xC3\xA4rger"}}) {
+    EXPECT_EQ(escapeControlCharacters(c.text), c.escaped) << c.escaped;
+  }
+}
+
 }  // namespace
 }  // namespace qm

@@ -239,6 +239,25 @@ TEST(SettingsFile, SavesTheDefaultsInTheFixedLayout) {
   EXPECT_EQ(loaded.settingsFilePath, settings.settingsFilePath);
 }
 
+TEST(SettingsFile, ALinkedFileIsWrittenThroughItsLink) {
+  test::TempFolder folder;
+  const std::string target = folder.write("dotfiles/quillmark.ini", "old");
+  std::filesystem::create_directories(folder / "config");
+  // A relative link, then a link to that link.
+  std::filesystem::create_symlink("../dotfiles/quillmark.ini", folder / "config/linked.ini");
+  std::filesystem::create_symlink(folder / "config/linked.ini", folder / "config/config.ini");
+  Settings settings = defaultRecord(folder / "config/config.ini");
+  ASSERT_TRUE(saveSettings(settings));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "config/config.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "config/linked.ini"));
+  EXPECT_EQ(test::readFileBytes(target), fileText(defaultLines()));
+  // No temporary file stayed behind in either folder.
+  for (const char* sub : {"config", "dotfiles"})
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / sub), std::filesystem::directory_iterator()),
+              std::string_view(sub) == "config" ? 2 : 1)
+        << sub;
+}
+
 // A file holding a different value for every key loads into the right
 // fields: saving the loaded record gives the file back.
 TEST(SettingsFile, EveryKeyLoadsIntoItsOwnField) {

@@ -108,6 +108,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, const Progra
       ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<size_t>(n));
+        if (options.onOutput) options.onOutput(pid, result.out, result.err);
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;

@@ -4,6 +4,9 @@
 // stdout and stderr captured.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +33,10 @@ struct ProgramOptions {
   // The X display of the child: unset, the test's own; empty, none at all;
   // otherwise that display (and never a Wayland one).
   std::optional<std::string> display;
+  // Called with the child's process id and everything it has written so
+  // far, after each read: a test can signal the child at the moment it
+  // chooses.
+  std::function<void(pid_t pid, const std::string& out, const std::string& err)> onOutput;
 };
 
 // The path of the built quillmark.

@@ -63,6 +63,26 @@ TEST(WindowLayout, ControlsKeepTheirDistanceToTheRightAndBottomEdges) {
   EXPECT_EQ(relayout(layout, 600, 300, 38).folderSelector.height, 27);
 }
 
+TEST(WindowLayout, StoredGeometryIsKeptOnTheDesktop) {
+  struct Case {
+    Rect stored;
+    int desktopWidth, desktopHeight;
+    Rect opened;
+  };
+  const Case cases[] = {
+      {{150, 120, 700, 450}, 1920, 1080, {150, 120, 700, 450}},
+      {{5000, 4000, 700, 450}, 1920, 1080, {1220, 630, 700, 450}},
+      {{-300, -50, 700, 450}, 1920, 1080, {0, 0, 700, 450}},
+      {{100, 100, 9000, 7000}, 1920, 1080, {0, 0, 1920, 1080}},
+      {{100, 100, 10, 10}, 1920, 1080, {100, 100, 510, 330}},
+      {{100, 100, 700, 450}, 400, 300, {0, 0, 510, 330}},
+      {{5000, 4000, 9000, 7000}, 0, 0, {5000, 4000, 9000, 7000}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(keepOnDesktop(c.stored, c.desktopWidth, c.desktopHeight), c.opened)
+        << c.stored.x << "," << c.stored.y << " " << c.stored.width << "x" << c.stored.height;
+}
+
 TEST(RecentFolders, NewestFirstWithoutTheSameFolderTwice) {
   Settings settings;
   settings.outFoldersNumber = 3;

@@ -1,6 +1,8 @@
 #include "engine/batch/conversion_process.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "engine/batch/task_messages.h"
 #include "engine/watermark/watermark_font.h"
@@ -28,7 +30,14 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
     // this one, nothing unfinished stays behind either. Once committed, the
     // name is gone and the removal finds nothing.
     platform::removeIfParentDies(task->input.temporaryOutputPath);
-    answer.result = render(run->settings, run->format, task->input, font.get());
+    try {
+      answer.result = render(run->settings, run->format, task->input, font.get());
+    } catch (const std::bad_alloc&) {
+      // The document fails with a reason and the worker lives on; the
+      // memory went back when the render unwound.
+      std::remove(task->input.temporaryOutputPath.c_str());
+      answer.result.failure = "the conversion needed more memory than it could get";
+    }
     if (!sendMessage(socket, encodeAnswerMessage(answer))) return 0;
   }
   return 0;

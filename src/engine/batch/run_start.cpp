@@ -20,11 +20,11 @@ bool namesFile(std::string_view input) {
   return dot != 0 && input[dot - 1] != '/';
 }
 
-ResolvedFolder resolveFolder(std::string folder, const std::string& programFolder) {
+ResolvedFolder resolveFolder(std::string folder, const std::string& baseFolder) {
   if (folder.starts_with("..")) return {FolderCheck::Incorrect, {}};
   if (!folder.starts_with("/")) {
     if (folder.starts_with("./")) folder.erase(0, 2);
-    folder = programFolder + folder;
+    folder = baseFolder + folder;
   }
   folder = platform::withTrailingSlash(std::move(folder));
   if (!platform::isFolder(folder)) return {FolderCheck::Invalid, {}};
@@ -98,7 +98,7 @@ class RunChecks {
       run_.inputFile = std::exchange(run_.inputRoot, std::string());
       return hasContent(run_.inputFile) ? RunCheck::Passed : RunCheck::InvalidInputFile;
     }
-    ResolvedFolder folder = resolveFolder(run_.inputRoot, run_.programFolder);
+    ResolvedFolder folder = resolveFolder(run_.inputRoot, platform::currentFolder());
     if (folder.check == FolderCheck::Incorrect) return RunCheck::IncorrectInputFolder;
     if (folder.check == FolderCheck::Invalid) return RunCheck::InvalidInputFolder;
     run_.inputRoot = std::move(folder.path);
@@ -109,7 +109,7 @@ class RunChecks {
     if (run_.outputFolder.empty())
       run_.outputFolder = plan_.fileInput ? platform::folderPart(run_.inputFile) : run_.inputRoot;
     stage(RunStage::Output);
-    ResolvedFolder folder = resolveFolder(run_.outputFolder, run_.programFolder);
+    ResolvedFolder folder = resolveFolder(run_.outputFolder, platform::currentFolder());
     if (folder.check == FolderCheck::Incorrect) return RunCheck::IncorrectOutputFolder;
     if (folder.check == FolderCheck::Invalid) return RunCheck::InvalidOutputFolder;
     run_.outputFolder = std::move(folder.path);

@@ -105,9 +105,10 @@ struct ResolvedFolder {
 };
 
 // A folder of the command line: one beginning with ".." is refused; a
-// relative one lies under the program folder (a leading "./" dropped);
-// it must exist. Nothing is created.
-ResolvedFolder resolveFolder(std::string folder, const std::string& programFolder);
+// relative one lies under `baseFolder` (a leading "./" dropped), which
+// the command line makes the current folder, as a shell user expects; it
+// must exist. Nothing is created.
+ResolvedFolder resolveFolder(std::string folder, const std::string& baseFolder);
 
 // Runs the face's checks in its order. The command line resolves the Run
 // state's input root, input file and output folder and defaults the input

@@ -20,6 +20,7 @@
 #include "platform/file_descriptor.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace qm {
 
@@ -125,7 +126,7 @@ class Supervisor {
       // already shown as started; a started file is always finished. (A
       // render of it that began early is discarded like the others.)
       const bool stopping = !progress_.running();
-      if (stopping && !headAnnounced_) break;
+      if (stopping && (!headAnnounced_ || (limits_.promptStop && !tasks_[head_].result))) break;
       if (!stopping) {
         dispatchWhatFits();
         announceHead();
@@ -139,6 +140,7 @@ class Supervisor {
       awaitAnswers();
     }
     discardInFlight();
+    if (!progress_.running()) removeEmptyFoldersMade();
     progress_.setSavedCount(saved);
   }
 
@@ -175,6 +177,7 @@ class Supervisor {
           break;
         }
       if (!free) return;
+      if (mayBeReplacedInFlight(next_)) return;
       Task& task = tasks_[next_];
       task.memory = estimateRenderMemory(task.entry.path);
       // Wait for memory while something else is in flight; a file alone
@@ -186,9 +189,34 @@ class Supervisor {
     }
   }
 
+  // A one-by-one run reads a document after the earlier ones were put in
+  // place, and one of them may have replaced it (a.psd named 00001.psd
+  // over the input 00001.psd). So a document waits while an earlier output
+  // not yet committed may land in its folder with its extension.
+  bool mayBeReplacedInFlight(std::size_t position) const {
+    const std::string& path = tasks_[position].entry.path;
+    const std::string folder = platform::folderPart(path);
+    const std::string extension = extensionOf(path);
+    for (std::size_t i = head_; i < position; ++i) {
+      const NamingValues values{tasks_[i].entry.path, context_.format.extension, 0, 0, 0,
+                                run_.randomNumber,    run_.sequenceNumber};
+      const std::string output = makeOutputPath(settings_, run_.outputFolder, tasks_[i].entry.subFolder, values);
+      if (extensionOf(output) == extension && platform::sameFile(platform::folderPart(output), folder)) return true;
+    }
+    return false;
+  }
+
+  static std::string extensionOf(const std::string& path) {
+    const std::string name = platform::fileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : asciiLower(name.substr(dot + 1));
+  }
+
   void dispatch(std::size_t position, Worker& worker) {
     Task& task = tasks_[position];
-    if (settings_.keepSubfolders) createSubFolders(run_.outputFolder, task.entry.subFolder);
+    if (settings_.keepSubfolders)
+      for (std::string& folder : createSubFolders(run_.outputFolder, task.entry.subFolder))
+        foldersMade_.push_back(std::move(folder));
     task.input.inputPath = task.entry.path;
     task.input.relativeSubFolder = task.entry.subFolder;
     task.input.outputFolder = run_.outputFolder;
@@ -373,6 +401,13 @@ class Supervisor {
     next_ = head_;
   }
 
+  // Innermost first, a folder goes only when nothing is in it; one the
+  // run wrote into stays.
+  void removeEmptyFoldersMade() {
+    for (auto folder = foldersMade_.rbegin(); folder != foldersMade_.rend(); ++folder) ::rmdir(folder->c_str());
+    foldersMade_.clear();
+  }
+
   const WorkerContext& context_;
   const Settings& settings_;
   RunState& run_;
@@ -389,6 +424,7 @@ class Supervisor {
   bool headAnnounced_ = false;
   Clock::time_point lastMeasured_;
   std::unordered_set<std::string> writtenOutputs_;
+  std::vector<std::string> foldersMade_;  // in the order they were made
 };
 
 }  // namespace

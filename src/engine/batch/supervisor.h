@@ -8,8 +8,11 @@
 //
 // A stop request (or a break) stops dispatching; the file at the head of
 // the order is finished and committed, the renders after it are discarded
-// with their temporary files. While the progress record is held, the
-// supervisor rests at the top of its loop and commits nothing.
+// with their temporary files. With `promptStop` the head's render is
+// killed too unless its result is already in, so a stop takes effect at
+// once. Sub-folders the run made and a stop left empty are removed. While
+// the progress record is held, the supervisor rests at the top of its
+// loop and commits nothing.
 #pragma once
 
 #include <chrono>
@@ -35,6 +38,10 @@ struct WorkerLimits {
   // The budget the estimates of the renders in flight must stay within;
   // 0 = the memory available when the run starts.
   std::uint64_t memoryBudget = 0;
+  // A stop kills every render in flight, the head file's included, rather
+  // than waiting for the head file (the command line: a signal must end a
+  // batch of large documents within a second).
+  bool promptStop = false;
 };
 
 // A generous guess at the memory a render of the file needs, from its
