@@ -191,7 +191,7 @@ class CommandLineRun {
 
   // Quiet or not: a file the user named and does not get is worth a line.
   void notAdded(const ImportRefusal& refusal) {
-    console_.writeErrorLine("Not added: " + refusal.path + ": " + refusal.reason);
+    console_.writeErrorLine("Not added: " + escapeControlCharacters(refusal.path) + ": " + refusal.reason);
   }
 
   int convert() {
