@@ -186,14 +186,20 @@ int workersOf(pid_t parent) {
   return count;
 }
 
+// `count` documents d0.psd, d1.psd, ... large and busy enough that a batch
+// of them is still running when a test signals it.
+void writeBusyDocuments(const test::TempFolder& in, int count, unsigned width, unsigned height) {
+  test::PsdImage image(test::PsdColourMode::Rgb, width, height, 8, 3);
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned x = 0; x < width; ++x) image.setPixel(x, y, x & 255, y & 255, (x ^ y) & 255);
+  for (int i = 0; i < count; ++i) test::writePsd(in / ("d" + std::to_string(i) + ".psd"), image);
+}
+
 TEST(Jobs, SigtermEndsTheBatchWithItsSummaryAndLeavesNothingBehind) {
   test::TempFolder in;
   test::TempFolder out;
   test::TempFolder home;
-  test::PsdImage image(test::PsdColourMode::Rgb, 900, 700, 8, 3);
-  for (unsigned y = 0; y < 700; ++y)
-    for (unsigned x = 0; x < 900; ++x) image.setPixel(x, y, x & 255, y & 255, (x ^ y) & 255);
-  for (int i = 0; i < 40; ++i) test::writePsd(in / ("d" + std::to_string(i) + ".psd"), image);
+  writeBusyDocuments(in, 40, 900, 700);
 
   const std::string log = home / "log.txt";
   test::ChildProcess program({test::programPath(), "-i", in.str(), "-o", out.str(), "-c", "png", "--jobs=2"},
@@ -220,10 +226,7 @@ TEST(Jobs, AKilledRunLeavesNoWorkerAndNothingThatLooksLikeAnOutput) {
   test::TempFolder in;
   test::TempFolder out;
   test::TempFolder home;
-  test::PsdImage image(test::PsdColourMode::Rgb, 1200, 900, 8, 3);
-  for (unsigned y = 0; y < 900; ++y)
-    for (unsigned x = 0; x < 1200; ++x) image.setPixel(x, y, x & 255, y & 255, (x * y) & 255);
-  for (int i = 0; i < 30; ++i) test::writePsd(in / ("d" + std::to_string(i) + ".psd"), image);
+  writeBusyDocuments(in, 30, 1200, 900);
 
   test::ChildProcess program({test::programPath(), "-q", "-i", in.str(), "-o", out.str(), "-c", "png", "--jobs=2"},
                              {{"XDG_RUNTIME_DIR=" + home.str(), "XDG_CONFIG_HOME=" + home.str()}, {}, "", -1});
