@@ -68,9 +68,11 @@ WindowState showPage(RunningWindow& window, const std::string& dialog, int page)
   const Box list = control(window.state(), "categories").box;
   window.xdotool({"mousemove", "--window", dialog, std::to_string(list.x + 30), std::to_string(list.y + 6)});
   window.xdotool({"click", "1"});
-  stateWhen(window, [](const WindowState& s) { return control(s, "categories").value == "0"; }, 5s);
+  stateWhen(
+      window, [](const WindowState& s) { return control(s, "categories").value == "0"; }, 5s);
   for (int i = 0; i < page; ++i) window.xdotool({"key", "Down"});
-  return stateWhen(window, [page](const WindowState& s) { return control(s, "categories").value == std::to_string(page); }, 10s);
+  return stateWhen(
+      window, [page](const WindowState& s) { return control(s, "categories").value == std::to_string(page); }, 10s);
 }
 
 void click(RunningWindow& window, const std::string& dialog, const Box& box, int dx = -1, int dy = -1) {
@@ -91,7 +93,8 @@ void scrollTo(RunningWindow& window, const std::string& dialog, int page, const 
     const bool below = box.y + box.height > view.y + view.height;
     const bool above = box.y < view.y;
     if (!below && !above) return;
-    window.xdotool({"mousemove", "--window", dialog, std::to_string(view.x + 4), std::to_string(view.y + view.height / 2)});
+    window.xdotool(
+        {"mousemove", "--window", dialog, std::to_string(view.x + 4), std::to_string(view.y + view.height / 2)});
     window.xdotool({"click", below ? "5" : "4"});
     std::this_thread::sleep_for(50ms);
   }
@@ -126,8 +129,8 @@ void chooseItem(RunningWindow& window, const std::string& dialog, const std::str
   ASSERT_TRUE(waitUntil([&] { return window.state().value("preferencesListOpen") == "0"; }, 5s, 30ms)) << name;
   window.xdotool({"key", "Home"});
   for (int i = 0; i < position; ++i) window.xdotool({"key", "Down"});
-  const WindowState state =
-      stateWhen(window, [&](const WindowState& s) { return control(s, name).value.rfind(shows, 0) == 0; }, 5s);
+  const WindowState state = stateWhen(
+      window, [&](const WindowState& s) { return control(s, name).value.rfind(shows, 0) == 0; }, 5s);
   EXPECT_EQ(control(state, name).value.substr(0, shows.size()), shows) << name;
 }
 
@@ -159,7 +162,6 @@ TEST(Preferences, EveryPageShowsItsRowsInPlaceAndScrollsWhereTheyDoNotFit) {
   EXPECT_EQ(window.quit(), 0);
 }
 
-
 // The frame and watermark rows show only for the type that uses them, and
 // follow the type drop-down as the user changes it.
 TEST(Preferences, FrameAndWatermarkRowsFollowTheirTypes) {
@@ -173,7 +175,8 @@ TEST(Preferences, FrameAndWatermarkRowsFollowTheirTypes) {
   WindowState state = showPage(window, dialog, 6);
   EXPECT_FALSE(control(state, "Frame/Left").shown);
   chooseItem(window, dialog, "Frame/Frame Type", 1);
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Frame/Left").shown; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Frame/Left").shown; }, 5s);
   EXPECT_TRUE(control(state, "Frame/Left").shown);
   keepShot(window, "preferences-frame-solid");
 
@@ -181,7 +184,8 @@ TEST(Preferences, FrameAndWatermarkRowsFollowTheirTypes) {
   EXPECT_FALSE(control(state, "Watermark/Text").shown);
   EXPECT_FALSE(control(state, "Watermark/Image").shown);
   chooseItem(window, dialog, "Watermark/Watermark Type", 1);
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Watermark/Text").shown; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Watermark/Text").shown; }, 5s);
   EXPECT_TRUE(control(state, "Watermark/Text").shown);
   EXPECT_FALSE(control(state, "Watermark/Image").shown);
   keepShot(window, "preferences-watermark-text");
@@ -189,7 +193,8 @@ TEST(Preferences, FrameAndWatermarkRowsFollowTheirTypes) {
   keepShot(window, "preferences-watermark-text-end");
 
   chooseItem(window, dialog, "Watermark/Watermark Type", 2);
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Watermark/Image").shown; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Watermark/Image").shown; }, 5s);
   EXPECT_TRUE(control(state, "Watermark/Image").shown);
   EXPECT_FALSE(control(state, "Watermark/Text").shown);
   keepShot(window, "preferences-watermark-image");
@@ -209,9 +214,8 @@ std::string fullConfig(const std::string& adjustment, const std::string& output,
                        const std::string& interface = "UI Theme = handdrawn\r\nUI Size = 2\r\n") {
   return "\xEF\xBB\xBF\r\n[General]\r\nCFG = 17\r\nUpdate Range = 5\r\nUpdate Date = 1700000000\r\n"
          "Save Window Position = 1\r\n[Window]\r\n" +
-         windowKeys(100, 100, 510, 330) + "[Interface]\r\n" + interface + "[Output]\r\n" + output +
-         "[Adjustment]\r\n" + adjustment + "[Watermark]\r\n" + watermark +
-         "[Advanced]\r\nCustom Timestamp = 1600000000\r\n";
+         windowKeys(100, 100, 510, 330) + "[Interface]\r\n" + interface + "[Output]\r\n" + output + "[Adjustment]\r\n" +
+         adjustment + "[Watermark]\r\n" + watermark + "[Advanced]\r\nCustom Timestamp = 1600000000\r\n";
 }
 
 // The record the program read from a settings file, as this process reads it.
@@ -230,9 +234,8 @@ void pressOk(RunningWindow& window, const std::string& dialog) {
 TEST(Preferences, ValuesAreShownAsStoredAndTypedValuesAreClamped) {
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
-  const std::string before =
-      fullConfig("Image Gamma = 2.5\r\n", "Format = jpg\r\nPNG BPP = 7\r\nJPG Quality = 40\r\n",
-                 "Fonts = Arial,Tahoma,Verdana\r\nFont = Nosuch Sans\r\n");
+  const std::string before = fullConfig("Image Gamma = 2.5\r\n", "Format = jpg\r\nPNG BPP = 7\r\nJPG Quality = 40\r\n",
+                                        "Fonts = Arial,Tahoma,Verdana\r\nFont = Nosuch Sans\r\n");
   RunningWindow window(session, {{}, {}, before});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   const std::string dialog = openFromMenu(window);
@@ -255,23 +258,27 @@ TEST(Preferences, ValuesAreShownAsStoredAndTypedValuesAreClamped) {
   EXPECT_FALSE(control(state, "Output/png/Bits Per Pixel").shown);
   EXPECT_EQ(quality.value, "40");
   typeInto(window, dialog, "Output/jpg/Image Quality", "150");
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Output/jpg/Image Quality").value == "100"; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Output/jpg/Image Quality").value == "100"; }, 5s);
   EXPECT_EQ(control(state, "Output/jpg/Image Quality").value, "100");
   EXPECT_EQ(control(state, "Output/jpg/Image Quality#track").value, "100");
 
   state = showPage(window, dialog, 5);
   typeInto(window, dialog, "Adjustment/Image Brightness", "-500");
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Adjustment/Image Brightness").value == "-100"; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Adjustment/Image Brightness").value == "-100"; }, 5s);
   EXPECT_EQ(control(state, "Adjustment/Image Brightness").value, "-100");
   EXPECT_EQ(control(state, "Adjustment/Image Brightness#track").value, "0");
   typeInto(window, dialog, "Adjustment/Image Brightness", "-5");
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Adjustment/Image Brightness#track").value == "95"; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Adjustment/Image Brightness#track").value == "95"; }, 5s);
   EXPECT_EQ(control(state, "Adjustment/Image Brightness").value, "-5");
   EXPECT_EQ(control(state, "Adjustment/Image Brightness#track").value, "95");
   // The threshold row follows its check box.
   EXPECT_FALSE(control(state, "Adjustment/Threshold Level").enabled);
   clickControl(window, dialog, "Adjustment/Image Threshold");
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Adjustment/Threshold Level").enabled; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Adjustment/Threshold Level").enabled; }, 5s);
   EXPECT_TRUE(control(state, "Adjustment/Threshold Level").enabled);
 
   // Cancel keeps the record; the run's end writes what the file held.
@@ -352,13 +359,15 @@ TEST(Preferences, DefaultsAsksFirstAndYesResetsEverySetting) {
   ASSERT_FALSE(dialog.empty());
   showPage(window, dialog, 3);
   typeInto(window, dialog, "Output/jpg/Image Quality", "77");
-  stateWhen(window, [](const WindowState& s) { return control(s, "Output/jpg/Image Quality#track").value == "77"; }, 5s);
+  stateWhen(
+      window, [](const WindowState& s) { return control(s, "Output/jpg/Image Quality#track").value == "77"; }, 5s);
 
   clickControl(window, dialog, "Defaults");
   std::string question = windowTitled(window, "^Reset to Defaults$");
   ASSERT_FALSE(question.empty());
   keysInto(window, question, {"Escape"});
-  WindowState state = stateWhen(window, [](const WindowState& s) { return s.values("box").size() == 1; }, 5s);
+  WindowState state = stateWhen(
+      window, [](const WindowState& s) { return s.values("box").size() == 1; }, 5s);
   std::this_thread::sleep_for(300ms);
   state = window.state();
   EXPECT_TRUE(dialogOpen(state));
@@ -392,7 +401,8 @@ TEST(Preferences, CustomTimestampIsTypedAndSteppedByParts) {
   EXPECT_EQ(control(state, "Advanced/Custom Timestamp").value, "2020/09/13 12:26");
   EXPECT_FALSE(control(state, "Advanced/Custom Timestamp").enabled);
   chooseItem(window, dialog, "Advanced/File Timestamp", 2);
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").enabled; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").enabled; }, 5s);
   ASSERT_TRUE(control(state, "Advanced/Custom Timestamp").enabled);
   keepShot(window, "preferences-custom-timestamp");
 
@@ -400,14 +410,16 @@ TEST(Preferences, CustomTimestampIsTypedAndSteppedByParts) {
   window.xdotool({"key", "Tab"});
   window.xdotool({"key", "ctrl+a"});
   window.xdotool({"type", "--delay", "20", "2021/02/28 23:59"});
-  stateWhen(window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").value == "2021/02/28 23:59"; }, 5s);
+  stateWhen(
+      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").value == "2021/02/28 23:59"; },
+      5s);
   window.xdotool({"key", "Up"});  // the caret is on the minutes
   window.xdotool({"key", "Home"});
   for (int i = 0; i < 6; ++i) window.xdotool({"key", "Right"});
   window.xdotool({"key", "Up"});  // now on the month
-  state = stateWhen(window, [](const WindowState& s) {
-    return control(s, "Advanced/Custom Timestamp").value == "2021/03/28 23:00";
-  }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").value == "2021/03/28 23:00"; },
+      5s);
   EXPECT_EQ(control(state, "Advanced/Custom Timestamp").value, "2021/03/28 23:00");
   pressOk(window, dialog);
   const std::string written = window.settingsText();
@@ -446,9 +458,9 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
   std::this_thread::sleep_for(200ms);
   keepShot(window, "colour-dialog-typed");
   at(600, 275);
-  WindowState state = stateWhen(window, [](const WindowState& s) {
-    return control(s, "Watermark/Font Color").value.rfind("9 123456 10 ", 0) == 0;
-  }, 10s);
+  WindowState state = stateWhen(
+      window,
+      [](const WindowState& s) { return control(s, "Watermark/Font Color").value.rfind("9 123456 10 ", 0) == 0; }, 10s);
   EXPECT_EQ(control(state, "Watermark/Font Color").value.substr(0, 12), "9 123456 10 ");
 
   keysInto(window, dialog, {"Escape"});
@@ -456,7 +468,8 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
   EXPECT_EQ(window.quit(), 0);
   const std::string after = window.settingsText();
   EXPECT_EQ(iniValue(after, "Watermark", "Font Color"), "FFFFFF");
-  EXPECT_EQ(iniValue(after, "Watermark", "Font Colors"), "000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF,123456");
+  EXPECT_EQ(iniValue(after, "Watermark", "Font Colors"),
+            "000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF,123456");
 }
 
 // Settings edited in the dialog convert the same documents to the same
@@ -486,11 +499,13 @@ TEST(Preferences, EditedSettingsConvertLikeTheCommandLine) {
   state = showPage(window, dialog, 4);
   scrollTo(window, dialog, 4, "Transform/Flip Horizontal");
   clickControl(window, dialog, "Transform/Flip Horizontal");
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Transform/Flip Horizontal").value == "1"; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Transform/Flip Horizontal").value == "1"; }, 5s);
   state = showPage(window, dialog, 5);
   typeInto(window, dialog, "Adjustment/Image Brightness", "-20");
   clickControl(window, dialog, "Adjustment/Image Greyscale");
-  state = stateWhen(window, [](const WindowState& s) { return control(s, "Adjustment/Image Greyscale").value == "1"; }, 5s);
+  state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Adjustment/Image Greyscale").value == "1"; }, 5s);
   pressOk(window, dialog);
   const std::string written = window.settingsText();
   EXPECT_EQ(iniValue(written, "Output", "JPG Quality"), "70");
@@ -506,9 +521,9 @@ TEST(Preferences, EditedSettingsConvertLikeTheCommandLine) {
   keysInto(window, done, {"Return"});
   EXPECT_EQ(window.quit(), 0);
 
-  const ProgramResult line = runProgram({"-i", lineIn, "-o", lineOut, "-c", "jpg", "--JPG-QUALITY=70",
-                                         "--JPG-SAVE-AS=PROGRESSIVE", "--FLIP-HORIZONTAL", "--BRIGHTNESS=-20",
-                                         "--GREYSCALE", "--KEEP-ASPECT-RATIO"});
+  const ProgramResult line =
+      runProgram({"-i", lineIn, "-o", lineOut, "-c", "jpg", "--JPG-QUALITY=70", "--JPG-SAVE-AS=PROGRESSIVE",
+                  "--FLIP-HORIZONTAL", "--BRIGHTNESS=-20", "--GREYSCALE", "--KEEP-ASPECT-RATIO"});
   ASSERT_EQ(line.exitCode, 0) << line.err;
   int compared = 0;
   for (const auto& entry : fs::directory_iterator(lineOut)) {
@@ -526,15 +541,21 @@ struct CommaFont {
     fs::create_directories(folder / "fonts");
     fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", folder / "fonts/quill.ttf");
     config = folder / "fonts.conf";
-    writeWholeFileForTest(
-        config, "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
-                "  <cachedir>" + (folder / "cache") + "</cachedir>\n"
-                "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
-                "  <dir>" + (folder / "fonts") + "</dir>\n"
-                "  <match target=\"scan\">\n"
-                "    <test name=\"file\"><string>" + (folder / "fonts/quill.ttf") + "</string></test>\n"
-                "    <edit name=\"family\" mode=\"assign_replace\"><string>Quill, Sans</string></edit>\n"
-                "  </match>\n</fontconfig>\n");
+    writeWholeFileForTest(config,
+                          "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n"
+                          "  <cachedir>" +
+                              (folder / "cache") +
+                              "</cachedir>\n"
+                              "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+                              "  <dir>" +
+                              (folder / "fonts") +
+                              "</dir>\n"
+                              "  <match target=\"scan\">\n"
+                              "    <test name=\"file\"><string>" +
+                              (folder / "fonts/quill.ttf") +
+                              "</string></test>\n"
+                              "    <edit name=\"family\" mode=\"assign_replace\"><string>Quill, Sans</string></edit>\n"
+                              "  </match>\n</fontconfig>\n");
   }
   std::string config;
 };
@@ -546,9 +567,12 @@ TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const CommaFont font(data);
-  RunningWindow window(session, {{}, {},
-                                 fullConfig("", "Format = jpg\r\n", "Do Watermark = 1\r\nFonts = Arial,Tahoma\r\nFont = Tahoma\r\nFont Size = 12\r\n"),
-                                 {"FONTCONFIG_FILE=" + font.config}});
+  RunningWindow window(session,
+                       {{},
+                        {},
+                        fullConfig("", "Format = jpg\r\n",
+                                   "Do Watermark = 1\r\nFonts = Arial,Tahoma\r\nFont = Tahoma\r\nFont Size = 12\r\n"),
+                        {"FONTCONFIG_FILE=" + font.config}});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   const std::string dialog = openFromMenu(window);
   ASSERT_FALSE(dialog.empty());
@@ -572,8 +596,8 @@ TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
   std::this_thread::sleep_for(300ms);
   keepShot(window, "font-dialog");
   window.xdotool({"key", "Return"});
-  WindowState state =
-      stateWhen(window, [](const WindowState& s) { return control(s, "Watermark/Font").value == "2 3 Quill Sans"; }, 10s);
+  WindowState state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Watermark/Font").value == "2 3 Quill Sans"; }, 10s);
   EXPECT_EQ(control(state, "Watermark/Font").value, "2 3 Quill Sans");
   EXPECT_EQ(control(state, "Watermark/Font Size").value, "10");
   EXPECT_EQ(control(state, "Watermark/Font Style").value, "1 Bold");
@@ -596,8 +620,9 @@ TEST(Preferences, ThemeChosenInTheDialogRedrawsTheMenusAndTheToolbar) {
   fs::create_directories(program.path() / "gfx");
   writeTheme(program / "gfx/first.zip", "First", {{"New", 1}, {"Copy", 2}});
   writeTheme(program / "gfx/second.zip", "Second", {{"New", 3}});
-  RunningWindow window(session, {{}, programCopy(program),
-                                 fullConfig("", "Format = jpg\r\n", "", "UI Theme = first\r\nUI Size = 1\r\n")});
+  RunningWindow window(
+      session,
+      {{}, programCopy(program), fullConfig("", "Format = jpg\r\n", "", "UI Theme = first\r\nUI Size = 1\r\n")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   WindowState state = window.state();
   ASSERT_EQ(menuIcon(state, "0"), checksumOf(16, 1));

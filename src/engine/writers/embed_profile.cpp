@@ -76,7 +76,7 @@ bool withPsdProfile(Bytes& bytes, const Bytes& profile) {
   return true;
 }
 
-// The header box 'jp2h' holds the colour specification box 'colr'; method
+// The header box 'jp2h' holds the colour box 'colr'; its method
 // 2 there carries an ICC profile instead of an enumerated space. Boxes are
 // a 32-bit length (counting its own 8 header bytes) and a 4-letter type.
 bool withJp2Profile(Bytes& bytes, const Bytes& profile) {
