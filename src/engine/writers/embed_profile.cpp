@@ -76,9 +76,9 @@ bool withPsdProfile(Bytes& bytes, const Bytes& profile) {
   return true;
 }
 
-// The header box 'jp2h' holds the colour box 'colr'; its method
-// 2 there carries an ICC profile instead of an enumerated space. Boxes are
-// a 32-bit length (counting its own 8 header bytes) and a 4-letter type.
+// The header box 'jp2h' holds the colour box 'colr', whose method 2
+// carries an ICC profile instead of an enumerated space. Boxes are a 32-bit
+// length (counting its own 8 header bytes) and a 4-letter type.
 bool withJp2Profile(Bytes& bytes, const Bytes& profile) {
   auto box = [&](std::size_t at, std::string_view type) {
     return at + 8 <= bytes.size() && std::string_view(reinterpret_cast<const char*>(&bytes[at + 4]), 4) == type;
