@@ -5,6 +5,7 @@
 #include <new>
 
 #include "engine/batch/task_messages.h"
+#include "engine/watermark/watermark.h"
 #include "engine/watermark/watermark_font.h"
 #include "platform/process.h"
 
@@ -20,6 +21,8 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
   // worker that cannot load it fails each file in the job's own way.
   WatermarkFontPtr font;
   if (run->settings.doWatermark == 1) font = createWatermarkFont(run->settings);
+  WatermarkAssets watermark{font.get()};
+  Bitmap imageStamp;
 
   while (std::optional<std::string> bytes = receiveMessage(socket)) {
     std::optional<TaskMessage> task = decodeTaskMessage(*bytes);
@@ -31,7 +34,12 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
     // name is gone and the removal finds nothing.
     platform::removeIfParentDies(task->input.temporaryOutputPath);
     try {
-      answer.result = render(run->settings, run->format, task->input, font.get());
+      // Decoded once: the stamp is the same for every document of the run.
+      if (run->settings.doWatermark == 2 && !watermark.imageStamp) {
+        imageStamp = makeImageStamp(run->settings);
+        watermark.imageStamp = &imageStamp;
+      }
+      answer.result = render(run->settings, run->format, task->input, &watermark);
     } catch (const std::bad_alloc&) {
       // The document fails with a reason and the worker lives on; the
       // memory went back when the render unwound.

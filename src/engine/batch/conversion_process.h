@@ -16,14 +16,14 @@
 
 namespace qm {
 
-class Font;
+struct WatermarkAssets;
 
 // The first argument that makes the executable a worker; the second is
 // the supervisor's process id.
 inline constexpr std::string_view kWorkerModeArgument = "--conversion-worker";
 
 using TaskRenderer = std::function<RenderResult(const Settings& settings, const RunFormat& format,
-                                                const JobInput& input, const Font* font)>;
+                                                const JobInput& input, const WatermarkAssets* watermark)>;
 
 // Serves tasks on `socket` until the supervisor closes it; returns the
 // process exit code (0 at a clean end, 2 on a damaged message).
