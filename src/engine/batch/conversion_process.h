@@ -3,7 +3,9 @@
 // image libraries or runs away with memory takes only its worker along.
 // It reads one run message and then renders one task after another until
 // the supervisor closes the socket. It prints nothing; everything the user
-// sees comes from the supervisor.
+// sees comes from the supervisor. Before it reads its first document it
+// enters the sandbox (platform/sandbox.h), which lets it write in the
+// output folder of its tasks only.
 #pragma once
 
 #include <functional>
