@@ -4,7 +4,10 @@
 // that hold a setjmp keep only trivially destructible locals, and every
 // owned object lives in decodeJpeg's frame, which a jump never skips.
 // Warnings about damaged data (a truncated file among them) count as
-// failure: a logo with grey bands is no stamp to put on a picture.
+// failure: a logo with grey bands is no stamp to put on a picture. So does
+// a progressive file of more scans than any encoder writes: each scan
+// costs a pass over the whole picture, and a few hundred kilobytes of
+// near-empty scans would keep the decoder busy for minutes.
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -26,9 +29,19 @@ struct JpegErrors {
 [[noreturn]] void jumpOnError(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
 void stayQuiet(j_common_ptr) {}
 
+// Encoders write about ten scans, a finely split script a few dozen; a
+// picture gains nothing from more.
+constexpr int kMaxJpegScans = 100;
+
+void limitScans(j_common_ptr info) {
+  const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+  if (info->is_decompressor && decompress->input_scan_number > kMaxJpegScans) jumpOnError(info);
+}
+
 struct JpegReader {
   jpeg_decompress_struct info{};
   JpegErrors errors{};
+  jpeg_progress_mgr progress{};
   bool created = false;
   JpegReader() = default;
   JpegReader(const JpegReader&) = delete;
@@ -45,6 +58,8 @@ bool readHeader(JpegReader& reader, const std::uint8_t* data, std::size_t size) 
   if (setjmp(reader.errors.jump)) return false;
   jpeg_create_decompress(&reader.info);
   reader.created = true;
+  reader.progress.progress_monitor = limitScans;
+  reader.info.progress = &reader.progress;
   jpeg_mem_src(&reader.info, data, static_cast<unsigned long>(size));
   if (jpeg_read_header(&reader.info, TRUE) != JPEG_HEADER_OK) return false;
   const bool cmyk = reader.info.jpeg_color_space == JCS_CMYK || reader.info.jpeg_color_space == JCS_YCCK;

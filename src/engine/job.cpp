@@ -56,7 +56,7 @@ std::string withLibraryWords(std::string reason, const LibraryMessages& messages
 }  // namespace
 
 RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
-                            const Font* font) {
+                            const WatermarkAssets* watermark) {
   RenderResult result;
   const std::string& ext = format.extension;
 
@@ -123,7 +123,9 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   // The watermark sees the values of this very file, the depth it is about
   // to be written with included.
   const NamingValues naming = namingValues(format, input, bitDepth, width, height);
-  image = drawWatermark(std::move(image), WatermarkContext{settings, font, naming}, width, height);
+  const WatermarkContext stamping{settings, watermark ? watermark->font : nullptr, naming,
+                                  watermark ? watermark->imageStamp : nullptr};
+  image = drawWatermark(std::move(image), stamping, width, height);
 
   image = convertBitDepth(std::move(image), ext, bitDepth);
   result.reachedWrite = true;
@@ -204,8 +206,9 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
   return result;
 }
 
-JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font) {
-  return commitOutput(settings, format, input, renderDocument(settings, format, input, font));
+JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
+                      const WatermarkAssets* watermark) {
+  return commitOutput(settings, format, input, renderDocument(settings, format, input, watermark));
 }
 
 }  // namespace qm

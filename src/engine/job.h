@@ -19,7 +19,7 @@
 
 namespace qm {
 
-class Font;
+struct WatermarkAssets;
 
 // The format values of a run, fixed by the run starter.
 struct RunFormat {
@@ -73,7 +73,10 @@ RunFormat makeRunFormat(const Settings& settings, const std::string& extension);
 // one file at a time, so every stamp shows what a sequential run shows.
 bool watermarkNeedsListOrder(const Settings& settings);
 
-RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font);
+// `watermark` may be null: a text watermark then has no font, and the
+// picture stamp is made for this document alone.
+RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
+                            const WatermarkAssets* watermark);
 
 // Names the output with the input's numbers, renames the temporary file
 // over it and stamps its time. A render that failed before the write still
@@ -86,6 +89,7 @@ JobResult commitOutput(const Settings& settings, const RunFormat& format, const 
                        const RenderResult& rendered, std::unordered_set<std::string>* writtenThisRun = nullptr);
 
 // Both halves at once.
-JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input, const Font* font);
+JobResult convertFile(const Settings& settings, const RunFormat& format, const JobInput& input,
+                      const WatermarkAssets* watermark);
 
 }  // namespace qm

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "canvas/picture.h"
+#include "support/image_readback.h"
 #include "support/picture_files.h"
+#include "support/temp_folder.h"
 
 namespace qm {
 namespace {
@@ -242,6 +244,32 @@ TEST(PictureDecoding, HostileHeadersAreRefusedBeforeAnyLargeAllocation) {
     Bytes bytes = c.base;
     c.damage(bytes);
     EXPECT_FALSE(decodePicture(bytes)) << c.name;
+  }
+}
+
+// Every scan is a pass over the whole picture: a file of hundreds of
+// near-empty scans costs minutes. Up to 100 are read; the files are sound,
+// as an independent reader shows, so only the count refuses them.
+TEST(PictureDecoding, ProgressiveJpegsOfMoreThanAHundredScansAreRefused) {
+  const RgbaImage image = quadrants(48, 32);
+  test::TempFolder folder;
+  struct Case {
+    int scans;
+    bool decoded;
+  };
+  const Case cases[] = {{10, true}, {100, true}, {101, false}, {190, false}};
+  std::vector<std::string> paths;
+  for (const Case& c : cases) {
+    const Bytes bytes = test::encodeProgressiveJpeg(image, c.scans);
+    paths.push_back(folder.write(std::to_string(c.scans) + ".jpg", test::asText(bytes)));
+    std::optional<Picture> picture = decodeJpeg(bytes);
+    EXPECT_EQ(picture.has_value(), c.decoded) << c.scans << " scans";
+    if (picture) expectPixels(*picture, {{2, 2, {255, 40, 30, 255}}, {40, 28, {20, 60, 250, 255}}}, 8);
+  }
+  const auto seen = test::identifyFiles(paths);
+  for (const std::string& path : paths) {
+    ASSERT_EQ(seen.count(path), 1u) << path << " is no sound JPEG";
+    EXPECT_EQ(seen.at(path).width, 48) << path;
   }
 }
 

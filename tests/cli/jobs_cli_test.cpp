@@ -2,8 +2,10 @@
 // line: damaged documents that crash or confuse the Photoshop reader fail
 // alone; any number of workers gives the files, names, time stamps and
 // debug lines of one; a SIGTERM ends the batch cleanly.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -193,6 +195,65 @@ void writeBusyDocuments(const test::TempFolder& in, int count, unsigned width, u
   for (unsigned y = 0; y < height; ++y)
     for (unsigned x = 0; x < width; ++x) image.setPixel(x, y, x & 255, y & 255, (x ^ y) & 255);
   for (int i = 0; i < count; ++i) test::writePsd(in / ("d" + std::to_string(i) + ".psd"), image);
+}
+
+// A file of /proc, empty once its process is gone (a stream would throw
+// on the read error a vanished process gives).
+std::string readProcFile(const fs::path& path) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(got));
+  ::close(fd);
+  return text;
+}
+
+// The kernel's view of each worker of `parent`: its /proc/<pid>/status.
+std::vector<std::string> workerStatusesOf(pid_t parent) {
+  const std::string mark = std::string("--conversion-worker") + '\0' + std::to_string(parent) + '\0';
+  std::vector<std::string> statuses;
+  for (const auto& entry : fs::directory_iterator("/proc"))
+    if (readProcFile(entry.path() / "cmdline").find(mark) != std::string::npos)
+      statuses.push_back(readProcFile(entry.path() / "status"));
+  return statuses;
+}
+
+// Workers convert inside the sandbox, and convert all the same: it is in
+// place while they render, and every document is written.
+TEST(Jobs, WorkersConvertWithNoNewPrivilegesAndASystemCallFilter) {
+  test::TempFolder in;
+  test::TempFolder out;
+  test::TempFolder home;
+  writeBusyDocuments(in, 24, 900, 700);
+
+  const std::string log = home / "log.txt";
+  test::ChildProcess program({test::programPath(), "-i", in.str(), "-o", out.str(), "-c", "png", "--jobs=2"},
+                             {{"XDG_RUNTIME_DIR=" + home.str(), "XDG_CONFIG_HOME=" + home.str()}, {}, log, -1});
+  std::string sandboxed;
+  test::waitUntil(
+      [&] {
+        for (const std::string& status : workerStatusesOf(program.pid()))
+          if (status.find("\nNoNewPrivs:\t1\n") != std::string::npos &&
+              status.find("\nSeccomp:\t2\n") != std::string::npos) {
+            sandboxed = status;
+          }
+        return !sandboxed.empty() || !program.running();
+      },
+      std::chrono::seconds(120), std::chrono::milliseconds(5));
+  EXPECT_FALSE(sandboxed.empty()) << "no worker was seen in the sandbox";
+  std::optional<int> exitCode = program.waitForExit(std::chrono::seconds(300));
+  ASSERT_TRUE(exitCode.has_value());
+  EXPECT_EQ(*exitCode, 0) << test::readFileBytes(log);
+  EXPECT_NE(test::readFileBytes(log).find("Files converted: 24 of 24"), std::string::npos) << test::readFileBytes(log);
+  std::vector<std::string> outputs;
+  for (const std::string& name : filesIn(out.path())) outputs.push_back(out / name);
+  ASSERT_EQ(outputs.size(), 24u);
+  const auto seen = test::identifyFiles(outputs);
+  for (const std::string& output : outputs) {
+    ASSERT_EQ(seen.count(output), 1u) << output;
+    EXPECT_EQ(seen.at(output).width, 900) << output;
+  }
 }
 
 TEST(Jobs, SigtermEndsTheBatchWithItsSummaryAndLeavesNothingBehind) {

@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> parameters(argv + 1, argv + argc);
   return qm::runConversionWorkerProcess(parameters, [](const qm::Settings& settings, const qm::RunFormat& format,
-                                                       const qm::JobInput& input, const qm::Font* font) {
+                                                       const qm::JobInput& input, const qm::WatermarkAssets* assets) {
     const std::string name = input.inputPath.substr(input.inputPath.rfind('/') + 1);
     if (name.find("grow") != std::string::npos) {
       std::vector<char> taken(400u << 20);
@@ -25,6 +25,6 @@ int main(int argc, char** argv) {
     if (name.find("starve") != std::string::npos) throw std::bad_alloc();
     if (name.find("hang") != std::string::npos)
       for (;;) ::pause();
-    return qm::renderDocument(settings, format, input, font);
+    return qm::renderDocument(settings, format, input, assets);
   });
 }

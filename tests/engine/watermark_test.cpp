@@ -603,6 +603,42 @@ TEST(ImageWatermark, UndecodablePicturesGiveNoStampAndA24BitImage) {
   EXPECT_EQ(watermarked(original, imageSettings(folder / "missing.png"), nullptr).bpp(), 24u);
 }
 
+// A worker makes the stamp once per run; the documents after the first
+// never read the picture again, whatever became of the file.
+TEST(ImageWatermark, AStampMadeForTheRunIsUsedInsteadOfThePictureFile) {
+  test::TempFolder folder;
+  const std::string path = folder.write("logo.png", test::asText(test::encodePng(halfClearLogo(), true)));
+  const Settings settings = imageSettings(path);
+  const Bitmap runStamp = makeImageStamp(settings);
+  ASSERT_TRUE(runStamp);
+  test::RgbaImage green(40, 20);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) green.set(x, y, 0, 255, 0);
+  folder.write("logo.png", test::asText(test::encodePng(green, false)));
+
+  struct Case {
+    const char* name;
+    const Bitmap* stamp;
+    int changedWidth;
+    Pixel at180x80;
+  };
+  const Bitmap none;
+  const Case cases[] = {
+      {"the run's stamp", &runStamp, 20, Pixel{250, 120, 10, 255}},
+      {"no stamp for the run", &none, 0, kBackground},
+      {"made for this document", nullptr, 40, Pixel{0, 255, 0, 255}},
+  };
+  const Bitmap original = makeUniform(200, 100, 24, kBackground);
+  for (const Case& c : cases) {
+    Bitmap result = drawWatermark(copyOf(original), WatermarkContext{settings, nullptr, kPhoto, c.stamp}, 200, 100);
+    const Box box = changedBox(result, original);
+    EXPECT_EQ(box.empty() ? 0 : box.width(), c.changedWidth) << c.name;
+    EXPECT_EQ(pixelAt(result, 180, 80), c.at180x80) << c.name;
+  }
+  // The run's stamp is still whole for the next document.
+  EXPECT_EQ(runStamp.width(), 40u);
+}
+
 TEST(ImageWatermark, IconsAreStampedThroughTheirMask) {
   test::TempFolder folder;
   const std::string path =

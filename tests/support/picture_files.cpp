@@ -41,7 +41,9 @@ Bytes encodePng(const RgbaImage& image, bool withAlpha) {
   return bytes;
 }
 
-Bytes encodeJpeg(const RgbaImage& image, int quality) {
+namespace {
+
+Bytes compressJpeg(const RgbaImage& image, int quality, const std::vector<jpeg_scan_info>& script) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -55,6 +57,10 @@ Bytes encodeJpeg(const RgbaImage& image, int quality) {
   info.in_color_space = JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
+  if (!script.empty()) {
+    info.scan_info = script.data();
+    info.num_scans = static_cast<int>(script.size());
+  }
   jpeg_start_compress(&info, TRUE);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
   while (info.next_scanline < info.image_height) {
@@ -69,6 +75,27 @@ Bytes encodeJpeg(const RgbaImage& image, int quality) {
   jpeg_destroy_compress(&info);
   std::free(buffer);
   return bytes;
+}
+
+}  // namespace
+
+Bytes encodeJpeg(const RgbaImage& image, int quality) { return compressJpeg(image, quality, {}); }
+
+Bytes encodeProgressiveJpeg(const RgbaImage& image, int scans) {
+  std::vector<jpeg_scan_info> script;
+  script.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+  const int acScans = scans - 1;
+  for (int component = 0; component < 3; ++component) {
+    // Coefficients 1..63 in `bands` bands as even as they come.
+    const int bands = acScans / 3 + (component < acScans % 3 ? 1 : 0);
+    int start = 1;
+    for (int band = 0; band < bands; ++band) {
+      const int end = start + (63 - start + 1) / (bands - band) - 1;
+      script.push_back({1, {component, 0, 0, 0}, start, end, 0, 0});
+      start = end + 1;
+    }
+  }
+  return compressJpeg(image, 95, script);
 }
 
 namespace {

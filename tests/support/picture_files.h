@@ -31,6 +31,9 @@ using Bytes = std::vector<std::uint8_t>;
 // withAlpha false writes an RGB file (alpha dropped).
 Bytes encodePng(const RgbaImage& image, bool withAlpha);
 Bytes encodeJpeg(const RgbaImage& image, int quality = 95);
+// A progressive JPEG of exactly `scans` scans (4 to 190): the DC scan, then
+// each colour's 63 AC coefficients split into bands of their own scans.
+Bytes encodeProgressiveJpeg(const RgbaImage& image, int scans);
 // 24 or 32 bits per pixel, bottom-up unless topDown.
 Bytes encodeBmp(const RgbaImage& image, int bitCount, bool topDown = false);
 // An 8-bit palette BMP of the given indices (row-major, top row first).

@@ -5,8 +5,10 @@
 #include <new>
 
 #include "engine/batch/task_messages.h"
+#include "engine/watermark/watermark.h"
 #include "engine/watermark/watermark_font.h"
 #include "platform/process.h"
+#include "platform/sandbox.h"
 
 namespace qm {
 
@@ -17,13 +19,24 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
   if (!run) return 2;
 
   // The supervisor checked the face before it started any worker; a
-  // worker that cannot load it fails each file in the job's own way.
+  // worker that cannot load it fails each file in the job's own way. The
+  // font is made before the sandbox: fontconfig may want to write its
+  // cache, and the face is the user's choice, not a document's.
   WatermarkFontPtr font;
   if (run->settings.doWatermark == 1) font = createWatermarkFont(run->settings);
+  WatermarkAssets watermark{font.get()};
+  Bitmap imageStamp;
+  bool sandboxed = false;
 
   while (std::optional<std::string> bytes = receiveMessage(socket)) {
     std::optional<TaskMessage> task = decodeTaskMessage(*bytes);
     if (!task) return 2;
+    if (!sandboxed) {
+      // Every task of a run carries the run's output folder, so the first
+      // one names the folder for all.
+      platform::enterSandbox(task->input.outputFolder);
+      sandboxed = true;
+    }
     AnswerMessage answer;
     answer.id = task->id;
     // Kept until the next file: should the supervisor die before it commits
@@ -31,7 +44,13 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
     // name is gone and the removal finds nothing.
     platform::removeIfParentDies(task->input.temporaryOutputPath);
     try {
-      answer.result = render(run->settings, run->format, task->input, font.get());
+      // Decoded inside the sandbox, as untrusted as any document, and once:
+      // the stamp is the same for every document of the run.
+      if (run->settings.doWatermark == 2 && !watermark.imageStamp) {
+        imageStamp = makeImageStamp(run->settings);
+        watermark.imageStamp = &imageStamp;
+      }
+      answer.result = render(run->settings, run->format, task->input, &watermark);
     } catch (const std::bad_alloc&) {
       // The document fails with a reason and the worker lives on; the
       // memory went back when the render unwound.

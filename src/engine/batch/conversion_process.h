@@ -3,7 +3,9 @@
 // image libraries or runs away with memory takes only its worker along.
 // It reads one run message and then renders one task after another until
 // the supervisor closes the socket. It prints nothing; everything the user
-// sees comes from the supervisor.
+// sees comes from the supervisor. Before it reads its first document it
+// enters the sandbox (platform/sandbox.h), which lets it write in the
+// output folder of its tasks only.
 #pragma once
 
 #include <functional>
@@ -16,14 +18,14 @@
 
 namespace qm {
 
-class Font;
+struct WatermarkAssets;
 
 // The first argument that makes the executable a worker; the second is
 // the supervisor's process id.
 inline constexpr std::string_view kWorkerModeArgument = "--conversion-worker";
 
 using TaskRenderer = std::function<RenderResult(const Settings& settings, const RunFormat& format,
-                                                const JobInput& input, const Font* font)>;
+                                                const JobInput& input, const WatermarkAssets* watermark)>;
 
 // Serves tasks on `socket` until the supervisor closes it; returns the
 // process exit code (0 at a clean end, 2 on a damaged message).

@@ -24,7 +24,10 @@ Bitmap drawWatermark(Bitmap image, const WatermarkContext& context, int width, i
       placement = textPlacement(settings);
       break;
     case 2:
-      stamp = makeImageStamp(settings);
+      if (!context.imageStamp)
+        stamp = makeImageStamp(settings);
+      else if (*context.imageStamp)
+        stamp = Bitmap(FreeImage_Clone(context.imageStamp->get()));
       placement = imagePlacement(settings);
       break;
     default: break;

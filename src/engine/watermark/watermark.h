@@ -14,12 +14,23 @@ namespace qm {
 class Font;
 struct NamingValues;
 
+// What the watermark of a run needs that is the same for every document,
+// made once by whoever renders the run's documents: a hostile picture
+// decoded again for each document would cost its time again each time.
+struct WatermarkAssets {
+  const Font* font = nullptr;  // null unless the run made one
+  // Null leaves the picture stamp to be made for each document; an empty
+  // Bitmap means the picture gave no stamp.
+  const Bitmap* imageStamp = nullptr;
+};
+
 // The watermark step: the stamp `Do Watermark` asks for, placed inside the
 // W x H recorded by the job.
 struct WatermarkContext {
   const Settings& settings;
-  const Font* font;            // null unless the run made one
-  const NamingValues& naming;  // the values of the file being converted
+  const Font* font;                    // null unless the run made one
+  const NamingValues& naming;          // the values of the file being converted
+  const Bitmap* imageStamp = nullptr;  // as in WatermarkAssets
 };
 Bitmap drawWatermark(Bitmap image, const WatermarkContext& context, int width, int height);
 
