@@ -107,7 +107,7 @@ TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
 
 // Damaged copies of real documents, some of which crash the Photoshop
 // reader: the window survives them, counts them and writes the rest.
-TEST(WindowRun, DocumentsThatCrashTheReaderFailAloneAndTheWindowGoesOn) {
+TEST(WindowRun, DamagedDocumentsFailAloneAndTheWindowGoesOn) {
   if (!fs::is_directory(QM_CORPUS_DIR)) GTEST_SKIP() << "no Photoshop corpus at " << QM_CORPUS_DIR;
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
@@ -124,9 +124,13 @@ TEST(WindowRun, DocumentsThatCrashTheReaderFailAloneAndTheWindowGoesOn) {
     }
   }
   const std::string lineOut = data.makeFolder("line");
+  // Some of these crash the library's reader, others the document check
+  // refuses first; either way the window counts and marks them as the
+  // command line does.
   const ProgramResult line = runProgram({"-i", in, "-o", lineOut, "-c", "png"});
-  ASSERT_NE(line.err.find("the converter process crashed"), std::string::npos) << line.err;
+  ASSERT_NE(line.err.find("Not converted: "), std::string::npos) << line.err;
   const std::size_t converted = filesIn(lineOut, ".png").size();
+  ASSERT_LT(converted, 36u);
 
   RunningWindow window(session, {{}, {}, config("Format = png\r\n")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
