@@ -9,6 +9,8 @@ namespace qm {
 
 namespace {
 
+constexpr std::uint64_t kLargestInflatedChannel = 1ull << 32;
+
 std::uint64_t rowBytes(std::uint64_t width, unsigned depth) { return (width * depth + 7) / 8; }
 
 // PackBits: n >= 0 copies n + 1 bytes, n < 0 repeats the next byte 1 - n
@@ -48,9 +50,14 @@ float sample(const std::uint8_t* row, std::uint64_t x, unsigned depth) {
   }
 }
 
+std::size_t areaSamples(const PsdRect& area) { return static_cast<std::size_t>(area.width() * area.height()); }
+
 // Keeps the samples of one decoded row that fall inside the stored area.
+// The plane is made at the first row that decoded, so a channel refused at
+// its first row never costs its full size.
 void storeRow(const std::uint8_t* row, std::int64_t y, const PsdRect& rect, unsigned depth, Plane& out) {
   if (y < out.area.top || y >= out.area.bottom) return;
+  if (out.samples.empty()) out.samples.assign(areaSamples(out.area), 0.0f);
   float* target = out.samples.data() + static_cast<std::size_t>((y - out.area.top) * out.area.width());
   const std::int64_t from = out.area.left - std::int64_t{rect.left};
   for (std::int64_t x = 0; x < out.area.width(); ++x) target[x] = sample(row, static_cast<std::uint64_t>(from + x), depth);
@@ -77,19 +84,51 @@ void unpredictRow(std::uint8_t* row, std::uint64_t width, unsigned depth, std::v
   }
 }
 
-bool inflateAll(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out) {
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return false;
-  stream.next_in = const_cast<Bytef*>(in.data());
-  stream.avail_in = static_cast<uInt>(in.size());
-  stream.next_out = out.data();
-  stream.avail_out = static_cast<uInt>(out.size());
-  int status = Z_OK;
-  while (status == Z_OK && stream.avail_out > 0) status = inflate(&stream, Z_NO_FLUSH);
-  const bool whole = stream.avail_out == 0;
-  inflateEnd(&stream);
-  return whole;
-}
+// Inflates a zip stream a row at a time, reading the compressed bytes in
+// blocks: neither the channel's compressed bytes nor its inflated size is
+// ever held whole, so a stream that inflates to gigabytes costs a row.
+class RowInflater {
+ public:
+  RowInflater(const ByteSource& bytes, std::uint64_t at, std::uint64_t size) : bytes_(bytes), at_(at), left_(size) {
+    ready_ = inflateInit(&stream_) == Z_OK;
+  }
+  ~RowInflater() {
+    if (ready_) inflateEnd(&stream_);
+  }
+  RowInflater(const RowInflater&) = delete;
+  RowInflater& operator=(const RowInflater&) = delete;
+
+  // False when the stream ends, or is damaged, before the row is full.
+  bool next(std::uint8_t* row, std::size_t size) {
+    if (!ready_) return false;
+    stream_.next_out = row;
+    stream_.avail_out = static_cast<uInt>(size);
+    while (stream_.avail_out > 0) {
+      if (stream_.avail_in == 0 && left_ > 0) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left_, kBlock));
+        block_.resize(count);
+        if (!bytes_.read(at_, block_.data(), count)) return false;
+        at_ += count;
+        left_ -= count;
+        stream_.next_in = block_.data();
+        stream_.avail_in = static_cast<uInt>(count);
+      }
+      const int status = inflate(&stream_, Z_NO_FLUSH);
+      if (status == Z_STREAM_END) return stream_.avail_out == 0;
+      if (status != Z_OK) return false;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::uint64_t kBlock = 1u << 16;
+  const ByteSource& bytes_;
+  std::uint64_t at_;
+  std::uint64_t left_;
+  std::vector<std::uint8_t> block_;
+  z_stream stream_{};
+  bool ready_ = false;
+};
 
 // Decodes rows [0, height) of `rect` from the compressed data at `data`.
 // For PackBits the caller passes the table of row lengths.
@@ -137,17 +176,17 @@ std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compress
       if (header.depth == 1) return std::string("damaged: zip-compressed bitmap channel");
       // zlib cannot expand more than about 1032 times.
       if (stride * height > available * 1100 + 1024) return std::string("damaged: zip data too short for its size");
-      if (available > (1ull << 31) || stride * height > (1ull << 32))
-        return std::string("a zip-compressed channel is too large");
-      std::vector<std::uint8_t> in(static_cast<std::size_t>(available));
-      if (!bytes.read(data, in.data(), in.size())) return std::string("damaged: unreadable pixels");
-      std::vector<std::uint8_t> all(static_cast<std::size_t>(stride * height));
-      if (!inflateAll(in, all)) return std::string("damaged: zip data does not inflate to the channel's size");
+      // Memory no longer grows with the inflated size, but the time does.
+      if (stride * height > kLargestInflatedChannel)
+        return "too large: a zip-compressed channel inflates to " + std::to_string(stride * height >> 20) +
+               " MiB, more than the " + std::to_string(kLargestInflatedChannel >> 20) + " MiB read of one channel";
+      RowInflater inflater(bytes, data, available);
       std::vector<std::uint8_t> scratch;
       for (std::uint64_t y = 0; y < height; ++y) {
-        std::uint8_t* r = all.data() + y * stride;
-        if (compression == 3) unpredictRow(r, width, header.depth, scratch);
-        storeRow(r, rect.top + static_cast<std::int64_t>(y), rect, header.depth, out);
+        if (!inflater.next(row.data(), row.size()))
+          return std::string("damaged: zip data does not inflate to the channel's size");
+        if (compression == 3) unpredictRow(row.data(), width, header.depth, scratch);
+        storeRow(row.data(), rect.top + static_cast<std::int64_t>(y), rect, header.depth, out);
       }
       return std::nullopt;
     }
@@ -176,12 +215,8 @@ std::optional<std::vector<std::uint64_t>> readRowLengths(const ByteSource& bytes
   return lengths;
 }
 
-}  // namespace
-
-std::optional<std::string> decodeChannel(const ByteSource& bytes, const PsdChannel& channel, const PsdRect& rect,
-                                         const PsdRect& clip, const PsdHeader& header, Plane& out) {
-  out.area = intersect(rect, clip);
-  out.samples.assign(static_cast<std::size_t>(out.area.width() * out.area.height()), 0.0f);
+std::optional<std::string> decodeChannelRows(const ByteSource& bytes, const PsdChannel& channel, const PsdRect& rect,
+                                             const PsdHeader& header, Plane& out) {
   if (rect.empty()) return std::nullopt;
   if (rect.width() > 300000 || rect.height() > 300000) return std::string("damaged: a layer of impossible size");
   if (channel.length < 2) return std::string("damaged: a channel without its compression");
@@ -199,8 +234,8 @@ std::optional<std::string> decodeChannel(const ByteSource& bytes, const PsdChann
   return decodeRows(bytes, compression, data, end, rect, header, nullptr, 0, out);
 }
 
-std::optional<std::string> decodeMergedImage(const ByteSource& bytes, const PsdDocument& document, unsigned count,
-                                             std::vector<Plane>& planes) {
+std::optional<std::string> decodeMergedRows(const ByteSource& bytes, const PsdDocument& document, unsigned count,
+                                            std::vector<Plane>& planes) {
   const PsdHeader& header = document.header;
   const PsdRect rect{0, 0, static_cast<std::int32_t>(header.height), static_cast<std::int32_t>(header.width)};
   count = std::min(count, header.channels);
@@ -209,11 +244,7 @@ std::optional<std::string> decodeMergedImage(const ByteSource& bytes, const PsdD
   const unsigned compression = static_cast<unsigned>(field[0] << 8 | field[1]);
   const std::uint64_t data = document.imageDataOffset + 2;
   const std::uint64_t end = bytes.size();
-  planes.assign(count, Plane{});
-  for (Plane& plane : planes) {
-    plane.area = rect;
-    plane.samples.assign(static_cast<std::size_t>(rect.width() * rect.height()), 0.0f);
-  }
+  planes.assign(count, Plane{rect, {}});
   const std::uint64_t rows = header.height;
   if (compression == 0) {
     const std::uint64_t size = rowBytes(header.width, header.depth) * rows;
@@ -230,6 +261,26 @@ std::optional<std::string> decodeMergedImage(const ByteSource& bytes, const PsdD
     for (std::uint64_t y = 0; y < rows; ++y) at += (*lengths)[static_cast<std::size_t>(c * rows + y)];
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> decodeChannel(const ByteSource& bytes, const PsdChannel& channel, const PsdRect& rect,
+                                         const PsdRect& clip, const PsdHeader& header, Plane& out) {
+  out.area = intersect(rect, clip);
+  out.samples.clear();
+  std::optional<std::string> problem = decodeChannelRows(bytes, channel, rect, header, out);
+  if (!problem && out.samples.empty()) out.samples.assign(areaSamples(out.area), 0.0f);
+  return problem;
+}
+
+std::optional<std::string> decodeMergedImage(const ByteSource& bytes, const PsdDocument& document, unsigned count,
+                                             std::vector<Plane>& planes) {
+  planes.clear();
+  std::optional<std::string> problem = decodeMergedRows(bytes, document, count, planes);
+  for (Plane& plane : planes)
+    if (!problem && plane.samples.empty()) plane.samples.assign(areaSamples(plane.area), 0.0f);
+  return problem;
 }
 
 }  // namespace qm
