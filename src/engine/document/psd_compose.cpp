@@ -13,13 +13,48 @@ namespace {
 
 bool is(const BlendKey& key, const char* text) { return std::memcmp(key.data(), text, 4) == 0; }
 
-// A document-sized surface: colour planes and alpha, not premultiplied.
+std::size_t pixelCount(const PsdRect& area) { return static_cast<std::size_t>(area.width() * area.height()); }
+
+PsdRect intersection(const PsdRect& a, const PsdRect& b) {
+  const PsdRect r{std::max(a.top, b.top), std::max(a.left, b.left), std::min(a.bottom, b.bottom),
+                  std::min(a.right, b.right)};
+  return r.empty() ? PsdRect{} : r;
+}
+
+PsdRect unionOf(const PsdRect& a, const PsdRect& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return {std::min(a.top, b.top), std::min(a.left, b.left), std::max(a.bottom, b.bottom), std::max(a.right, b.right)};
+}
+
+// A surface over `area` of the document (the whole document, or the
+// bounds of a group's layers): colour planes and alpha, not premultiplied.
 struct Canvas {
+  PsdRect area;
   std::size_t pixels = 0;
   std::vector<std::vector<float>> colour;
   std::vector<float> alpha;
-  Canvas(std::size_t pixelCount, unsigned channels)
-      : pixels(pixelCount), colour(channels, std::vector<float>(pixelCount, 0.0f)), alpha(pixelCount, 0.0f) {}
+  Canvas(const PsdRect& bounds, unsigned channels)
+      : area(bounds),
+        pixels(pixelCount(bounds)),
+        colour(channels, std::vector<float>(pixels, 0.0f)),
+        alpha(pixels, 0.0f) {}
+  // The part of `other` over `bounds`, which lies inside it.
+  Canvas(const Canvas& other, const PsdRect& bounds) : Canvas(bounds, static_cast<unsigned>(other.colour.size())) {
+    for (std::int64_t y = area.top; y < area.bottom; ++y) {
+      const std::size_t from = other.index(area.left, y);
+      const std::size_t to = index(area.left, y);
+      const auto width = static_cast<std::size_t>(area.width());
+      for (std::size_t c = 0; c < colour.size(); ++c)
+        std::copy_n(other.colour[c].begin() + static_cast<std::ptrdiff_t>(from), width,
+                    colour[c].begin() + static_cast<std::ptrdiff_t>(to));
+      std::copy_n(other.alpha.begin() + static_cast<std::ptrdiff_t>(from), width,
+                  alpha.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+  }
+  std::size_t index(std::int64_t x, std::int64_t y) const {
+    return static_cast<std::size_t>((y - area.top) * area.width() + (x - area.left));
+  }
 };
 
 // One layer's pixels over the part of the document it covers; its alpha
@@ -34,6 +69,9 @@ struct Node {
   const PsdLayer* layer = nullptr;
   std::vector<Node> children;
   bool group = false;
+  // A group's canvas needs no more than the rectangles of the layers in it:
+  // outside them its layers draw nothing.
+  PsdRect bounds;
 };
 
 enum class Mode {
@@ -158,7 +196,6 @@ class Composer {
       : bytes_(bytes),
         header_(document.header),
         channels_(channels),
-        width_(document.header.width),
         docRect_{0, 0, static_cast<std::int32_t>(document.header.height), static_cast<std::int32_t>(document.header.width)} {}
 
   std::optional<std::string> problem;
@@ -186,7 +223,7 @@ class Composer {
       if (node.group) {
         composeGroup(node, canvas, clip);
         if (!clipped && nextClipped) {
-          groupCoverage(node, canvas.pixels, baseCoverage);
+          groupCoverage(node, canvas, baseCoverage);
           baseHasCoverage = true;
         }
       } else if (!layer.notDrawable) {
@@ -200,10 +237,7 @@ class Composer {
   const ByteSource& bytes_;
   const PsdHeader& header_;
   unsigned channels_;
-  std::size_t width_;
   PsdRect docRect_;
-
-  std::size_t index(std::int64_t x, std::int64_t y) const { return static_cast<std::size_t>(y) * width_ + static_cast<std::size_t>(x); }
 
   // The mask's value over `area`, in document coordinates; empty when the
   // layer has no mask in effect.
@@ -271,12 +305,15 @@ class Composer {
     if (coverage) coverage->assign(canvas.pixels, 0.0f);
     if (!readLayer(layer, pixels)) return;
     const float opacity = static_cast<float>(layer.opacity) / 255.0f;
-    if (coverage)
-      for (std::int64_t y = pixels.area.top; y < pixels.area.bottom; ++y)
-        for (std::int64_t x = pixels.area.left; x < pixels.area.right; ++x)
-          (*coverage)[index(x, y)] =
-              pixels.alpha[static_cast<std::size_t>((y - pixels.area.top) * pixels.area.width() + x - pixels.area.left)] *
+    if (coverage) {
+      const PsdRect covered = intersection(pixels.area, canvas.area);
+      for (std::int64_t y = covered.top; y < covered.bottom; ++y)
+        for (std::int64_t x = covered.left; x < covered.right; ++x)
+          (*coverage)[canvas.index(x, y)] =
+              pixels
+                  .alpha[static_cast<std::size_t>((y - pixels.area.top) * pixels.area.width() + x - pixels.area.left)] *
               opacity;
+    }
     blend(pixels, canvas, opacity * static_cast<float>(layer.fillOpacity) / 255.0f, layer.blendMode, clip);
     ++drawn;
   }
@@ -285,11 +322,12 @@ class Composer {
     const Mode mode = modeOf(key).value_or(Mode::Normal);
     const bool whole = isNonSeparable(mode) && channels_ == 3;
     const std::int64_t w = source.area.width();
+    const PsdRect area = intersection(source.area, canvas.area);
     std::vector<float> s(channels_), b(channels_), mixed(channels_);
-    for (std::int64_t y = source.area.top; y < source.area.bottom; ++y)
-      for (std::int64_t x = source.area.left; x < source.area.right; ++x) {
+    for (std::int64_t y = area.top; y < area.bottom; ++y)
+      for (std::int64_t x = area.left; x < area.right; ++x) {
         const std::size_t si = static_cast<std::size_t>((y - source.area.top) * w + (x - source.area.left));
-        const std::size_t di = index(x, y);
+        const std::size_t di = canvas.index(x, y);
         float as = source.alpha[si] * opacity;
         if (clip) as *= (*clip)[di];
         if (as <= 0) continue;
@@ -317,44 +355,52 @@ class Composer {
 
   // What a group covers when it is the base of clipped layers: its layers
   // composed on their own, times its opacity and mask.
-  void groupCoverage(const Node& node, std::size_t pixels, std::vector<float>& coverage) {
-    Canvas alone(pixels, channels_);
+  void groupCoverage(const Node& node, const Canvas& canvas, std::vector<float>& coverage) {
+    Canvas alone(intersection(node.bounds, canvas.area), channels_);
     composeNodes(node.children, alone);
-    const std::vector<float> mask = maskOver(*node.layer, docRect_);
+    const std::vector<float> mask = maskOver(*node.layer, alone.area);
     const float opacity = static_cast<float>(node.layer->opacity) / 255.0f;
-    coverage = std::move(alone.alpha);
-    for (std::size_t i = 0; i < coverage.size(); ++i) coverage[i] *= opacity * (mask.empty() ? 1.0f : mask[i]);
+    coverage.assign(canvas.pixels, 0.0f);
+    for (std::int64_t y = alone.area.top; y < alone.area.bottom; ++y)
+      for (std::int64_t x = alone.area.left; x < alone.area.right; ++x) {
+        const std::size_t i = alone.index(x, y);
+        coverage[canvas.index(x, y)] = alone.alpha[i] * (opacity * (mask.empty() ? 1.0f : mask[i]));
+      }
   }
 
   void composeGroup(const Node& node, Canvas& canvas, const std::vector<float>* clip) {
     const PsdLayer& group = *node.layer;
     const float opacity = static_cast<float>(group.opacity) / 255.0f;
-    const std::vector<float> mask = maskOver(group, docRect_);
+    const PsdRect bounds = intersection(node.bounds, canvas.area);
+    const std::vector<float> mask = maskOver(group, bounds);
     if (problem) return;
     if (is(group.blendMode, "pass")) {
       if (opacity >= 1.0f && mask.empty() && !clip) {
         composeNodes(node.children, canvas);
         return;
       }
-      Canvas result = canvas;
+      Canvas result(canvas, bounds);
       composeNodes(node.children, result);
-      for (std::size_t i = 0; i < canvas.pixels; ++i) {
-        const float t = opacity * (mask.empty() ? 1.0f : mask[i]) * (clip ? (*clip)[i] : 1.0f);
-        const float a0 = canvas.alpha[i], a1 = result.alpha[i];
-        const float a = a0 + (a1 - a0) * t;
-        for (unsigned c = 0; c < channels_; ++c) {
-          // Interpolate premultiplied, so a transparent backdrop adds no colour.
-          const float p = canvas.colour[c][i] * a0 + (result.colour[c][i] * a1 - canvas.colour[c][i] * a0) * t;
-          canvas.colour[c][i] = a > 0 ? p / a : 0.0f;
+      for (std::int64_t y = bounds.top; y < bounds.bottom; ++y)
+        for (std::int64_t x = bounds.left; x < bounds.right; ++x) {
+          const std::size_t i = canvas.index(x, y);
+          const std::size_t j = result.index(x, y);
+          const float t = opacity * (mask.empty() ? 1.0f : mask[j]) * (clip ? (*clip)[i] : 1.0f);
+          const float a0 = canvas.alpha[i], a1 = result.alpha[j];
+          const float a = a0 + (a1 - a0) * t;
+          for (unsigned c = 0; c < channels_; ++c) {
+            // Interpolate premultiplied, so a transparent backdrop adds no colour.
+            const float p = canvas.colour[c][i] * a0 + (result.colour[c][j] * a1 - canvas.colour[c][i] * a0) * t;
+            canvas.colour[c][i] = a > 0 ? p / a : 0.0f;
+          }
+          canvas.alpha[i] = a;
         }
-        canvas.alpha[i] = a;
-      }
       return;
     }
-    Canvas isolated(canvas.pixels, channels_);
+    Canvas isolated(bounds, channels_);
     composeNodes(node.children, isolated);
     LayerPixels pixels;
-    pixels.area = docRect_;
+    pixels.area = bounds;
     pixels.colour = std::move(isolated.colour);
     pixels.alpha = std::move(isolated.alpha);
     for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
@@ -375,12 +421,12 @@ std::vector<Node> buildTree(const std::vector<PsdLayer>& layers) {
     }
     if (layer.section == PsdSection::OpenFolder || layer.section == PsdSection::ClosedFolder) {
       if (stack.size() < 2) continue;
-      Node group{&layer, std::move(stack.back()), true};
+      Node group{&layer, std::move(stack.back()), true, {}};
       stack.pop_back();
       stack.back().push_back(std::move(group));
       continue;
     }
-    stack.back().push_back(Node{&layer, {}, false});
+    stack.back().push_back(Node{&layer, {}, false, {}});
   }
   while (stack.size() > 1) {
     std::vector<Node> open = std::move(stack.back());
@@ -388,6 +434,47 @@ std::vector<Node> buildTree(const std::vector<PsdLayer>& layers) {
     for (Node& node : open) stack.back().push_back(std::move(node));
   }
   return std::move(stack.front());
+}
+
+// Sets the bounds of every group below; returns the bounds of `nodes`.
+PsdRect measureBounds(std::vector<Node>& nodes) {
+  PsdRect all;
+  for (Node& node : nodes) {
+    if (node.group) node.bounds = measureBounds(node.children);
+    all = unionOf(all, node.group ? node.bounds : node.layer->rect);
+  }
+  return all;
+}
+
+// The bytes composing `nodes` on a canvas over `area` holds at its peak,
+// besides that canvas: the Composer's allocations, level by level.
+std::uint64_t composeBytes(const std::vector<Node>& nodes, const PsdRect& area, unsigned channels) {
+  const std::uint64_t perPixel = (channels + 1) * sizeof(float);
+  std::uint64_t peak = 0;
+  bool clipBase = false;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const Node& node = nodes[i];
+    const PsdLayer& layer = *node.layer;
+    const bool base = i + 1 < nodes.size() && nodes[i + 1].layer->clipped;
+    clipBase = clipBase || base;
+    const bool masked = layer.mask && !layer.mask->disabled;
+    std::uint64_t cost = 0;
+    if (node.group) {
+      const PsdRect bounds = intersection(node.bounds, area);
+      const bool ownCanvas = !is(layer.blendMode, "pass") || layer.opacity < 255 || masked || (layer.clipped && i > 0);
+      // Its own canvas (or, as the base of clipped layers, its coverage
+      // composed alone), its mask, and what its layers need in turn.
+      const std::uint64_t alone = pixelCount(bounds) * (perPixel + (masked ? 2 * sizeof(float) : 0)) +
+                                  composeBytes(node.children, bounds, channels);
+      cost = ownCanvas || base ? alone : 0;
+      if (!ownCanvas) cost = std::max(cost, composeBytes(node.children, area, channels));
+    } else {
+      // Its pixels, and a mask being decoded beside them.
+      cost = pixelCount(intersection(layer.rect, area)) * (perPixel + 2 * sizeof(float));
+    }
+    peak = std::max(peak, cost);
+  }
+  return peak + (clipBase ? pixelCount(area) * sizeof(float) : 0);
 }
 
 }  // namespace
@@ -423,8 +510,14 @@ std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocum
   if (layers.empty()) return std::string("holds no merged image and no layers to compose it from");
   const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
   if (pixels > limits.maxPixels) return std::string("holds no merged image, and is too large to compose from its layers");
-  const std::vector<Node> tree = buildTree(layers);
-  Canvas canvas(static_cast<std::size_t>(pixels), channels);
+  std::vector<Node> tree = buildTree(layers);
+  measureBounds(tree);
+  const PsdRect whole{0, 0, static_cast<std::int32_t>(header.height), static_cast<std::int32_t>(header.width)};
+  const std::uint64_t need = pixels * (channels + 1) * sizeof(float) + composeBytes(tree, whole, channels);
+  if (limits.maxBytes > 0 && need > limits.maxBytes)
+    return "too large: composing its layers needs " + std::to_string((need >> 20) + 1) +
+           " MiB of memory, more than the " + std::to_string(limits.maxBytes >> 20) + " MiB this conversion may use";
+  Canvas canvas(whole, channels);
   Composer composer(bytes, document, channels);
   composer.composeNodes(tree, canvas);
   if (composer.problem) return composer.problem;

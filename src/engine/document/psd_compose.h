@@ -26,6 +26,10 @@ struct Composite {
 
 struct ComposeLimits {
   std::uint64_t maxPixels = 1ull << 27;  // the document's width x height
+  // What the composition may hold at its peak (the document's canvas, the
+  // groups' canvases, a layer's pixels); 0 for no limit. A document that
+  // needs more is refused before anything is allocated.
+  std::uint64_t maxBytes = 0;
 };
 
 // Number of colour channels the document mode composes in; 0 for modes
