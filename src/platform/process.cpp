@@ -8,11 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -176,6 +179,43 @@ int usableCoreCount() {
   return count > 0 ? count : 1;
 }
 
+std::uint64_t memoryRoomUnderCgroups(const std::string& root, const std::string& membership) {
+  // Where the limits may be: the process's own group below each hierarchy
+  // (a v2 line "0::/path", a v1 line "N:memory:/path", controllers
+  // comma-separated), and the hierarchy's root, which is the own group
+  // inside a cgroup namespace.
+  std::vector<std::pair<std::string, std::string>> files;  // limit, usage
+  auto addV2 = [&](const std::string& folder) {
+    files.emplace_back(folder + "/memory.max", folder + "/memory.current");
+  };
+  auto addV1 = [&](const std::string& folder) {
+    files.emplace_back(folder + "/memory.limit_in_bytes", folder + "/memory.usage_in_bytes");
+  };
+  addV2(root);
+  addV1(root + "/memory");
+  std::istringstream lines(membership);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t first = line.find(':');
+    const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+    const std::string path = line.substr(second + 1);
+    if (path.empty() || path == "/" || path.find("/..") != std::string::npos) continue;
+    if (line.compare(0, first, "0") == 0 && controllers == ",,") addV2(root + path);
+    if (controllers.find(",memory,") != std::string::npos) addV1(root + "/memory" + path);
+  }
+  std::uint64_t room = UINT64_MAX;
+  for (const auto& [limitFile, usageFile] : files) {
+    // "max" (v2) reads as no number; an unlimited v1 group shows a number
+    // near 2^63, larger than any machine.
+    const std::uint64_t limit = readNumberFile(limitFile.c_str());
+    const std::uint64_t used = readNumberFile(usageFile.c_str());
+    if (limit > 0) room = std::min(room, used < limit ? limit - used : 0);
+  }
+  return room;
+}
+
 std::uint64_t availableMemoryBytes() {
   std::uint64_t available = 0;
   {
@@ -193,11 +233,10 @@ std::uint64_t availableMemoryBytes() {
   }
   if (available == 0) available = static_cast<std::uint64_t>(sysconf(_SC_AVPHYS_PAGES)) * sysconf(_SC_PAGESIZE);
 
-  // Under a cgroup v2 limit the room left there may be smaller.
-  std::uint64_t limit = readNumberFile("/sys/fs/cgroup/memory.max");
-  std::uint64_t used = readNumberFile("/sys/fs/cgroup/memory.current");
-  if (limit > 0 && used <= limit && limit - used < available) available = limit - used;
-  return available;
+  // Under a cgroup limit (v2 or v1) the room left there may be smaller.
+  std::ostringstream membership;
+  membership << std::ifstream("/proc/self/cgroup").rdbuf();
+  return std::min(available, memoryRoomUnderCgroups("/sys/fs/cgroup", membership.str()));
 }
 
 std::optional<std::uint64_t> residentBytes(pid_t pid) {

@@ -67,8 +67,13 @@ void removeIfParentDies(const std::string& path);
 int usableCoreCount();
 
 // Memory the process may still take: the smaller of the kernel's
-// MemAvailable and what is left under the cgroup's limit.
+// MemAvailable and what is left under the limits of its cgroups (v2 or
+// v1).
 std::uint64_t availableMemoryBytes();
+// What is left under the memory limits of the cgroups that `membership`
+// (the text of /proc/self/cgroup) names, below the hierarchy mounted at
+// `root`; UINT64_MAX when there is no limit.
+std::uint64_t memoryRoomUnderCgroups(const std::string& root, const std::string& membership);
 
 // A child's resident set size; empty once it is gone.
 std::optional<std::uint64_t> residentBytes(pid_t pid);
