@@ -70,7 +70,7 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   std::vector<std::uint8_t> iccProfile;
   {
     LibraryMessages messages;
-    LoadedDocument loaded = loadDocument(input.inputPath);
+    LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
     image = std::move(loaded.image);
     iccProfile = std::move(loaded.iccProfile);
     result.sourceBitDepth = static_cast<int>(image.bpp());

@@ -38,6 +38,9 @@ struct JobInput {
   // Where rendering writes; empty lets it choose a fresh name. A caller
   // that may have to discard an unfinished render names it itself.
   std::string temporaryOutputPath;
+  // The memory the render may take; a document that needs more is refused
+  // before it is read. 0 = what the process may use.
+  std::uint64_t memoryLimit = 0;
 };
 
 // What rendering leaves for the commit.

@@ -115,6 +115,11 @@ TEST(DocumentProblem, NamesWhatTheFileIs) {
       {patched(14, std::string("\0\1\0\0", 4)), "damaged: impossible header (4 x 65536, 3 channels)"},
       {folder / "missing.psd", "cannot be read: No such file or directory"},
       {folder.makeFolder("folder.psd"), "not a regular file"},
+      // 30000 x 30000 pixels claimed by 48 bytes of zip data: the library's
+      // reader would take gigabytes before it failed.
+      {patched(14, std::string("\0\0\x75\x30\0\0\x75\x30\0\x08\0\x03", 12) + std::string(12, '\0') +
+                       std::string("\0\2", 2)),
+       "damaged: the merged image's zip data (48 bytes) cannot hold its 30000 x 30000 pixels"},
   };
   for (const Case& c : cases) EXPECT_EQ(documentProblem(c.path).value_or("none"), c.reason) << c.path;
 }

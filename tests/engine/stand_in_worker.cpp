@@ -1,10 +1,14 @@
 // A worker process for the supervisor's tests. It renders like the real
 // worker, except that a document whose name holds "hang" never answers and
 // one whose name holds "grow" takes 400 MiB and then never answers, and
-// one whose name holds "starve" finds no memory at all: the faults a
-// damaged document can cause in the image libraries, on demand.
+// one whose name holds "starve" finds no memory at all, one whose name
+// holds "oom" takes 100 MiB and is then killed the way the kernel's
+// out-of-memory killer does it, and one whose name holds "limit" fails
+// with the memory limit it was given: the faults a damaged document can
+// cause in the image libraries, on demand.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <new>
 #include <string>
@@ -23,6 +27,17 @@ int main(int argc, char** argv) {
       for (;;) ::pause();
     }
     if (name.find("starve") != std::string::npos) throw std::bad_alloc();
+    if (name.find("oom") != std::string::npos) {
+      std::vector<char> taken(100u << 20);
+      std::memset(taken.data(), 1, taken.size());
+      ::usleep(300'000);  // long enough to be measured
+      ::raise(SIGKILL);
+    }
+    if (name.find("limit") != std::string::npos) {
+      qm::RenderResult result;
+      result.failure = "limit " + std::to_string(input.memoryLimit >> 20) + " MiB";
+      return result;
+    }
     if (name.find("hang") != std::string::npos)
       for (;;) ::pause();
     return qm::renderDocument(settings, format, input, assets);

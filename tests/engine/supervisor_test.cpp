@@ -28,7 +28,7 @@ TEST(TaskMessages, RoundTripAndRefuseDamagedBytes) {
   run.settings.text = "tab\there\nline two %n% ü";
   run.settings.imageGamma = 1.23f;
   run.format = RunFormat{"jpg", 2, 24, 0x80};
-  TaskMessage task{7, JobInput{"/in/a b.psd", "x/y/", "/out/", 12, 34567, "/out/x/y/quillmarkabc.jpg"}};
+  TaskMessage task{7, JobInput{"/in/a b.psd", "x/y/", "/out/", 12, 34567, "/out/x/y/quillmarkabc.jpg", 5ull << 30}};
   AnswerMessage answer{7, RenderResult{true, true, "/out/x/y/quillmarkabc.jpg", 16, 640, 480, 24, ""}};
   AnswerMessage failed{8,
                        RenderResult{false, false, "", 0, 0, 0, 0, "damaged: the Photoshop reader could not read it"}};
@@ -47,6 +47,7 @@ TEST(TaskMessages, RoundTripAndRefuseDamagedBytes) {
   EXPECT_EQ(taskBack->input.relativeSubFolder, "x/y/");
   EXPECT_EQ(taskBack->input.randomNumber, 34567);
   EXPECT_EQ(taskBack->input.temporaryOutputPath, "/out/x/y/quillmarkabc.jpg");
+  EXPECT_EQ(taskBack->input.memoryLimit, 5ull << 30);
 
   for (const AnswerMessage& sent : {answer, failed}) {
     std::optional<AnswerMessage> back = decodeAnswerMessage(encodeAnswerMessage(sent));
@@ -126,16 +127,19 @@ TEST(Supervisor, HungAndGrowingWorkersFailAloneAndTheBatchGoesOn) {
   limits.timePerMegabyte = std::chrono::milliseconds(0);
   limits.memoryCeiling = 200u << 20;
   Batch batch(limits);
-  for (const char* name : {"a.psd", "hang.psd", "b.psd", "grow.psd", "starve.psd", "c.psd"}) batch.add(name);
+  for (const char* name : {"a.psd", "hang.psd", "b.psd", "grow.psd", "starve.psd", "oom.psd", "c.psd"}) batch.add(name);
   batch.convert();
 
   EXPECT_EQ(batch.progress.savedCount(), 3);
-  EXPECT_EQ(batch.progress.snapshot().index, 6);
+  EXPECT_EQ(batch.progress.snapshot().index, 7);
   EXPECT_EQ(batch.outputNames(), (std::set<std::string>{"a.png", "b.png", "c.png"}));
   EXPECT_EQ(batch.failures["a"], "");
   EXPECT_EQ(batch.failures["hang"], "the conversion took longer than 3 s and was stopped");
   EXPECT_EQ(batch.failures["grow"], "the conversion needed more than 200 MiB of memory and was stopped");
   EXPECT_EQ(batch.failures["starve"], "the conversion needed more memory than it could get");
+  EXPECT_TRUE(batch.failures["oom"].starts_with("the conversion needed more than ") &&
+              batch.failures["oom"].ends_with(" MiB of memory and was stopped by the system"))
+      << batch.failures["oom"];
   // The replacements made after the two faults kept %n% in step.
   EXPECT_EQ(batch.run.sequenceNumber, 4);
 }
@@ -159,6 +163,27 @@ TEST(Supervisor, AnyWorkerCountAndMemoryBudgetConvertsTheWholeBatch) {
     for (const InputEntry& entry : batch.inputs.entriesInBucketOrder())
       expected.insert("0000" + std::to_string(++n) + "-" + fs::path(entry.path).stem().string() + ".png");
     EXPECT_EQ(batch.outputNames(), expected) << c.jobs << " " << c.budget;
+  }
+}
+
+TEST(Supervisor, EachWorkerMayTakeItsShareOfTheBudget) {
+  struct Case {
+    int jobs;
+    std::uint64_t budgetMegabytes;
+    std::uint64_t ceilingMegabytes;  // 0 = none given
+    std::string limit;
+  };
+  for (const Case& c :
+       {Case{1, 4096, 0, "limit 4096 MiB"}, Case{2, 4096, 0, "limit 2048 MiB"}, Case{3, 6000, 0, "limit 2000 MiB"},
+        Case{4, 1024, 0, "limit 512 MiB"}, Case{2, 4096, 300, "limit 300 MiB"}}) {
+    WorkerLimits limits = test::workerLimits(c.jobs);
+    limits.executable = QM_STAND_IN_WORKER_PATH;
+    limits.memoryBudget = c.budgetMegabytes << 20;
+    limits.memoryCeiling = c.ceilingMegabytes << 20;
+    Batch batch(limits);
+    for (int i = 0; i < 4; ++i) batch.add("limit" + std::to_string(i) + ".psd");
+    batch.convert();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(batch.failures["limit" + std::to_string(i)], c.limit) << c.jobs;
   }
 }
 

@@ -2,9 +2,11 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -33,6 +35,9 @@ constexpr std::uint64_t kMegabyte = 1u << 20;
 constexpr std::uint64_t kRenderBaseMemory = 64 * kMegabyte;
 // Twice the largest document the format allows (300,000 pixels a side).
 constexpr std::uint64_t kMaxEstimatedPixels = 2 * 300'000ull * 300'000ull;
+// No worker is stopped below this, however small its share of the budget:
+// the program itself takes a good part of it.
+constexpr std::uint64_t kSmallestCeiling = 512 * kMegabyte;
 // The poll interval while nothing answers: how soon a stop request, a
 // passed time limit or a grown worker is seen.
 constexpr int kPollMilliseconds = 50;
@@ -78,13 +83,15 @@ struct Worker {
   platform::FileDescriptor socket;
   std::optional<std::size_t> task;  // the position being rendered
   Clock::time_point deadline;
+  std::uint64_t largestResident = 0;  // measured during the task
 };
 
 // One entry of the run, from dispatch to commit.
 struct Task {
   InputEntry entry;
   JobInput input;
-  std::uint64_t memory = 0;
+  std::uint64_t memory = 0;   // the estimate
+  std::uint64_t ceiling = 0;  // what its worker may take
   std::chrono::milliseconds timeLimit{0};
   std::optional<RenderResult> result;
 };
@@ -100,13 +107,13 @@ class Supervisor {
         listOrder_(watermarkNeedsListOrder(context.settings)),
         debug_(context.run.commandLine && context.run.runModeMarker == "DEBUG" && context.lines) {
     int jobs = limits_.jobs > 0 ? limits_.jobs : platform::usableCoreCount();
-    const std::uint64_t available = platform::availableMemoryBytes();
-    memoryCeiling_ = limits_.memoryCeiling > 0 ? limits_.memoryCeiling : available;
-    memoryBudget_ = limits_.memoryBudget > 0 ? limits_.memoryBudget : available;
-    for (const InputEntry& entry : context.inputs.entriesInBucketOrder()) tasks_.push_back(Task{entry, {}, 0, {}, {}});
+    memoryBudget_ = limits_.memoryBudget > 0 ? limits_.memoryBudget : platform::availableMemoryBytes();
+    for (const InputEntry& entry : context.inputs.entriesInBucketOrder())
+      tasks_.push_back(Task{entry, {}, 0, 0, {}, {}});
     // A run that renders one file at a time needs only one worker.
     if (listOrder_) jobs = 1;
     workers_.resize(static_cast<std::size_t>(std::min<std::size_t>(jobs, std::max<std::size_t>(tasks_.size(), 1))));
+    memoryShare_ = memoryBudget_ / workers_.size();
   }
 
   // Idle workers see their socket close and end by themselves.
@@ -160,11 +167,19 @@ class Supervisor {
         if (worker.task) worker.deadline += held;
   }
 
+  // What the workers in flight may take together.
   std::uint64_t memoryInFlight() const {
     std::uint64_t total = 0;
     for (std::size_t i = head_; i < next_; ++i)
-      if (!tasks_[i].result) total += tasks_[i].memory;
+      if (!tasks_[i].result) total += tasks_[i].ceiling;
     return total;
+  }
+
+  // A worker may take its share of the run's budget, or what its document
+  // is estimated to need when that is more (it then waits for room).
+  std::uint64_t ceilingFor(const Task& task) const {
+    if (limits_.memoryCeiling > 0) return limits_.memoryCeiling;
+    return std::max({memoryShare_, task.memory, kSmallestCeiling});
   }
 
   void dispatchWhatFits() {
@@ -180,10 +195,11 @@ class Supervisor {
       if (mayBeReplacedInFlight(next_)) return;
       Task& task = tasks_[next_];
       task.memory = estimateRenderMemory(task.entry.path);
+      task.ceiling = ceilingFor(task);
       // Wait for memory while something else is in flight; a file alone
       // always goes, and its worker's ceiling guards the machine.
       const std::uint64_t inFlight = memoryInFlight();
-      if (inFlight > 0 && inFlight + task.memory > memoryBudget_) return;
+      if (inFlight > 0 && inFlight + task.ceiling > memoryBudget_) return;
       dispatch(next_, *free);
       ++next_;
     }
@@ -223,6 +239,9 @@ class Supervisor {
     task.input.sequenceNumber = run_.sequenceNumber;
     task.input.randomNumber = run_.randomNumber;
     task.input.temporaryOutputPath = freshTemporaryName(task.entry.subFolder);
+    // The worker refuses a document that would need more before reading
+    // its pixels; the measurements below catch what no estimate foresaw.
+    task.input.memoryLimit = task.ceiling;
     task.timeLimit =
         limits_.baseTimeLimit + limits_.timePerMegabyte * static_cast<std::int64_t>(task.memory / kMegabyte);
 
@@ -238,6 +257,7 @@ class Supervisor {
       }
       if (sendMessage(worker.socket.get(), bytes)) {
         worker.task = position;
+        worker.largestResident = 0;
         worker.deadline = Clock::now() + task.timeLimit;
         return;
       }
@@ -331,10 +351,18 @@ class Supervisor {
       failTask(worker, "the converter process answered with a damaged message");
       return;
     }
-    // The worker ended without an answer; how it ended is the reason.
+    // The worker ended without an answer; how it ended is the reason. A
+    // SIGKILL that did not come from here came from the kernel's
+    // out-of-memory killer.
     const int status = worker.process.waitWithin(std::chrono::seconds(1));
-    failTask(worker,
-             "the converter process crashed while converting it (" + platform::describeWaitStatus(status) + ")");
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+      failTask(worker, worker.largestResident >= kMegabyte
+                           ? "the conversion needed more than " + megabytes(worker.largestResident) +
+                                 " of memory and was stopped by the system"
+                           : std::string("the conversion needed more memory than the system could give"));
+    else
+      failTask(worker,
+               "the converter process crashed while converting it (" + platform::describeWaitStatus(status) + ")");
   }
 
   void checkLimits() {
@@ -354,8 +382,9 @@ class Supervisor {
       }
       if (!measure) continue;
       std::optional<std::uint64_t> resident = platform::residentBytes(worker.process.pid());
-      if (resident && *resident > memoryCeiling_)
-        failTask(worker, "the conversion needed more than " + megabytes(memoryCeiling_) + " of memory and was stopped");
+      if (resident) worker.largestResident = std::max(worker.largestResident, *resident);
+      if (resident && *resident > task.ceiling)
+        failTask(worker, "the conversion needed more than " + megabytes(task.ceiling) + " of memory and was stopped");
     }
   }
 
@@ -415,8 +444,8 @@ class Supervisor {
   const WorkerLimits& limits_;
   const bool listOrder_;
   const bool debug_;
-  std::uint64_t memoryCeiling_ = 0;
   std::uint64_t memoryBudget_ = 0;
+  std::uint64_t memoryShare_ = 0;  // the budget divided among the workers
   std::vector<Task> tasks_;
   std::vector<Worker> workers_;
   std::size_t head_ = 0;  // the next position to commit

@@ -32,10 +32,11 @@ struct WorkerLimits {
   // estimated decoded size before its worker is stopped.
   std::chrono::milliseconds baseTimeLimit{120'000};
   std::chrono::milliseconds timePerMegabyte{250};
-  // A worker whose resident size passes this is stopped; 0 = the memory
-  // available when the run starts.
+  // A worker whose resident size passes this is stopped, and a document
+  // that would need more is refused by its worker; 0 = the budget divided
+  // among the workers (or a document's estimate, when that is more).
   std::uint64_t memoryCeiling = 0;
-  // The budget the estimates of the renders in flight must stay within;
+  // The budget the ceilings of the renders in flight must stay within;
   // 0 = the memory available when the run starts.
   std::uint64_t memoryBudget = 0;
   // A stop kills every render in flight, the head file's included, rather

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -110,12 +111,15 @@ std::string encodeTaskMessage(const TaskMessage& message) {
       .number(input.sequenceNumber)
       .number(input.randomNumber)
       .text(input.temporaryOutputPath)
+      // Numbers travel as 32 bits: the limit goes in MiB.
+      .number(static_cast<std::int64_t>(std::min<std::uint64_t>(input.memoryLimit >> 20, 0x7FFFFFFF)))
       .take();
 }
 
 std::optional<TaskMessage> decodeTaskMessage(std::string_view bytes) {
   TaskMessage message;
   JobInput& input = message.input;
+  std::int64_t megabytes = 0;
   Reader reader(bytes);
   reader.number(message.id)
       .text(input.inputPath)
@@ -123,8 +127,10 @@ std::optional<TaskMessage> decodeTaskMessage(std::string_view bytes) {
       .text(input.outputFolder)
       .number(input.sequenceNumber)
       .number(input.randomNumber)
-      .text(input.temporaryOutputPath);
-  if (!reader.complete()) return std::nullopt;
+      .text(input.temporaryOutputPath)
+      .number(megabytes);
+  if (!reader.complete() || megabytes < 0) return std::nullopt;
+  input.memoryLimit = static_cast<std::uint64_t>(megabytes) << 20;
   return message;
 }
 

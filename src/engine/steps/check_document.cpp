@@ -183,6 +183,12 @@ std::optional<std::string> documentProblem(const std::string& path) {
     case 2:
     case 3:
       if (at >= file.size()) return truncated(file.size(), at + 1);
+      // zlib cannot expand more than about 1032 times: a header claiming
+      // more pixels than the rest of the file could inflate to is forged,
+      // and the library's reader would allocate them all first.
+      if (rows * rowBytes > (file.size() - at) * 1100 + 1024)
+        return "damaged: the merged image's zip data (" + std::to_string(file.size() - at) +
+               " bytes) cannot hold its " + std::to_string(*width) + " x " + std::to_string(*height) + " pixels";
       return std::nullopt;
     default: return "damaged: unknown compression " + std::to_string(*compression);
   }

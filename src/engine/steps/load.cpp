@@ -10,7 +10,11 @@
 //   partly transparent pixels, the transparent index of indexed documents
 //   whose pixels use it.
 // The format is fixed and the content not sniffed; whatever FreeImage
-// cannot read as a Photoshop document comes back as no image.
+// cannot read as a Photoshop document comes back as no image. Before any
+// pixel is allocated, what the chosen way needs is weighed against the
+// memory the render may take, so a forged size is refused, not attempted.
+#include <algorithm>
+
 #include "engine/document/document_image.h"
 #include "engine/document/psd_pixels.h"
 #include "engine/steps/steps.h"
@@ -18,6 +22,31 @@
 namespace qm {
 
 namespace {
+
+constexpr std::uint64_t kMegabyte = 1u << 20;
+// The program and its libraries, besides the pixels.
+constexpr std::uint64_t kProgramMemory = 64 * kMegabyte;
+
+std::uint64_t documentPixels(const PsdDocument& document) {
+  return std::uint64_t{document.header.width} * document.header.height;
+}
+
+// The working image the document becomes: up to four channels of its depth.
+std::uint64_t imageBytes(const PsdDocument& document) {
+  const std::uint64_t channels = std::clamp(document.header.channels, 1u, 4u);
+  return documentPixels(document) * channels * std::max(document.header.depth / 8, 1u);
+}
+
+std::string tooLarge(std::uint64_t need, std::uint64_t limit) {
+  return "too large: reading it needs " + std::to_string(need / kMegabyte + 1) + " MiB of memory, more than the " +
+         std::to_string(limit / kMegabyte) + " MiB this conversion may use";
+}
+
+LoadedDocument refused(std::string reason) {
+  LoadedDocument loaded;
+  loaded.failure = std::move(reason);
+  return loaded;
+}
 
 LoadedDocument fromDocumentImage(DocumentImage made) {
   LoadedDocument loaded;
@@ -27,7 +56,7 @@ LoadedDocument fromDocumentImage(DocumentImage made) {
   return loaded;
 }
 
-LoadedDocument composed(const ByteSource& bytes, const PsdDocument& document) {
+LoadedDocument composed(const ByteSource& bytes, const PsdDocument& document, std::uint64_t limit) {
   LoadedDocument loaded;
   std::vector<PsdLayer> layers;
   Composite pixels;
@@ -35,16 +64,27 @@ LoadedDocument composed(const ByteSource& bytes, const PsdDocument& document) {
     loaded.failure = "holds no merged image, and its layers are " + *problem;
     return loaded;
   }
-  if (auto problem = composeLayers(bytes, document, layers, pixels)) {
+  // The composition, then the working image made from it beside it (and
+  // three more planes for a CMYK or Lab document turned into RGB).
+  const std::uint64_t after = kProgramMemory + imageBytes(document) + documentPixels(document) * 3 * sizeof(float);
+  ComposeLimits limits;
+  limits.maxBytes = limit > after ? limit - after : 1;
+  if (auto problem = composeLayers(bytes, document, layers, pixels, limits)) {
     loaded.failure = *problem;
     return loaded;
   }
   return fromDocumentImage(documentImage(std::move(pixels), document));
 }
 
-LoadedDocument decodedMerged(const ByteSource& bytes, const PsdDocument& document) {
+LoadedDocument decodedMerged(const ByteSource& bytes, const PsdDocument& document, std::uint64_t limit) {
   const unsigned colours = composeChannels(document.header.mode);
   const bool alpha = document.mergedHasTransparency && document.header.channels > colours;
+  // Its planes as floats, the 16-bit samples and RGB planes of the turn
+  // into RGB, and the working image.
+  const std::uint64_t need =
+      kProgramMemory + imageBytes(document) +
+      documentPixels(document) * ((colours + 1) * sizeof(float) + (colours + 3) * 2 + 3 * sizeof(float));
+  if (need > limit) return refused(tooLarge(need, limit));
   std::vector<Plane> planes;
   if (auto problem = decodeMergedImage(bytes, document, colours + (alpha ? 1 : 0), planes)) {
     LoadedDocument loaded;
@@ -105,12 +145,17 @@ bool decodesItself(const PsdDocument& document) {
 
 }  // namespace
 
-LoadedDocument loadDocument(const std::string& path) {
+LoadedDocument loadDocument(const std::string& path, std::uint64_t memoryLimit) {
+  const std::uint64_t limit = memoryLimit > 0 ? memoryLimit : usableMemory();
   const FileBytes bytes(path);
   PsdDocument document;
   const bool known = bytes.valid() && !readPsdStructure(bytes, document);
-  if (known && !document.hasRealMergedImage) return composed(bytes, document);
-  if (known && decodesItself(document)) return decodedMerged(bytes, document);
+  if (known && !document.hasRealMergedImage) return composed(bytes, document, limit);
+  if (known && decodesItself(document)) return decodedMerged(bytes, document, limit);
+  // The library's reader holds the image and, while it reads, about as
+  // much again.
+  if (known && kProgramMemory + 2 * imageBytes(document) > limit)
+    return refused(tooLarge(kProgramMemory + 2 * imageBytes(document), limit));
 
   LoadedDocument loaded;
   loaded.image = Bitmap(FreeImage_Load(FIF_PSD, path.c_str(), PSD_DEFAULT));

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "engine/steps/steps.h"
@@ -38,22 +39,22 @@ constexpr std::array<SideLimit, 23> kSideLimits = {{
 // (the working image, a widened or rotated copy, the frame's canvas).
 constexpr std::int64_t kWorkingBytesPerPixel = 12;
 
-// The memory the process may use: the machine's, or less when limited.
-std::int64_t usableMemory() {
-  std::int64_t bytes = static_cast<std::int64_t>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
-  for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-    rlimit limit{};
-    if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-      bytes = std::min(bytes, static_cast<std::int64_t>(limit.rlim_cur));
-  }
-  return bytes;
-}
-
 std::string sizeText(std::int64_t width, std::int64_t height) {
   return std::to_string(width) + " x " + std::to_string(height);
 }
 
 }  // namespace
+
+std::uint64_t usableMemory() {
+  std::uint64_t bytes =
+      static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit limit{};
+    if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+      bytes = std::min<std::uint64_t>(bytes, limit.rlim_cur);
+  }
+  return bytes;
+}
 
 ImageSize rotatedSize(const Settings& settings, int width, int height) {
   const int angle = settings.imageRotation;
@@ -76,7 +77,7 @@ std::optional<std::string> sizeProblem(std::string_view extension, std::int64_t 
       return "too large: the result would be " + sizeText(width, height) + " pixels, and " + std::string(extension) +
              " holds at most " + std::to_string(limit.maxSide) + " a side";
   }
-  const std::int64_t memory = usableMemory();
+  const auto memory = static_cast<std::int64_t>(std::min<std::uint64_t>(usableMemory(), INT64_MAX));
   if (width > 0 && height > 0 && width > memory / kWorkingBytesPerPixel / height)
     return "too large: the result would be " + sizeText(width, height) +
            " pixels, more than the memory this process may use (" + std::to_string(memory >> 20) + " MiB)";

@@ -35,7 +35,13 @@ struct LoadedDocument {
   // Why there is no image, when the reason is known.
   std::string failure;
 };
-LoadedDocument loadDocument(const std::string& path);
+// A document that would need more than `memoryLimit` bytes to read (0 =
+// what the process may use) fails with "too large: ..." before its pixels
+// are allocated.
+LoadedDocument loadDocument(const std::string& path, std::uint64_t memoryLimit = 0);
+// The memory the process may use: the machine's, or less under a resource
+// limit.
+std::uint64_t usableMemory();
 // ico only: anything over 128 in either direction becomes 128 x 128.
 Bitmap capIconSize(Bitmap image, std::string_view extension, bool& rescaled);
 // 16-bit and floating-point grey images become 8-bit grey, and 16-bit and
