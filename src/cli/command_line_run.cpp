@@ -157,7 +157,7 @@ class CommandLineRun {
       case RunStage::Naming:
         debug(echo::filenameMask);
         debug(echo::fileTimestamp);
-        if (settings_.fileTimestamp == 2) debug(echo::customTimestamp);
+        if (as<FileTimestamp>(settings_.fileTimestamp) == FileTimestamp::Custom) debug(echo::customTimestamp);
         debug(echo::keepSubfolders);
         return;
     }

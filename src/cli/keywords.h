@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings.h"
+
 namespace qm {
 
 struct Keyword {
@@ -41,27 +43,40 @@ inline constexpr Keyword kPngCompression[] = {{"NONE", 0}, {"ZLIB1", 1}, {"ZLIB6
 inline constexpr Keyword kTiffCompression[] = {{"NONE", 0},     {"CCITTFAX3", 1}, {"CCITTFAX4", 2},
                                                {"PACKBITS", 3}, {"DEFLATE", 4},   {"ADOBEDEFLATE", 5},
                                                {"LZW", 6},      {"JPEG", 7},      {"LOGLUV", 8}};
-inline constexpr Keyword kColourTable[] = {{"AUTO", 0}, {"EXACT", 1}};
-inline constexpr Keyword kColourModel[] = {{"RGB", 0}, {"CMYK", 1}, {"LAB", 2}};
+inline constexpr Keyword kColourTable[] = {{"AUTO", code(ColourTable::Auto)}, {"EXACT", code(ColourTable::Exact)}};
+inline constexpr Keyword kColourModel[] = {
+    {"RGB", code(ColourModel::Rgb)}, {"CMYK", code(ColourModel::Cmyk)}, {"LAB", code(ColourModel::Lab)}};
 inline constexpr Keyword kChroma[] = {{"NONE", 0}, {"LOW", 1}, {"MEDIUM", 2}, {"HIGH", 3}};
 inline constexpr Keyword kJpegMode[] = {{"STANDARD", 0}, {"SIMPLE", 1}, {"OPTIMIZED", 2}, {"PROGRESSIVE", 3}};
-inline constexpr Keyword kRotation[] = {{"SIMPLE", 0}, {"ADVANCED", 1}};
-inline constexpr Keyword kUnit[] = {{"PIXELS", 0}, {"PERCENT", 1}};
-inline constexpr Keyword kResizeType[] = {{"ALLIMAGES", 0}, {"LARGEIMAGES", 1}};
+inline constexpr Keyword kRotation[] = {{"SIMPLE", code(RotationType::Simple)},
+                                        {"ADVANCED", code(RotationType::Advanced)}};
+inline constexpr Keyword kUnit[] = {{"PIXELS", code(ResizeUnit::Pixels)}, {"PERCENT", code(ResizeUnit::Percent)}};
+inline constexpr Keyword kResizeType[] = {{"ALLIMAGES", code(ResizeType::AllImages)},
+                                          {"LARGEIMAGES", code(ResizeType::LargeImages)}};
 inline constexpr Keyword kResizeAlgorithm[] = {{"BOX", 0},     {"BILINEAR", 1},   {"BSPLINE", 2},
                                                {"BICUBIC", 3}, {"CATMULLROM", 4}, {"LANCZOS", 5}};
-inline constexpr Keyword kFrameType[] = {{"NONE", 0}, {"SOLID", 1}};
-inline constexpr Keyword kWatermarkType[] = {{"NONE", 0}, {"TEXT", 1}, {"IMAGE", 2}};
-inline constexpr Keyword kFontStyle[] = {{"REGULAR", 0}, {"BOLD", 1}, {"ITALIC", 2}, {"BOLDITALIC", 3}};
+inline constexpr Keyword kFrameType[] = {{"NONE", code(FrameType::Off)}, {"SOLID", code(FrameType::Solid)}};
+inline constexpr Keyword kWatermarkType[] = {
+    {"NONE", code(WatermarkType::Off)}, {"TEXT", code(WatermarkType::Text)}, {"IMAGE", code(WatermarkType::Image)}};
+inline constexpr Keyword kFontStyle[] = {{"REGULAR", code(FontStyle::Regular)},
+                                         {"BOLD", code(FontStyle::Bold)},
+                                         {"ITALIC", code(FontStyle::Italic)},
+                                         {"BOLDITALIC", code(FontStyle::BoldItalic)}};
 // The misspelling is the documented keyword; scripts depend on it.
-inline constexpr Keyword kFontEffect[] = {{"NONE", 0}, {"UNDERLINE", 1}, {"STRIKETHROUGHT", 2}};
-inline constexpr Keyword kAlignment[] = {{"LEFT", 0}, {"CENTER", 1}, {"RIGHT", 2}};
-inline constexpr Keyword kBoundary[] = {{"IMAGE", 0}, {"FRAME", 1}};
+inline constexpr Keyword kFontEffect[] = {{"NONE", code(FontEffect::Plain)},
+                                          {"UNDERLINE", code(FontEffect::Underline)},
+                                          {"STRIKETHROUGHT", code(FontEffect::Strikethrough)}};
+inline constexpr Keyword kAlignment[] = {{"LEFT", code(TextAlignment::Left)},
+                                         {"CENTER", code(TextAlignment::Center)},
+                                         {"RIGHT", code(TextAlignment::Right)}};
+inline constexpr Keyword kBoundary[] = {{"IMAGE", code(Boundary::Image)}, {"FRAME", code(Boundary::Frame)}};
 inline constexpr Keyword kPosition[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
                                         {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
                                         {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 inline constexpr Keyword kSize[] = {{"FIXED", 0}};
-inline constexpr Keyword kTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
+inline constexpr Keyword kTimestamp[] = {{"CURRENT", code(FileTimestamp::Current)},
+                                         {"ORIGINAL", code(FileTimestamp::Original)},
+                                         {"CUSTOM", code(FileTimestamp::Custom)}};
 
 }  // namespace tables
 

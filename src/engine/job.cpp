@@ -28,7 +28,7 @@ RunFormat makeRunFormat(const Settings& settings, const std::string& extension) 
 }
 
 bool watermarkNeedsListOrder(const Settings& settings) {
-  if (settings.doWatermark != 1) return false;
+  if (as<WatermarkType>(settings.doWatermark) != WatermarkType::Text) return false;
   static constexpr std::array<std::string_view, 8> kCommitTimeValues = {"%n%",  "%rnd%", "%yyyy%", "%mm%",
                                                                         "%dd%", "%hh%",  "%ii%",   "%ss%"};
   for (std::string_view placeholder : kCommitTimeValues)

@@ -138,13 +138,15 @@ std::vector<std::string> createSubFolders(const std::string& outputFolder, const
 }
 
 void applyFileTimestamp(const Settings& settings, const std::string& inputPath, const std::string& outputPath) {
-  switch (settings.fileTimestamp) {
-    case 1:
+  switch (as<FileTimestamp>(settings.fileTimestamp)) {
+    case FileTimestamp::Original:
       // The input's time goes over unchanged; a detour through local time
       // would shift it by an hour at daylight-saving changes.
       if (auto original = platform::modificationTime(inputPath)) platform::setModificationTime(outputPath, *original);
       break;
-    case 2: platform::setModificationTime(outputPath, platform::localDateToUtc(settings.customTimestamp)); break;
+    case FileTimestamp::Custom:
+      platform::setModificationTime(outputPath, platform::localDateToUtc(settings.customTimestamp));
+      break;
     default: break;
   }
 }

@@ -13,7 +13,9 @@
 
 namespace qm {
 
-enum class Writer { FreeImage, DevIL };
+// Who writes the format: FreeImage, DevIL, or the program's own encoder
+// over jxrlib.
+enum class Writer { FreeImage, DevIL, Jxr };
 enum class SixteenBitLayout { Rgb565, Rgb555 };
 enum class EightBitMethod { None, Greyscale, Quantise };
 
@@ -28,7 +30,9 @@ struct OutputFormat {
   EightBitMethod eightBitMethod;
 };
 
-// Writer ids: FreeImage's FREE_IMAGE_FORMAT numbers, DevIL's IL_* types.
+// Writer ids: FreeImage's FREE_IMAGE_FORMAT numbers (jxr's too: the
+// library identifies the files it reads back), DevIL's IL_* types. The
+// writers check them against the libraries' constants when they compile.
 inline constexpr std::array<OutputFormat, 23> kOutputFormats = {{
     {"bmp", "Windows or OS/2 Bitmap", Writer::FreeImage, 0, "1,4,8,16,24,32", false, SixteenBitLayout::Rgb565,
      EightBitMethod::Quantise},
@@ -48,7 +52,7 @@ inline constexpr std::array<OutputFormat, 23> kOutputFormats = {{
      EightBitMethod::Greyscale},
     {"jpg", "JPEG File Format", Writer::FreeImage, 2, "8,24", false, SixteenBitLayout::Rgb565,
      EightBitMethod::Greyscale},
-    {"jxr", "JPEG XR Image Format", Writer::FreeImage, 36, "1,8,16,24,32,48,96", true, SixteenBitLayout::Rgb565,
+    {"jxr", "JPEG XR Image Format", Writer::Jxr, 36, "1,8,16,24,32,48,96", true, SixteenBitLayout::Rgb565,
      EightBitMethod::Greyscale},
     {"pbm", "Portable Bitmap", Writer::FreeImage, 7, "1", false, SixteenBitLayout::Rgb565, EightBitMethod::None},
     {"pcx", "ZSoft Paintbrush", Writer::DevIL, 0x0428, "24", false, SixteenBitLayout::Rgb565, EightBitMethod::None},

@@ -17,7 +17,9 @@
 #include <span>
 #include <utility>
 
+#include "platform/file_descriptor.h"
 #include "platform/handle.h"
+#include "platform/stream.h"
 #include "platform/text.h"
 
 namespace qm {
@@ -25,47 +27,10 @@ namespace qm {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using platform::millisecondsLeft;
+using platform::waitFor;
 
-class Socket {
- public:
-  explicit Socket(int fd) : fd_(fd) {}
-  Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Socket& operator=(Socket&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) close(fd_);
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  ~Socket() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int fd() const { return fd_; }
-
- private:
-  int fd_ = -1;
-};
-
-// Rounded up, so a wait never ends a moment before the deadline.
-int millisecondsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
-}
-
-// True once the socket reports `events` or a condition the next call will
-// surface (hang-up, error); false when the deadline passes first.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    const int left = millisecondsLeft(deadline);
-    if (left == 0) return false;
-    pollfd watched{fd, events, 0};
-    const int ready = poll(&watched, 1, left);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return false;
-  }
-}
+using Socket = platform::FileDescriptor;
 
 bool isHttpScheme(std::string_view scheme) { return equalsIgnoringCase(scheme, "http"); }
 
@@ -82,57 +47,18 @@ std::optional<Socket> connectTo(const UrlParts& parts, Clock::time_point deadlin
   for (const addrinfo* address = found; address; address = address->ai_next) {
     Socket socket(
         ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address->ai_protocol));
-    if (socket.fd() < 0) continue;
-    if (connect(socket.fd(), address->ai_addr, address->ai_addrlen) == 0) return socket;
+    if (socket.get() < 0) continue;
+    if (connect(socket.get(), address->ai_addr, address->ai_addrlen) == 0) return socket;
     if (errno != EINPROGRESS && errno != EINTR) continue;
-    if (!waitFor(socket.fd(), POLLOUT, deadline)) {
+    if (!waitFor(socket.get(), POLLOUT, deadline)) {
       if (millisecondsLeft(deadline) == 0) return std::nullopt;
       continue;
     }
     int error = 0;
     socklen_t length = sizeof error;
-    if (getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) return socket;
+    if (getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) return socket;
   }
   return std::nullopt;
-}
-
-bool sendAll(int fd, std::string_view bytes, Clock::time_point deadline) {
-  while (!bytes.empty()) {
-    // MSG_NOSIGNAL: a server that hangs up early must not kill the program.
-    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(sent));
-    } else if (sent < 0 && errno == EINTR) {
-      continue;
-    } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!waitFor(fd, POLLOUT, deadline)) return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Reads until the server closes, the buffer is full, an error or the
-// deadline; whatever arrived until then is the answer. A short read is not
-// the end: the answer may come in several pieces.
-std::size_t receiveAnswer(int fd, std::span<char> buffer, Clock::time_point deadline) {
-  std::size_t filled = 0;
-  while (filled < buffer.size()) {
-    const ssize_t got = recv(fd, buffer.data() + filled, buffer.size() - filled, 0);
-    if (got > 0) {
-      filled += static_cast<std::size_t>(got);
-    } else if (got == 0) {
-      break;
-    } else if (errno == EINTR) {
-      continue;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (!waitFor(fd, POLLIN, deadline)) break;
-    } else {
-      break;
-    }
-  }
-  return filled;
 }
 
 }  // namespace
@@ -203,10 +129,10 @@ std::string httpGetText(std::string_view url, std::string_view userAgent, std::c
   const auto deadline = Clock::now() + timeLimit;
   const auto socket = connectTo(*parts, deadline);
   if (!socket) return {};
-  if (!sendAll(socket->fd(), composeHttpRequest(*parts, userAgent), deadline)) return {};
+  if (!platform::sendAll(socket->get(), composeHttpRequest(*parts, userAgent), deadline)) return {};
 
   std::array<char, kHttpReceiveBufferSize> buffer{};
-  const std::size_t received = receiveAnswer(socket->fd(), buffer, deadline);
+  const std::size_t received = platform::receiveAll(socket->get(), buffer, deadline);
   return readBodyStart(std::string_view(buffer.data(), received));
 }
 

@@ -10,24 +10,14 @@
 #include <utility>
 
 #include "platform/file_descriptor.h"
+#include "platform/stream.h"
 
 namespace qm {
 
 using platform::FileDescriptor;
+using platform::writeAll;
 
 namespace {
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -12,6 +12,37 @@ namespace qm {
 using Flag = std::int8_t;       // 0 off, any other value on
 using SmallCode = std::int8_t;  // a code of a fixed list
 
+// The codes of the settings that choose one of a fixed list, as the
+// settings file and the command line's keywords number them. The fields
+// stay plain codes so that a value from a newer file survives a round trip;
+// code that acts on them compares with these names. (No `None`: the X
+// headers define it as a macro.)
+enum class RotationType : SmallCode { Simple = 0, Advanced = 1 };
+enum class ResizeUnit : SmallCode { Pixels = 0, Percent = 1 };
+enum class ResizeType : SmallCode { AllImages = 0, LargeImages = 1 };
+enum class FrameType : SmallCode { Off = 0, Solid = 1 };
+enum class WatermarkType : SmallCode { Off = 0, Text = 1, Image = 2 };
+enum class FontStyle : SmallCode { Regular = 0, Bold = 1, Italic = 2, BoldItalic = 3 };
+enum class FontEffect : SmallCode { Plain = 0, Underline = 1, Strikethrough = 2 };
+enum class TextAlignment : SmallCode { Left = 0, Center = 1, Right = 2 };
+enum class Boundary : SmallCode { Image = 0, Frame = 1 };
+enum class FileTimestamp : SmallCode { Current = 0, Original = 1, Custom = 2 };
+enum class ColourTable : std::int32_t { Auto = 0, Exact = 1 };
+enum class ColourModel : std::int32_t { Rgb = 0, Cmyk = 1, Lab = 2 };
+
+// The number a code is stored as.
+template <typename Code>
+constexpr int code(Code value) {
+  return static_cast<int>(value);
+}
+
+// A stored code read as its name; a code outside the list keeps its number
+// and matches no name.
+template <typename Code, typename Stored>
+constexpr Code as(Stored stored) {
+  return static_cast<Code>(stored);
+}
+
 struct Settings {
   std::string settingsFilePath;  // not persisted; set by window start-up
 

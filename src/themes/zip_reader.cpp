@@ -18,26 +18,12 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 
 }  // namespace
 
-ZipReader::FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-ZipReader::FileDescriptor& ZipReader::FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-ZipReader::FileDescriptor::~FileDescriptor() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 void ZipReader::ArchiveFree::operator()(archive* handle) const { archive_read_free(handle); }
 
 std::optional<ZipReader> ZipReader::open(const std::string& path, const ZipLimits& limits) {
   // Non-blocking, so that a FIFO named like a package cannot hang the
   // program; regular files read the same either way.
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) return std::nullopt;
   struct stat status {};
   if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0 ||

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_descriptor.h"
+
 struct archive;
 
 namespace qm {
@@ -63,31 +65,18 @@ class ZipReader {
   std::uint64_t unpackedBytes() const { return unpackedBytes_; }
 
  private:
-  class FileDescriptor {
-   public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
-    int get() const { return fd_; }
-
-   private:
-    int fd_ = -1;
-  };
   struct ArchiveFree {
     void operator()(archive* handle) const;
   };
 
-  ZipReader(FileDescriptor file, std::unique_ptr<archive, ArchiveFree> handle, const ZipLimits& limits)
+  ZipReader(platform::FileDescriptor file, std::unique_ptr<archive, ArchiveFree> handle, const ZipLimits& limits)
       : file_(std::move(file)), archive_(std::move(handle)), limits_(limits) {}
 
   std::optional<std::vector<std::uint8_t>> unpack(std::size_t most, bool wholeEntry);
 
   // Declared in this order so that the archive lets go of the file
   // before the file is closed.
-  FileDescriptor file_;
+  platform::FileDescriptor file_;
   std::unique_ptr<archive, ArchiveFree> archive_;
   ZipLimits limits_;
   std::size_t entriesSeen_ = 0;

@@ -280,12 +280,12 @@ void PreferencesDialog::applyRules() {
   rotationRows_.enable(rotation_->GetValue());
   resizeRows_.enable(resize_->GetValue());
   thresholdRow_.enable(threshold_->GetValue());
-  framePanel_->Show(frameType_->GetSelection() == 1);
-  textPanel_->Show(watermarkType_->GetSelection() == 1);
-  imagePanel_->Show(watermarkType_->GetSelection() == 2);
+  framePanel_->Show(frameType_->GetSelection() == code(FrameType::Solid));
+  textPanel_->Show(watermarkType_->GetSelection() == code(WatermarkType::Text));
+  imagePanel_->Show(watermarkType_->GetSelection() == code(WatermarkType::Image));
   textScaleRow_.show(textSize_->GetSelection() == 1);
   imageScaleRow_.show(imageSize_->GetSelection() == 1);
-  customTimestampRow_.enable(timestampType_->GetSelection() == 2);
+  customTimestampRow_.enable(timestampType_->GetSelection() == code(FileTimestamp::Custom));
 }
 
 std::string PreferencesDialog::selectedTheme() const {

@@ -77,7 +77,7 @@ TEST(PlaceWatermark, EachOfTheNinePositionsLandsWhereItsAnchorSays) {
   for (const Case& c : cases) {
     const Bitmap original = makeUniform(201, 100, 24, kBackground);
     Bitmap result = placeWatermark(copyOf(original), patternedStamp(30, 20), placementSettings(),
-                                   Placement{0, 10, 7, 0, c.position}, 201, 100);
+                                   Placement{0, 10, 7, Boundary::Image, c.position}, 201, 100);
     const Box box = changedBox(result, original);
     SCOPED_TRACE("position " + std::to_string(c.position));
     EXPECT_EQ(box.left, c.left);
@@ -107,7 +107,7 @@ TEST(PlaceWatermark, InsideTheFrameOnlyWithAFrameAndBoundaryOne) {
     settings.doFrame = static_cast<SmallCode>(c.doFrame);
     const Bitmap original = makeUniform(200, 100, 24, kBackground);
     Bitmap result = placeWatermark(copyOf(original), patternedStamp(30, 20), settings,
-                                   Placement{0, 10, 7, c.boundary, c.position}, 200, 100);
+                                   Placement{0, 10, 7, as<Boundary>(c.boundary), c.position}, 200, 100);
     const Box box = changedBox(result, original);
     SCOPED_TRACE("frame " + std::to_string(c.doFrame) + " boundary " + std::to_string(c.boundary) + " position " +
                  std::to_string(c.position));
@@ -126,7 +126,7 @@ TEST(PlaceWatermark, AStampTooLargeIsCutKeepingItsTopLeftPartWhateverThePosition
     const Bitmap original = makeUniform(100, 50, 24, kBackground);
     const Bitmap stamp = patternedStamp(150, 80);
     Bitmap result = placeWatermark(copyOf(original), copyOf(stamp), placementSettings(),
-                                   Placement{0, 10, 10, 0, c.position}, 100, 50);
+                                   Placement{0, 10, 10, Boundary::Image, c.position}, 100, 50);
     const Box box = changedBox(result, original);
     SCOPED_TRACE("position " + std::to_string(c.position));
     EXPECT_EQ(box.left, c.left);
@@ -154,7 +154,7 @@ TEST(PlaceWatermark, AStampThatDoesNotFitWhollyInsideIsNotDrawn) {
   for (const Case& c : cases) {
     const Bitmap original = makeUniform(100, 50, 24, kBackground);
     Bitmap result = placeWatermark(copyOf(original), patternedStamp(30, 20), placementSettings(),
-                                   Placement{0, c.xOffset, c.yOffset, 0, c.position}, 100, 50);
+                                   Placement{0, c.xOffset, c.yOffset, Boundary::Image, c.position}, 100, 50);
     ASSERT_TRUE(result);
     EXPECT_EQ(result.bpp(), 24u);
     EXPECT_EQ(countDifferences(result, original) > 0, c.drawn)
@@ -165,7 +165,7 @@ TEST(PlaceWatermark, AStampThatDoesNotFitWhollyInsideIsNotDrawn) {
 TEST(PlaceWatermark, RotationGrowsTheStampWithClearCorners) {
   const Bitmap original = makeUniform(200, 100, 24, kBackground);
   Bitmap quarter = placeWatermark(copyOf(original), patternedStamp(30, 20), placementSettings(),
-                                  Placement{90, 10, 10, 0, 8}, 200, 100);
+                                  Placement{90, 10, 10, Boundary::Image, 8}, 200, 100);
   Box box = changedBox(quarter, original);
   EXPECT_EQ(box.width(), 20);
   EXPECT_EQ(box.height(), 30);
@@ -174,7 +174,7 @@ TEST(PlaceWatermark, RotationGrowsTheStampWithClearCorners) {
 
   // At 45 degrees the grown canvas's corners let the image through.
   Bitmap tilted = placeWatermark(copyOf(original), makeUniform(40, 40, 32, {255, 0, 0, 255}), placementSettings(),
-                                 Placement{45, 0, 0, 0, 0}, 200, 100);
+                                 Placement{45, 0, 0, Boundary::Image, 0}, 200, 100);
   box = changedBox(tilted, original);
   EXPECT_GT(box.width(), 50);
   EXPECT_EQ(pixelAt(tilted, box.left, box.top), kBackground);
@@ -183,7 +183,7 @@ TEST(PlaceWatermark, RotationGrowsTheStampWithClearCorners) {
   // 0 and 360 leave the stamp as it is.
   for (int angle : {0, 360}) {
     Bitmap plain = placeWatermark(copyOf(original), patternedStamp(30, 20), placementSettings(),
-                                  Placement{angle, 10, 10, 0, 8}, 200, 100);
+                                  Placement{angle, 10, 10, Boundary::Image, 8}, 200, 100);
     EXPECT_EQ(changedBox(plain, original).width(), 30) << angle;
   }
 }
@@ -191,10 +191,10 @@ TEST(PlaceWatermark, RotationGrowsTheStampWithClearCorners) {
 TEST(PlaceWatermark, OpaqueStampPixelsReplaceAndTranslucentOnesBlend) {
   const Bitmap original = makeUniform(60, 40, 24, kBackground);
   Bitmap opaque = placeWatermark(copyOf(original), makeUniform(10, 10, 32, {255, 255, 255, 255}), placementSettings(),
-                                 Placement{0, 0, 0, 0, 0}, 60, 40);
+                                 Placement{0, 0, 0, Boundary::Image, 0}, 60, 40);
   EXPECT_EQ(pixelAt(opaque, 5, 5), (Pixel{255, 255, 255, 255}));
   Bitmap half = placeWatermark(copyOf(original), makeUniform(10, 10, 32, {240, 0, 0, 128}), placementSettings(),
-                               Placement{0, 0, 0, 0, 0}, 60, 40);
+                               Placement{0, 0, 0, Boundary::Image, 0}, 60, 40);
   const Pixel p = pixelAt(half, 5, 5);
   EXPECT_NEAR(p.red, (240 + 40) / 2, 2);
   EXPECT_NEAR(p.green, 80 / 2, 2);

@@ -23,7 +23,7 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
   // font is made before the sandbox: fontconfig may want to write its
   // cache, and the face is the user's choice, not a document's.
   WatermarkFontPtr font;
-  if (run->settings.doWatermark == 1) font = createWatermarkFont(run->settings);
+  if (as<WatermarkType>(run->settings.doWatermark) == WatermarkType::Text) font = createWatermarkFont(run->settings);
   WatermarkAssets watermark{font.get()};
   Bitmap imageStamp;
   bool sandboxed = false;
@@ -46,7 +46,7 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
     try {
       // Decoded inside the sandbox, as untrusted as any document, and once:
       // the stamp is the same for every document of the run.
-      if (run->settings.doWatermark == 2 && !watermark.imageStamp) {
+      if (as<WatermarkType>(run->settings.doWatermark) == WatermarkType::Image && !watermark.imageStamp) {
         imageStamp = makeImageStamp(run->settings);
         watermark.imageStamp = &imageStamp;
       }

@@ -9,22 +9,9 @@
 
 #include "engine/batch/worker_thread.h"
 #include "platform/file_descriptor.h"
+#include "platform/stream.h"
 
 namespace qm {
-
-namespace {
-
-// Writes all of `bytes`, going on after short writes.
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-}  // namespace
 
 void listExportProcedure(const std::vector<std::string>& rows, const std::string& listFile, Progress& progress) {
   std::string temporary = listFile + ".XXXXXX";
@@ -35,7 +22,7 @@ void listExportProcedure(const std::vector<std::string>& rows, const std::string
   }
   // mkstemp makes the file private; a list is an ordinary document.
   ::fchmod(fd.get(), 0644);
-  bool ok = writeAll(fd.get(), "\xEF\xBB\xBF");
+  bool ok = platform::writeAll(fd.get(), "\xEF\xBB\xBF");
   std::int32_t saved = 0;
   std::string line;
   for (std::size_t i = 0; ok && i < rows.size(); ++i) {
@@ -44,7 +31,7 @@ void listExportProcedure(const std::vector<std::string>& rows, const std::string
     progress.setIndex(static_cast<std::int32_t>(i + 1));
     line = rows[i];
     line += "\r\n";
-    ok = writeAll(fd.get(), line);
+    ok = platform::writeAll(fd.get(), line);
     if (ok) ++saved;
   }
   ok = ok && ::fsync(fd.get()) == 0;

@@ -76,7 +76,7 @@ class RunChecks {
     stage(RunStage::Greyscale);
     if (settings_.doImageThreshold) stage(RunStage::Threshold);
     stage(RunStage::Frame);
-    if (settings_.doFrame == 1) stage(RunStage::FrameDetails);
+    if (as<FrameType>(settings_.doFrame) == FrameType::Solid) stage(RunStage::FrameDetails);
     stage(RunStage::Watermark);
     if (RunCheck check = checkWatermark(RunFace::CommandLine); check != RunCheck::Passed) return check;
     stage(RunStage::Naming);
@@ -151,11 +151,11 @@ class RunChecks {
   }
 
   RunCheck checkWatermark(RunFace face) {
-    if (settings_.doWatermark == 1) {
+    if (as<WatermarkType>(settings_.doWatermark) == WatermarkType::Text) {
       stage(RunStage::TextWatermark);
       plan_.font = createWatermarkFont(settings_);
       if (!plan_.font) return RunCheck::InvalidWatermarkFont;
-    } else if (settings_.doWatermark == 2) {
+    } else if (as<WatermarkType>(settings_.doWatermark) == WatermarkType::Image) {
       stage(RunStage::ImageWatermark);
       if (face == RunFace::Window && settings_.image.empty()) return RunCheck::EmptyWatermarkImage;
       if (!hasContent(settings_.image)) return RunCheck::InvalidWatermarkImage;

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/stream.h"
 #include "settings/settings_file.h"
 
 namespace qm {
@@ -166,48 +168,21 @@ std::optional<AnswerMessage> decodeAnswerMessage(std::string_view bytes) {
   return message;
 }
 
-namespace {
-
-bool sendAll(int socket, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t sent = ::send(socket, data, size, MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += sent;
-    size -= static_cast<std::size_t>(sent);
-  }
-  return true;
-}
-
-bool receiveAll(int socket, char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t got = ::recv(socket, data, size, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-}  // namespace
-
 bool sendMessage(int socket, std::string_view payload) {
   if (payload.size() > kMaxTaskMessageSize) return false;
   std::string framed = Writer().number(static_cast<std::int64_t>(payload.size())).take();
   framed.append(payload);
-  return sendAll(socket, framed.data(), framed.size());
+  return platform::sendAll(socket, framed);
 }
 
 std::optional<std::string> receiveMessage(int socket) {
-  unsigned char header[4];
-  if (!receiveAll(socket, reinterpret_cast<char*>(header), sizeof header)) return std::nullopt;
-  std::uint32_t size = header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24;
+  std::array<char, 4> header{};
+  if (platform::receiveAll(socket, header) != header.size()) return std::nullopt;
+  std::uint32_t size = 0;
+  for (std::size_t i = header.size(); i-- > 0;) size = size << 8 | static_cast<unsigned char>(header[i]);
   if (size > kMaxTaskMessageSize) return std::nullopt;
   std::string payload(size, '\0');
-  if (!receiveAll(socket, payload.data(), size)) return std::nullopt;
+  if (platform::receiveAll(socket, payload) != size) return std::nullopt;
   return payload;
 }
 

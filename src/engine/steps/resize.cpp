@@ -12,9 +12,6 @@ namespace qm {
 
 namespace {
 
-enum SizeUnit : SmallCode { kPixels = 0, kPercent = 1 };
-enum ResizeType : SmallCode { kAllImages = 0, kLargeImages = 1 };
-
 // The setting's codes are the program's own order, not FreeImage's filter
 // numbers.
 constexpr std::array<FREE_IMAGE_FILTER, 6> kFilters = {FILTER_BOX,     FILTER_BILINEAR,   FILTER_BSPLINE,
@@ -33,9 +30,9 @@ int saturate(double value) {
 }
 
 int targetSize(std::int32_t value, SmallCode unit, int current) {
-  switch (unit) {
-    case kPixels: return value;
-    case kPercent:
+  switch (as<ResizeUnit>(unit)) {
+    case ResizeUnit::Pixels: return value;
+    case ResizeUnit::Percent:
       // nearbyint rounds halves to the even neighbour: 50 % of 1001 is 500.
       return saturate(std::nearbyint(value / 100.0 * current));
     default: return 0;
@@ -59,7 +56,9 @@ ImageSize resizedSize(const Settings& settings, int width, int height) {
   const int targetHeight = targetSize(settings.imageHeight, settings.imageHeightUnit, height);
   if (targetWidth < 1 || targetHeight < 1) return unchanged;
   if (targetWidth == width && targetHeight == height) return unchanged;
-  if (settings.imageResizeType == kLargeImages && width < targetWidth && height < targetHeight) return unchanged;
+  if (as<ResizeType>(settings.imageResizeType) == ResizeType::LargeImages && width < targetWidth &&
+      height < targetHeight)
+    return unchanged;
 
   ImageSize size{targetWidth, targetHeight};
   if (settings.keepAspectRatio) {

@@ -8,8 +8,6 @@ namespace qm {
 
 namespace {
 
-enum RotationType : SmallCode { kSimpleRotation = 0, kAdvancedRotation = 1 };
-
 // Wide samples come down to 8 bits with their own tones (and alpha) first,
 // as the job would bring them later; small depths are widened to 24 bits.
 Bitmap widenTo24Bits(Bitmap image) {
@@ -28,8 +26,8 @@ Bitmap rotate(Bitmap image, const Settings& settings) {
   if (image.bpp() <= 16 || image.bpp() > 32 || hasWideSamples(image)) image = widenTo24Bits(std::move(image));
   if (!image) return image;
 
-  switch (settings.imageRotationType) {
-    case kSimpleRotation: {
+  switch (as<RotationType>(settings.imageRotationType)) {
+    case RotationType::Simple: {
       const Rgb back = colourFromText(settings.imageRotationBackColor);
       // Alpha 0, so the corners of a 32-bit image come out transparent.
       RGBQUAD background{};
@@ -39,7 +37,7 @@ Bitmap rotate(Bitmap image, const Settings& settings) {
       background.rgbReserved = 0;
       return Bitmap(FreeImage_Rotate(image.get(), angle, &background));
     }
-    case kAdvancedRotation:
+    case RotationType::Advanced:
       return Bitmap(FreeImage_RotateEx(image.get(), angle, 0.0, 0.0, image.width() / 2.0, image.height() / 2.0, FALSE));
     default: return image;
   }

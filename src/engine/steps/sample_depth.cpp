@@ -194,7 +194,8 @@ bool keepsWideSamples(const Settings& settings, int targetBitDepth) {
   // These steps work on 8-bit samples; with any of them on, the image goes
   // through them at 8 bits and is widened again afterwards.
   return !settings.doImageRotation && !settings.doImageColorCorrection && !settings.doImageGreyscale &&
-         !settings.doImageThreshold && settings.doFrame == 0 && settings.doWatermark == 0;
+         !settings.doImageThreshold && as<FrameType>(settings.doFrame) == FrameType::Off &&
+         as<WatermarkType>(settings.doWatermark) == WatermarkType::Off;
 }
 
 }  // namespace qm

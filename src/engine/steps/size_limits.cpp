@@ -60,7 +60,9 @@ ImageSize rotatedSize(const Settings& settings, int width, int height) {
   const int angle = settings.imageRotation;
   // Advanced rotation keeps the size; simple rotation grows to the turned
   // image's bounding box.
-  if (!settings.doImageRotation || angle < 1 || angle > 359 || settings.imageRotationType != 0) return {width, height};
+  if (!settings.doImageRotation || angle < 1 || angle > 359 ||
+      as<RotationType>(settings.imageRotationType) != RotationType::Simple)
+    return {width, height};
   const double radians = angle * std::numbers::pi / 180.0;
   const double c = std::abs(std::cos(radians));
   const double s = std::abs(std::sin(radians));

@@ -48,11 +48,11 @@ bool fitsInt(std::int64_t v) { return v >= std::numeric_limits<int>::min() && v 
 }  // namespace
 
 Placement textPlacement(const Settings& s) {
-  return {s.textRotation, s.textXOffset, s.textYOffset, s.textBoundary, s.textPosition};
+  return {s.textRotation, s.textXOffset, s.textYOffset, as<Boundary>(s.textBoundary), s.textPosition};
 }
 
 Placement imagePlacement(const Settings& s) {
-  return {s.watermarkImageRotation, s.imageXOffset, s.imageYOffset, s.imageBoundary, s.imagePosition};
+  return {s.watermarkImageRotation, s.imageXOffset, s.imageYOffset, as<Boundary>(s.imageBoundary), s.imagePosition};
 }
 
 Bitmap placeWatermark(Bitmap image, Bitmap stamp, const Settings& settings, const Placement& placement, int width,
@@ -71,7 +71,7 @@ Bitmap placeWatermark(Bitmap image, Bitmap stamp, const Settings& settings, cons
   std::int64_t areaHeight = height;
   std::int64_t originX = 0;
   std::int64_t originY = 0;
-  if (settings.doFrame != 0 && placement.boundary == 1) {
+  if (as<FrameType>(settings.doFrame) != FrameType::Off && placement.boundary == Boundary::Frame) {
     areaWidth = std::int64_t{width} - settings.solidLeft - settings.solidRight;
     areaHeight = std::int64_t{height} - settings.solidTop - settings.solidBottom;
     originX = settings.solidLeft;

@@ -86,10 +86,10 @@ TextBox measureBox(const std::string& text, const Settings& settings, const Text
 }
 
 int lineX(const TextBox& box, const Settings& settings, int lineWidth) {
-  switch (settings.textAlignment) {
-    case 0: return settings.textPadding;
-    case 1: return static_cast<int>(std::lround(static_cast<float>(box.width - lineWidth) / 2.0f));
-    case 2: return box.width - lineWidth - settings.textPadding;
+  switch (as<TextAlignment>(settings.textAlignment)) {
+    case TextAlignment::Left: return settings.textPadding;
+    case TextAlignment::Center: return static_cast<int>(std::lround(static_cast<float>(box.width - lineWidth) / 2.0f));
+    case TextAlignment::Right: return box.width - lineWidth - settings.textPadding;
     default: return 0;
   }
 }

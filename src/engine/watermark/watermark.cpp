@@ -10,7 +10,7 @@ namespace qm {
 
 Bitmap drawWatermark(Bitmap image, const WatermarkContext& context, int width, int height) {
   const Settings& settings = context.settings;
-  if (settings.doWatermark == 0 || !image) return image;
+  if (as<WatermarkType>(settings.doWatermark) == WatermarkType::Off || !image) return image;
   if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() != 24) {
     image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
     if (!image) return image;
@@ -18,12 +18,12 @@ Bitmap drawWatermark(Bitmap image, const WatermarkContext& context, int width, i
 
   Bitmap stamp;
   Placement placement;
-  switch (settings.doWatermark) {
-    case 1:
+  switch (as<WatermarkType>(settings.doWatermark)) {
+    case WatermarkType::Text:
       stamp = makeTextStamp(expandWatermarkText(settings.text, context.naming), settings, context.font);
       placement = textPlacement(settings);
       break;
-    case 2:
+    case WatermarkType::Image:
       if (!context.imageStamp)
         stamp = makeImageStamp(settings);
       else if (*context.imageStamp)

@@ -48,7 +48,7 @@ struct Placement {
   int angle = 0;
   int xOffset = 0;
   int yOffset = 0;
-  int boundary = 0;  // 1 keeps the stamp inside the frame
+  Boundary boundary = Boundary::Image;
   int position = 8;  // 0..8, rows top to bottom, left to right within a row
 };
 Placement textPlacement(const Settings& settings);

@@ -19,10 +19,11 @@ WatermarkFontPtr createWatermarkFont(const Settings& settings) {
   FontRequest request;
   request.face = settings.font;
   request.pixelSize = pixelSizeOf(settings.fontSize);
-  request.bold = settings.fontStyle == 1 || settings.fontStyle == 3;
-  request.italic = settings.fontStyle == 2 || settings.fontStyle == 3;
-  request.underline = settings.fontEffect == 1;
-  request.strikethrough = settings.fontEffect == 2;
+  const auto style = as<FontStyle>(settings.fontStyle);
+  request.bold = style == FontStyle::Bold || style == FontStyle::BoldItalic;
+  request.italic = style == FontStyle::Italic || style == FontStyle::BoldItalic;
+  request.underline = as<FontEffect>(settings.fontEffect) == FontEffect::Underline;
+  request.strikethrough = as<FontEffect>(settings.fontEffect) == FontEffect::Strikethrough;
   std::optional<Font> font = Font::create(request);
   if (!font) return nullptr;
   return WatermarkFontPtr(std::make_unique<Font>(std::move(*font)).release());

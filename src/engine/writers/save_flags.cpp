@@ -1,5 +1,7 @@
 // Save flags: the FreeImage flags each output format is written with,
 // made from that format's settings.
+#include <FreeImage.h>
+
 #include <array>
 #include <iterator>
 
@@ -12,18 +14,25 @@ std::int32_t saveFlags(std::string_view extension, const Settings& s) {
   auto pick = [](auto const& table, std::int32_t code) -> std::int32_t {
     return code >= 0 && static_cast<std::size_t>(code) < std::size(table) ? table[code] : 0;
   };
-  if (extension == "bmp") return pick(std::array{0, 1}, s.bmpCompression);
-  if (extension == "exr") return pick(std::array{2, 4, 8, 16, 32}, s.exrCompression);
+  if (extension == "bmp") return pick(std::array{0, BMP_SAVE_RLE}, s.bmpCompression);
+  if (extension == "exr") return pick(std::array{EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44}, s.exrCompression);
   if (extension == "jpg")
-    return s.jpgQuality + pick(std::array{0x10000, 0x8000, 0x4000, 0x1000}, s.jpgChroma) +
-           pick(std::array{0, 0x40000, 0x20000, 0x2000}, s.jpgSaveAs);
-  if (extension == "jxr") return 0x64;
-  if (extension == "png") return pick(std::array{0x100, 1, 6, 9}, s.pngCompression) | (s.pngInterlaced ? 0x200 : 0);
-  if (extension == "tga") return pick(std::array{0, 2}, s.tgaCompression);
+    return s.jpgQuality +
+           pick(std::array{JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422, JPEG_SUBSAMPLING_420, JPEG_SUBSAMPLING_411},
+                s.jpgChroma) +
+           pick(std::array{0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE}, s.jpgSaveAs);
+  if (extension == "jxr") return JXR_LOSSLESS;
+  if (extension == "png")
+    return pick(std::array{PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED, PNG_Z_DEFAULT_COMPRESSION, PNG_Z_BEST_COMPRESSION},
+                s.pngCompression) |
+           (s.pngInterlaced ? PNG_INTERLACED : 0);
+  if (extension == "tga") return pick(std::array{0, TARGA_SAVE_RLE}, s.tgaCompression);
   if (extension == "tiff")
-    return pick(std::array{0x800, 0x1000, 0x2000, 0x100, 0x200, 0x400, 0x4000, 0x8000, 0x10000}, s.tiffCompression) |
-           (s.tiffColorModel == 1 ? 1 : 0);
-  if (extension == "webp") return 0x100;
+    return pick(std::array{TIFF_NONE, TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS, TIFF_DEFLATE, TIFF_ADOBE_DEFLATE,
+                           TIFF_LZW, TIFF_JPEG, TIFF_LOGLUV},
+                s.tiffCompression) |
+           (as<ColourModel>(s.tiffColorModel) == ColourModel::Cmyk ? TIFF_CMYK : 0);
+  if (extension == "webp") return WEBP_LOSSLESS;
   return 0;
 }
 

@@ -31,8 +31,8 @@ std::string makeTemporaryOutputName(const Settings& settings, const std::string&
 // FreeImage save flags of the format for these settings.
 std::int32_t saveFlags(std::string_view extension, const Settings& settings);
 
-// Picks the writer by extension (and, for bmp, by depth and `BMP Color
-// Table`). A missing image fails.
+// Picks the writer the format table names (and, for bmp, by depth and
+// `BMP Color Table` the trimmed one). A missing image fails.
 bool writeOutput(const Bitmap& image, const RunFormat& format, int targetBitDepth, const Settings& settings,
                  const std::string& temporaryPath, std::string& failure);
 
