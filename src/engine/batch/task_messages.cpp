@@ -140,6 +140,7 @@ std::string encodeAnswerMessage(const AnswerMessage& message) {
       .number(result.height)
       .number(result.bitDepth)
       .text(result.failure)
+      .text(result.notes)
       .take();
 }
 
@@ -155,7 +156,8 @@ std::optional<AnswerMessage> decodeAnswerMessage(std::string_view bytes) {
       .number(result.width)
       .number(result.height)
       .number(result.bitDepth)
-      .text(result.failure);
+      .text(result.failure)
+      .text(result.notes);
   if (!reader.complete()) return std::nullopt;
   return message;
 }

@@ -34,6 +34,8 @@ struct LoadedDocument {
   std::vector<std::uint8_t> iccProfile;
   // Why there is no image, when the reason is known.
   std::string failure;
+  // What a document composed from its layers goes without, one line each.
+  std::vector<std::string> leftOut;
 };
 LoadedDocument loadDocument(const std::string& path);
 // ico only: anything over 128 in either direction becomes 128 x 128.
