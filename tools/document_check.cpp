@@ -5,6 +5,13 @@
 //       what the composite left out, the distribution, and the share at
 //       40 dB or more among documents composed with nothing left out (exit 1
 //       below 90 %).
+//   document_check layers <document>   lists the layer records, with the
+//       descriptors of adjustment and fill layers.
+//   document_check fills <document>   paints every fill layer that also
+//       stores its pixels from its description and prints the PSNR of the
+//       two (QM_FILL_DUMP=1 prints samples of both as well).
+//   document_check compare <document> <png>   the composite and the merged
+//       image side by side.
 //   document_check render <document> <png>   loads as the job does and
 //       writes the working image as PNG (for a look or for comparing).
 //   document_check layered <document> <width> <height> <layers>   writes an

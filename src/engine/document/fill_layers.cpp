@@ -170,10 +170,13 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, bool linear, unsig
   const double cx = box.left + w / 2 + offsetX * w, cy = box.top + h / 2 + offsetY * h;
   const double angle = degrees * std::numbers::pi / 180;
   const double dx = std::cos(angle), dy = -std::sin(angle);
-  // The gradient spans the box along its direction; the round shapes reach
-  // from the centre to that span's end.
+  // A linear gradient spans the box along its direction; the shapes that
+  // grow from the centre reach half the box's shorter side, whatever the
+  // angle (measured against Photoshop's own renderings).
   const double span = std::max(1.0, (std::fabs(w * dx) + std::fabs(h * dy)) * scale);
-  const double half = span / 2;
+  const double half = std::max(0.5, std::min(w, h) / 2 * scale);
+  // Smoothness eases the stretches of linear and reflected gradients only.
+  const float pace = shape == Shape::Linear || shape == Shape::Reflected ? smooth : 0.0f;
 
   const std::size_t count = static_cast<std::size_t>(area.width() * area.height());
   out.colour.assign(channels, std::vector<float>(count));
@@ -201,8 +204,8 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, bool linear, unsig
       }
       float at = static_cast<float>(std::clamp(t, 0.0, 1.0));
       if (reverse) at = 1 - at;
-      sample(colours, at, smooth, value.data());
-      sample(opacities, at, smooth, &opacity);
+      sample(colours, at, pace, value.data());
+      sample(opacities, at, pace, &opacity);
       for (unsigned c = 0; c < channels; ++c) out.colour[c][i] = value[c];
       out.alpha[i] = opacity;
     }
