@@ -73,6 +73,7 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
     LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
     image = std::move(loaded.image);
     iccProfile = std::move(loaded.iccProfile);
+    for (const std::string& part : loaded.leftOut) result.notes += "Left out: " + part + "\n";
     result.sourceBitDepth = static_cast<int>(image.bpp());
     colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
     const FREE_IMAGE_TYPE type = image ? FreeImage_GetImageType(image.get()) : FIT_UNKNOWN;

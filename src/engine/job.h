@@ -53,6 +53,9 @@ struct RenderResult {
   int height = 0;
   int bitDepth = 0;     // the bit depth written
   std::string failure;  // why nothing was rendered; empty otherwise
+  // Lines for the debug output about the document itself (what its
+  // composite leaves out), each ending in a newline.
+  std::string notes;
 };
 
 struct JobResult {

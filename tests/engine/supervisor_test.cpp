@@ -29,9 +29,10 @@ TEST(TaskMessages, RoundTripAndRefuseDamagedBytes) {
   run.settings.imageGamma = 1.23f;
   run.format = RunFormat{"jpg", 2, 24, 0x80};
   TaskMessage task{7, JobInput{"/in/a b.psd", "x/y/", "/out/", 12, 34567, "/out/x/y/quillmarkabc.jpg", 5ull << 30}};
-  AnswerMessage answer{7, RenderResult{true, true, "/out/x/y/quillmarkabc.jpg", 16, 640, 480, 24, ""}};
-  AnswerMessage failed{8,
-                       RenderResult{false, false, "", 0, 0, 0, 0, "damaged: the Photoshop reader could not read it"}};
+  AnswerMessage answer{7, RenderResult{true, true, "/out/x/y/quillmarkabc.jpg", 16, 640, 480, 24, "",
+                                       "Left out: layer \"Curves 1\": curves adjustment\n"}};
+  AnswerMessage failed{
+      8, RenderResult{false, false, "", 0, 0, 0, 0, "damaged: the Photoshop reader could not read it", ""}};
 
   std::optional<RunMessage> runBack = decodeRunMessage(encodeRunMessage(run));
   ASSERT_TRUE(runBack);
@@ -56,6 +57,7 @@ TEST(TaskMessages, RoundTripAndRefuseDamagedBytes) {
     EXPECT_EQ(back->result.rendered, sent.result.rendered);
     EXPECT_EQ(back->result.width, sent.result.width);
     EXPECT_EQ(back->result.failure, sent.result.failure);
+    EXPECT_EQ(back->result.notes, sent.result.notes);
   }
 
   // Every cut of every message, and one byte too many, is refused.

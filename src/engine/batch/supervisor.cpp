@@ -393,6 +393,11 @@ class Supervisor {
   bool commitHead() {
     Task& task = tasks_[head_];
     print("Processing: " + task.entry.path);
+    for (std::string_view notes = task.result->notes; !notes.empty();) {
+      const std::size_t end = notes.find('\n');
+      print(notes.substr(0, end));
+      notes = end == std::string_view::npos ? std::string_view{} : notes.substr(end + 1);
+    }
     JobInput input = task.input;
     input.sequenceNumber = run_.sequenceNumber;
     input.randomNumber = run_.randomNumber;

@@ -148,6 +148,7 @@ std::string encodeAnswerMessage(const AnswerMessage& message) {
       .number(result.height)
       .number(result.bitDepth)
       .text(result.failure)
+      .text(result.notes)
       .take();
 }
 
@@ -163,7 +164,8 @@ std::optional<AnswerMessage> decodeAnswerMessage(std::string_view bytes) {
       .number(result.width)
       .number(result.height)
       .number(result.bitDepth)
-      .text(result.failure);
+      .text(result.failure)
+      .text(result.notes);
   if (!reader.complete()) return std::nullopt;
   return message;
 }

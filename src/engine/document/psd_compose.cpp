@@ -5,6 +5,9 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/document/blend_modes.h"
+#include "engine/document/descriptor.h"
+#include "engine/document/fill_layers.h"
 #include "engine/document/psd_pixels.h"
 
 namespace qm {
@@ -74,120 +77,50 @@ struct Node {
   PsdRect bounds;
 };
 
-enum class Mode {
-  Normal, Darken, Multiply, ColourBurn, LinearBurn, DarkerColour, Lighten, Screen, ColourDodge, LinearDodge,
-  LighterColour, Overlay, SoftLight, HardLight, VividLight, LinearLight, PinLight, HardMix, Difference, Exclusion,
-  Subtract, Divide, Hue, Saturation, Colour, Luminosity
-};
-
-struct ModeName {
+struct ContentName {
   const char* key;
-  Mode mode;
+  const char* name;
 };
 
-constexpr ModeName kModes[] = {
-    {"norm", Mode::Normal},        {"diss", Mode::Normal},         {"dark", Mode::Darken},
-    {"mul ", Mode::Multiply},      {"idiv", Mode::ColourBurn},     {"lbrn", Mode::LinearBurn},
-    {"dkCl", Mode::DarkerColour},  {"lite", Mode::Lighten},        {"scrn", Mode::Screen},
-    {"div ", Mode::ColourDodge},   {"lddg", Mode::LinearDodge},    {"lgCl", Mode::LighterColour},
-    {"over", Mode::Overlay},       {"sLit", Mode::SoftLight},      {"hLit", Mode::HardLight},
-    {"vLit", Mode::VividLight},    {"lLit", Mode::LinearLight},    {"pLit", Mode::PinLight},
-    {"hMix", Mode::HardMix},       {"diff", Mode::Difference},     {"smud", Mode::Exclusion},
-    {"fsub", Mode::Subtract},      {"fdiv", Mode::Divide},         {"hue ", Mode::Hue},
-    {"sat ", Mode::Saturation},    {"colr", Mode::Colour},         {"lum ", Mode::Luminosity},
+constexpr ContentName kContentNames[] = {
+    {"levl", "levels adjustment"},
+    {"curv", "curves adjustment"},
+    {"brit", "brightness/contrast adjustment"},
+    {"CgEd", "brightness/contrast adjustment"},
+    {"blnc", "colour balance adjustment"},
+    {"blwh", "black and white adjustment"},
+    {"hue ", "hue/saturation adjustment"},
+    {"hue2", "hue/saturation adjustment"},
+    {"selc", "selective colour adjustment"},
+    {"mixr", "channel mixer adjustment"},
+    {"grdm", "gradient map adjustment"},
+    {"thrs", "threshold adjustment"},
+    {"post", "posterize adjustment"},
+    {"nvrt", "invert adjustment"},
+    {"vibA", "vibrance adjustment"},
+    {"phfl", "photo filter adjustment"},
+    {"clrL", "colour lookup adjustment"},
+    {"expA", "exposure adjustment"},
+    {"SoCo", "solid colour fill"},
+    {"GdFl", "gradient fill"},
+    {"PtFl", "pattern fill"},
 };
 
-std::optional<Mode> modeOf(const BlendKey& key) {
-  for (const ModeName& name : kModes)
-    if (is(key, name.key)) return name.mode;
-  return std::nullopt;
+std::string contentName(const BlendKey& key) {
+  for (const ContentName& entry : kContentNames)
+    if (is(key, entry.key)) return entry.name;
+  return "content of kind '" + std::string(key.begin(), key.end()) + "'";
 }
 
-float clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
-
-float colourDodge(float b, float s) {
-  if (b <= 0) return 0;
-  if (s >= 1) return 1;
-  return std::min(1.0f, b / (1 - s));
-}
-float colourBurn(float b, float s) {
-  if (b >= 1) return 1;
-  if (s <= 0) return 0;
-  return 1 - std::min(1.0f, (1 - b) / s);
+// A fill layer that stores no pixels is painted from its description.
+// With a vector mask it is a shape, whose outline is not drawn here.
+bool paintsFill(const PsdLayer& layer) {
+  return layer.fillLayer && layer.content.present() && layer.rect.empty() && !layer.hasVectorMask;
 }
 
-// The separable modes: backdrop b, source s.
-float separable(Mode mode, float b, float s) {
-  switch (mode) {
-    case Mode::Darken: return std::min(b, s);
-    case Mode::Multiply: return b * s;
-    case Mode::ColourBurn: return colourBurn(b, s);
-    case Mode::LinearBurn: return std::max(0.0f, b + s - 1);
-    case Mode::Lighten: return std::max(b, s);
-    case Mode::Screen: return b + s - b * s;
-    case Mode::ColourDodge: return colourDodge(b, s);
-    case Mode::LinearDodge: return std::min(1.0f, b + s);
-    case Mode::Overlay: return b <= 0.5f ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b);
-    case Mode::SoftLight:
-      return s <= 0.5f ? b - (1 - 2 * s) * b * (1 - b) : b + (2 * s - 1) * (std::sqrt(std::max(0.0f, b)) - b);
-    case Mode::HardLight: return s <= 0.5f ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b);
-    case Mode::VividLight: return s <= 0.5f ? colourBurn(b, 2 * s) : colourDodge(b, 2 * s - 1);
-    case Mode::LinearLight: return clamp01(b + 2 * s - 1);
-    case Mode::PinLight: return s <= 0.5f ? std::min(b, 2 * s) : std::max(b, 2 * s - 1);
-    case Mode::HardMix: return b + s >= 1 ? 1.0f : 0.0f;
-    case Mode::Difference: return std::fabs(b - s);
-    case Mode::Exclusion: return b + s - 2 * b * s;
-    case Mode::Subtract: return std::max(0.0f, b - s);
-    case Mode::Divide: return s <= 0 ? (b <= 0 ? 0.0f : 1.0f) : std::min(1.0f, b / s);
-    default: return s;
-  }
-}
-
-// The non-separable modes on red, green and blue.
-struct Rgb {
-  float r, g, b;
-};
-float lum(Rgb c) { return 0.3f * c.r + 0.59f * c.g + 0.11f * c.b; }
-Rgb clipColour(Rgb c) {
-  const float l = lum(c);
-  const float n = std::min({c.r, c.g, c.b});
-  const float x = std::max({c.r, c.g, c.b});
-  if (n < 0 && l - n > 1e-6f) c = {l + (c.r - l) * l / (l - n), l + (c.g - l) * l / (l - n), l + (c.b - l) * l / (l - n)};
-  if (x > 1 && x - l > 1e-6f)
-    c = {l + (c.r - l) * (1 - l) / (x - l), l + (c.g - l) * (1 - l) / (x - l), l + (c.b - l) * (1 - l) / (x - l)};
-  return c;
-}
-Rgb setLum(Rgb c, float l) {
-  const float d = l - lum(c);
-  return clipColour({c.r + d, c.g + d, c.b + d});
-}
-float sat(Rgb c) { return std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}); }
-Rgb setSat(Rgb c, float s) {
-  float* v[3] = {&c.r, &c.g, &c.b};
-  std::sort(v, v + 3, [](float* a, float* b) { return *a < *b; });
-  if (*v[2] > *v[0]) {
-    *v[1] = (*v[1] - *v[0]) * s / (*v[2] - *v[0]);
-    *v[2] = s;
-  } else {
-    *v[1] = *v[2] = 0;
-  }
-  *v[0] = 0;
-  return c;
-}
-Rgb nonSeparable(Mode mode, Rgb b, Rgb s) {
-  switch (mode) {
-    case Mode::Hue: return setLum(setSat(s, sat(b)), lum(b));
-    case Mode::Saturation: return setLum(setSat(b, sat(s)), lum(b));
-    case Mode::Colour: return setLum(s, lum(b));
-    case Mode::Luminosity: return setLum(b, lum(s));
-    case Mode::DarkerColour: return b.r + b.g + b.b <= s.r + s.g + s.b ? b : s;
-    case Mode::LighterColour: return b.r + b.g + b.b >= s.r + s.g + s.b ? b : s;
-    default: return s;
-  }
-}
-bool isNonSeparable(Mode mode) {
-  return mode == Mode::Hue || mode == Mode::Saturation || mode == Mode::Colour || mode == Mode::Luminosity ||
-         mode == Mode::DarkerColour || mode == Mode::LighterColour;
+// Where a layer may draw: a painted fill covers the whole document.
+PsdRect drawnArea(const PsdLayer& layer, const PsdRect& whole) {
+  return paintsFill(layer) ? whole : layer.rect;
 }
 
 class Composer {
@@ -200,6 +133,7 @@ class Composer {
 
   std::optional<std::string> problem;
   unsigned drawn = 0;
+  std::vector<std::string> leftOut;
 
   void composeNodes(const std::vector<Node>& nodes, Canvas& canvas) {
     // The base of a clipping group: its coverage limits the clipped layers
@@ -218,6 +152,7 @@ class Composer {
         continue;
       }
       if (layer.hidden) continue;
+      noteLeftOut(layer, node.group);
       const bool nextClipped = i + 1 < nodes.size() && nodes[i + 1].layer->clipped;
       const std::vector<float>* clip = clipped && baseHasCoverage ? &baseCoverage : nullptr;
       if (node.group) {
@@ -234,6 +169,26 @@ class Composer {
   }
 
  private:
+  void note(const PsdLayer& layer, const std::string& what) {
+    if (leftOut.size() < 1000) leftOut.push_back("layer \"" + layer.name + "\": " + what);
+  }
+
+  // Says what of a shown layer the composite goes without.
+  void noteLeftOut(const PsdLayer& layer, bool group) {
+    if (layer.notDrawable) note(layer, layer.content.present() ? contentName(layer.content.key) : "adjustment");
+    if (layer.fillLayer && !layer.content.present()) note(layer, "artboard background");
+    if (layer.hasEffects) note(layer, "layer effects");
+    if (layer.hasVectorMask && !layer.fillLayer) note(layer, "vector mask");
+    // A shape's stored pixels already show its outline; without them it is
+    // a fill inside a vector mask.
+    if (!group && layer.hasVectorMask && layer.fillLayer && layer.content.present() && layer.rect.empty())
+      note(layer, contentName(layer.content.key) + " shape (its vector mask is not drawn)");
+    if (is(layer.blendMode, "diss"))
+      note(layer, "dissolve scatter (drawn as normal)");
+    else if (!blendModeOf(layer.blendMode) && !(group && is(layer.blendMode, "pass")))
+      note(layer, "blend mode '" + std::string(layer.blendMode.begin(), layer.blendMode.end()) + "' (drawn as normal)");
+  }
+
   const ByteSource& bytes_;
   const PsdHeader& header_;
   unsigned channels_;
@@ -264,6 +219,38 @@ class Composer {
     return values;
   }
 
+  // A gradient aligned with its layer spans what the layer mask shows.
+  PsdRect fillBox(const PsdLayer& layer) const {
+    if (!layer.mask || layer.mask->disabled || layer.mask->defaultColour != 0) return docRect_;
+    const PsdRect& m = layer.mask->rect;
+    const PsdRect box{std::max(m.top, docRect_.top), std::max(m.left, docRect_.left),
+                      std::min(m.bottom, docRect_.bottom), std::min(m.right, docRect_.right)};
+    return box.empty() ? docRect_ : box;
+  }
+
+  bool readFill(const PsdLayer& layer, LayerPixels& pixels) {
+    constexpr std::uint64_t kMaxDescriptorBytes = 16u << 20;
+    const PsdBlock& block = layer.content;
+    std::optional<DescriptorValue> description;
+    if (block.length <= kMaxDescriptorBytes) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
+      if (bytes_.read(block.offset, data.data(), data.size())) description = readVersionedDescriptor(data);
+    }
+    FillPaint paint;
+    if (!description || !paintFill(block.key, *description, header_, channels_, docRect_,
+                                   description->numberOr("Algn", 1) != 0 ? fillBox(layer) : docRect_, paint)) {
+      note(layer, contentName(block.key) + " (its description is not drawn)");
+      return false;
+    }
+    pixels.area = docRect_;
+    pixels.colour = std::move(paint.colour);
+    pixels.alpha = std::move(paint.alpha);
+    const std::vector<float> mask = maskOver(layer, docRect_);
+    if (problem) return false;
+    for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
+    return true;
+  }
+
   bool readLayer(const PsdLayer& layer, LayerPixels& pixels) {
     pixels.colour.assign(channels_, {});
     Plane alpha;
@@ -286,14 +273,15 @@ class Composer {
       }
     }
     PsdRect area = layer.rect;
-    area = {std::max(area.top, docRect_.top), std::max(area.left, docRect_.left), std::min(area.bottom, docRect_.bottom),
-            std::min(area.right, docRect_.right)};
+    area = {std::max(area.top, docRect_.top), std::max(area.left, docRect_.left),
+            std::min(area.bottom, docRect_.bottom), std::min(area.right, docRect_.right)};
     if (area.empty()) return false;
     pixels.area = area;
     const std::size_t count = static_cast<std::size_t>(area.width() * area.height());
     for (auto& plane : pixels.colour)
       if (plane.size() != count) plane.assign(count, 0.0f);
-    pixels.alpha = hasAlpha && alpha.samples.size() == count ? std::move(alpha.samples) : std::vector<float>(count, 1.0f);
+    pixels.alpha =
+        hasAlpha && alpha.samples.size() == count ? std::move(alpha.samples) : std::vector<float>(count, 1.0f);
     const std::vector<float> mask = maskOver(layer, area);
     if (problem) return false;
     for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
@@ -303,7 +291,7 @@ class Composer {
   void drawLayer(const PsdLayer& layer, Canvas& canvas, const std::vector<float>* clip, std::vector<float>* coverage) {
     LayerPixels pixels;
     if (coverage) coverage->assign(canvas.pixels, 0.0f);
-    if (!readLayer(layer, pixels)) return;
+    if (!(paintsFill(layer) ? readFill(layer, pixels) : readLayer(layer, pixels))) return;
     const float opacity = static_cast<float>(layer.opacity) / 255.0f;
     if (coverage) {
       const PsdRect covered = intersection(pixels.area, canvas.area);
@@ -319,7 +307,7 @@ class Composer {
   }
 
   void blend(const LayerPixels& source, Canvas& canvas, float opacity, const BlendKey& key, const std::vector<float>* clip) {
-    const Mode mode = modeOf(key).value_or(Mode::Normal);
+    const BlendMode mode = blendModeOf(key).value_or(BlendMode::Normal);
     const bool whole = isNonSeparable(mode) && channels_ == 3;
     const std::int64_t w = source.area.width();
     const PsdRect area = intersection(source.area, canvas.area);
@@ -337,13 +325,13 @@ class Composer {
           s[c] = source.colour[c][si];
           b[c] = canvas.colour[c][di];
         }
-        if (mode == Mode::Normal || ab <= 0) {
+        if (mode == BlendMode::Normal || ab <= 0) {
           mixed = s;
         } else if (whole) {
-          const Rgb r = nonSeparable(mode, {b[0], b[1], b[2]}, {s[0], s[1], s[2]});
+          const Rgb r = blendColour(mode, {b[0], b[1], b[2]}, {s[0], s[1], s[2]});
           mixed = {r.r, r.g, r.b};
         } else {
-          for (unsigned c = 0; c < channels_; ++c) mixed[c] = separable(isNonSeparable(mode) ? Mode::Normal : mode, b[c], s[c]);
+          for (unsigned c = 0; c < channels_; ++c) mixed[c] = blendChannel(mode, b[c], s[c]);
         }
         for (unsigned c = 0; c < channels_; ++c) {
           const float m = (1 - ab) * s[c] + ab * mixed[c];
@@ -437,11 +425,11 @@ std::vector<Node> buildTree(const std::vector<PsdLayer>& layers) {
 }
 
 // Sets the bounds of every group below; returns the bounds of `nodes`.
-PsdRect measureBounds(std::vector<Node>& nodes) {
+PsdRect measureBounds(std::vector<Node>& nodes, const PsdRect& whole) {
   PsdRect all;
   for (Node& node : nodes) {
-    if (node.group) node.bounds = measureBounds(node.children);
-    all = unionOf(all, node.group ? node.bounds : node.layer->rect);
+    if (node.group) node.bounds = measureBounds(node.children, whole);
+    all = unionOf(all, node.group ? node.bounds : drawnArea(*node.layer, whole));
   }
   return all;
 }
@@ -470,7 +458,7 @@ std::uint64_t composeBytes(const std::vector<Node>& nodes, const PsdRect& area, 
       if (!ownCanvas) cost = std::max(cost, composeBytes(node.children, area, channels));
     } else {
       // Its pixels, and a mask being decoded beside them.
-      cost = pixelCount(intersection(layer.rect, area)) * (perPixel + 2 * sizeof(float));
+      cost = pixelCount(intersection(drawnArea(layer, area), area)) * (perPixel + 2 * sizeof(float));
     }
     peak = std::max(peak, cost);
   }
@@ -490,16 +478,6 @@ unsigned composeChannels(PsdMode mode) {
   }
 }
 
-bool composesFaithfully(const std::vector<PsdLayer>& layers) {
-  for (const PsdLayer& layer : layers) {
-    if (layer.hidden) continue;
-    if (layer.notDrawable || layer.hasEffects || layer.hasVectorMask || layer.fillLayer || is(layer.blendMode, "diss"))
-      return false;
-    if (!is(layer.blendMode, "pass") && !modeOf(layer.blendMode)) return false;
-  }
-  return true;
-}
-
 std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocument& document,
                                          const std::vector<PsdLayer>& layers, Composite& out,
                                          const ComposeLimits& limits) {
@@ -511,8 +489,8 @@ std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocum
   const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
   if (pixels > limits.maxPixels) return std::string("holds no merged image, and is too large to compose from its layers");
   std::vector<Node> tree = buildTree(layers);
-  measureBounds(tree);
   const PsdRect whole{0, 0, static_cast<std::int32_t>(header.height), static_cast<std::int32_t>(header.width)};
+  measureBounds(tree, whole);
   const std::uint64_t need = pixels * (channels + 1) * sizeof(float) + composeBytes(tree, whole, channels);
   if (limits.maxBytes > 0 && need > limits.maxBytes)
     return "too large: composing its layers needs " + std::to_string((need >> 20) + 1) +
@@ -521,11 +499,18 @@ std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocum
   Composer composer(bytes, document, channels);
   composer.composeNodes(tree, canvas);
   if (composer.problem) return composer.problem;
-  if (composer.drawn == 0) return std::string("holds no merged image, and none of its layers can be drawn");
+  // Nothing drawn: the document shows its background, which an opaque
+  // document fills with white.
+  if (composer.drawn == 0 && !document.mergedHasTransparency) {
+    for (std::size_t c = 0; c < canvas.colour.size(); ++c)
+      std::fill(canvas.colour[c].begin(), canvas.colour[c].end(), header.mode == PsdMode::Lab && c > 0 ? 0.5f : 1.0f);
+    std::fill(canvas.alpha.begin(), canvas.alpha.end(), 1.0f);
+  }
   out.width = header.width;
   out.height = header.height;
   out.colour = std::move(canvas.colour);
   out.alpha = std::move(canvas.alpha);
+  out.leftOut = std::move(composer.leftOut);
   return std::nullopt;
 }
 

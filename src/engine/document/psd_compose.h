@@ -1,9 +1,12 @@
 // Composes a Photoshop document from its layers, for documents saved
-// without a real merged image. What is drawn: pixel layers with their
-// channels, visibility, opacity and fill opacity, layer masks, groups
-// (pass-through and with a blend mode of their own), clipping, and the
-// blend modes. What cannot be drawn from the file alone is left out:
-// adjustment and fill layers and layer effects.
+// without a real merged image (and for checking the compositor against
+// those with one). What is drawn: pixel layers with their channels (text
+// layers and smart objects by the pixels the file stores for them),
+// visibility, opacity and fill opacity, layer masks, groups (pass-through
+// and with a blend mode of their own), clipping, the blend modes, and
+// solid colour and gradient fill layers. What is left out is named in the
+// result: adjustment layers, pattern fills, vector masks and shapes that
+// store no pixels, layer effects, dissolve's scatter.
 //
 // The result is in the document's colour mode: its colour channels and an
 // alpha, not premultiplied, samples as decodeChannel gives them.
@@ -22,6 +25,9 @@ struct Composite {
   unsigned height = 0;
   std::vector<std::vector<float>> colour;  // one plane per colour channel
   std::vector<float> alpha;
+  // What the layers hold that the composite leaves out, one line each
+  // (`layer "Curves 1": curves adjustment`).
+  std::vector<std::string> leftOut;
 };
 
 struct ComposeLimits {
@@ -36,12 +42,9 @@ struct ComposeLimits {
 // that hold no layers (bitmap, indexed, multichannel).
 unsigned composeChannels(PsdMode mode);
 
-// True when the layers use only what composeLayers draws (for measuring
-// the compositor against documents that carry their own merged image).
-bool composesFaithfully(const std::vector<PsdLayer>& layers);
-
-// Fails with the reason when nothing can be composed: no layers, none
-// visible and drawable, or damaged pixel data.
+// Fails with the reason when nothing can be composed: no layers or damaged
+// pixel data. A document none of whose layers can be drawn is its
+// background: transparent where the document is, else white.
 std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocument& document,
                                          const std::vector<PsdLayer>& layers, Composite& out,
                                          const ComposeLimits& limits = {});

@@ -335,8 +335,10 @@ std::optional<std::string> readPsdLayers(const ByteSource& bytes, const PsdDocum
           layer.hasVectorMask = true;
         } else if (is(block.key, "SoCo") || is(block.key, "GdFl") || is(block.key, "PtFl")) {
           layer.fillLayer = true;
+          layer.content = {block.key, block.data, block.length};
         } else if (adjustmentKey(block.key)) {
           layer.notDrawable = true;
+          layer.content = {block.key, block.data, block.length};
         }
       });
     }

@@ -85,6 +85,14 @@ enum class PsdSection { None, OpenFolder, ClosedFolder, Divider };
 
 using BlendKey = std::array<char, 4>;
 
+// A tagged block of a layer record, left in the file until needed.
+struct PsdBlock {
+  BlendKey key{};
+  std::uint64_t offset = 0;  // of its data
+  std::uint64_t length = 0;
+  bool present() const { return key[0] != 0; }
+};
+
 struct PsdLayer {
   PsdRect rect;
   std::vector<PsdChannel> channels;
@@ -102,6 +110,9 @@ struct PsdLayer {
   bool hasVectorMask = false;
   // A fill layer: its content is described, its pixels may not show it.
   bool fillLayer = false;
+  // The block that describes an adjustment or fill layer; its key names
+  // the kind.
+  PsdBlock content;
   std::string name;
 };
 

@@ -73,7 +73,10 @@ LoadedDocument composed(const ByteSource& bytes, const PsdDocument& document, st
     loaded.failure = *problem;
     return loaded;
   }
-  return fromDocumentImage(documentImage(std::move(pixels), document));
+  std::vector<std::string> leftOut = std::move(pixels.leftOut);
+  loaded = fromDocumentImage(documentImage(std::move(pixels), document));
+  loaded.leftOut = std::move(leftOut);
+  return loaded;
 }
 
 LoadedDocument decodedMerged(const ByteSource& bytes, const PsdDocument& document, std::uint64_t limit) {

@@ -34,6 +34,8 @@ struct LoadedDocument {
   std::vector<std::uint8_t> iccProfile;
   // Why there is no image, when the reason is known.
   std::string failure;
+  // What a document composed from its layers goes without, one line each.
+  std::vector<std::string> leftOut;
 };
 // A document that would need more than `memoryLimit` bytes to read (0 =
 // what the process may use) fails with "too large: ..." before its pixels
