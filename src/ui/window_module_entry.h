@@ -6,8 +6,8 @@
 
 #include "ui/window_mode.h"
 
-// The module's file, beside the program.
-inline constexpr const char* kWindowModuleFile = "quillmark-window.so";
+// The module's file, relative to the program's folder.
+inline constexpr const char* kWindowModuleFile = "modules/quillmark-window.so";
 inline constexpr const char* kWindowModuleEntry = "quillmark_run_window_mode";
 
 extern "C" {
