@@ -6,8 +6,9 @@
 
 #include "ui/window_mode.h"
 
-// The module's file, relative to the program's folder.
-inline constexpr const char* kWindowModuleFile = "modules/quillmark-window.so";
+// The module's folder below the program's, and its file name.
+inline constexpr const char* kWindowModuleFolder = "modules/";
+inline constexpr const char* kWindowModuleName = "quillmark-window.so";
 inline constexpr const char* kWindowModuleEntry = "quillmark_run_window_mode";
 
 extern "C" {
