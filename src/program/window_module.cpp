@@ -52,8 +52,10 @@ std::vector<std::string> librarySearchFolders() {
     return {};
   std::vector<std::string> folders;
   for (unsigned i = 0; i < info->dls_cnt; ++i)
-    // An empty entry would mean the current folder: never a place for code.
-    if (const char* name = info->dls_serpath[i].dls_name; name && *name) folders.push_back(name);
+    // Only absolute folders: an empty entry of a run path (which the build
+    // tree's has at its end) comes back as the current folder, never a
+    // place to take code from.
+    if (const char* name = info->dls_serpath[i].dls_name; name && name[0] == '/') folders.push_back(name);
   return folders;
 }
 
