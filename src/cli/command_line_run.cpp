@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -78,6 +79,8 @@ class CommandLineRun {
     }
     plan_ = std::move(start.plan);
 
+    // The first worker's start-up overlaps the import.
+    spare_ = startSpareWorker(WorkerLimits{}.executable);
     status(messages().lookUpText("General", "Importing"));
     int total = importInputs();
     status(fillPlaceholders(messages().lookUpText("Msg", "Import complete"), std::to_string(total)));
@@ -221,6 +224,7 @@ class CommandLineRun {
                           WorkerLimits{}};
     context.limits.jobs = run_.jobs;
     context.limits.promptStop = true;
+    context.limits.spare = std::move(spare_);
     {
       std::lock_guard guard(conversionLock_);
       if (stopped_) progress.requestStop();
@@ -248,6 +252,7 @@ class CommandLineRun {
   const bool debug_;
   platform::Console& console_;
   RunPlan plan_;
+  std::shared_ptr<SpareWorker> spare_;
   // A progress line on a terminal; scripts and files never see it.
   const bool live_;
   std::atomic<bool> stopped_ = false;

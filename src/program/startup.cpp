@@ -7,7 +7,7 @@
 #include "platform/instance_lock.h"
 #include "platform/paths.h"
 #include "program/application.h"
-#include "ui/window_mode.h"
+#include "program/window_module.h"
 
 namespace qm {
 
@@ -29,7 +29,7 @@ std::string prepareSettingsFolder() {
 // exists even when no display does.
 int runMainWindow(Application& app, std::vector<std::string> startPaths) {
   app.settings.settingsFilePath = prepareSettingsFolder();
-  return runWindowMode(app.workspace(), {WindowModeRequest::Face::MainWindow, {}, std::move(startPaths)});
+  return runWindowModule(app.workspace(), {WindowModeRequest::Face::MainWindow, {}, std::move(startPaths)});
 }
 
 }  // namespace
@@ -58,9 +58,9 @@ int runProgram(const std::vector<std::string>& parameters) {
     case CommandLineOutcome::Next::Exit: return outcome.exitCode;
     case CommandLineOutcome::Next::Screenshots:
       app.run.runModeMarker = std::string(1, 'T');
-      return runWindowMode(app.workspace(), {WindowModeRequest::Face::Screenshots, outcome.screenshotFolder, {}});
+      return runWindowModule(app.workspace(), {WindowModeRequest::Face::Screenshots, outcome.screenshotFolder, {}});
     case CommandLineOutcome::Next::UninstallFeedback:
-      return runWindowMode(app.workspace(), {WindowModeRequest::Face::UninstallFeedback, {}, {}});
+      return runWindowModule(app.workspace(), {WindowModeRequest::Face::UninstallFeedback, {}, {}});
     case CommandLineOutcome::Next::WindowMode: break;
   }
   return runMainWindow(app, outcome.windowPaths);

@@ -4,7 +4,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "app/version.h"
 #include "platform/instance_lock.h"
@@ -78,6 +83,124 @@ TEST(Startup, WindowModeCreatesTheSettingsFolders) {
   auto result = test::runProgram({}, options);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_TRUE(std::filesystem::is_directory(config.path() / "Ferroval" / "quillmark"));
+}
+
+std::string readProcFile(pid_t pid, const std::string& name) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/" + name);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The worker processes the program has started.
+std::vector<pid_t> workersOf(pid_t program) {
+  std::vector<pid_t> workers;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    // The parent follows the name, which may hold blanks and parentheses.
+    const std::string stat = readProcFile(pid, "stat");
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 1));
+    std::string state;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    if (parent == program && readProcFile(pid, "cmdline").find("--conversion-worker") != std::string::npos)
+      workers.push_back(pid);
+  }
+  return workers;
+}
+
+// The first mapping of a file whose name holds one of `names`; empty when none.
+std::string mappedLibrary(pid_t pid, const std::vector<std::string>& names) {
+  std::istringstream maps(readProcFile(pid, "maps"));
+  for (std::string line; std::getline(maps, line);)
+    for (const std::string& name : names)
+      if (line.find(name) != std::string::npos) return line;
+  return {};
+}
+
+// Caught in the middle of a batch (stopped after its first file, while its
+// workers wait for the next), neither the program nor a worker has the
+// window toolkit mapped; both have the image library.
+TEST(Startup, ConvertingMapsNoWindowToolkit) {
+  test::TempFolder folder;
+  const std::string in = folder.makeFolder("in");
+  const std::string out = folder.makeFolder("out");
+  for (int i = 0; i < 40; ++i)
+    std::filesystem::copy_file(std::string(QM_SOURCE_DIR) + "/samples/sunset.psd", in + std::to_string(i) + ".psd");
+
+  struct Mapped {
+    pid_t pid;
+    std::string toolkit;
+    std::string imageLibrary;
+  };
+  std::vector<Mapped> seen;
+  bool caught = false;
+  const auto look = [&seen](pid_t pid) {
+    seen.push_back({pid, mappedLibrary(pid, {"libwx_", "libgtk-3", "libgdk-3", "quillmark-window"}),
+                    mappedLibrary(pid, {"libfreeimage"})});
+  };
+  test::ProgramOptions options;
+  options.onOutput = [&](pid_t pid, const std::string& text, const std::string&) {
+    if (caught || text.find("\nOK\n") == std::string::npos) return;
+    caught = true;
+    ::kill(pid, SIGSTOP);
+    look(pid);
+    for (pid_t worker : workersOf(pid)) look(worker);
+    ::kill(pid, SIGCONT);
+  };
+  const test::ProgramResult result = test::runProgram({"-D", "-i", in, "-o", out, "-c", "png"}, options);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  ASSERT_TRUE(caught) << result.out;
+  ASSERT_GE(seen.size(), 2u) << "no worker was running";
+  for (const Mapped& process : seen) {
+    EXPECT_EQ(process.toolkit, "") << "process " << process.pid;
+    EXPECT_NE(process.imageLibrary, "") << "process " << process.pid;
+  }
+}
+
+// A program whose window module cannot be loaded says so in one line when
+// a window is asked for, and does everything else as before.
+TEST(Startup, WithoutTheWindowModuleOnlyTheWindowFails) {
+  test::TempFolder folder;
+  const std::string program = folder / "quillmark";
+  std::filesystem::copy_file(test::programPath(), program);
+  const std::string module = folder.write("modules/quillmark-window.so", "no module\n");
+  const std::string shots = folder.makeFolder("shots");
+  const std::string out = folder.makeFolder("out");
+  const std::string document = std::string(QM_SOURCE_DIR) + "/samples/sunset.psd";
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string errorStart;  // of the one line on stderr; none when empty
+  };
+  const std::string unloadable = "Error: the window cannot be opened: " + module + ": ";
+  const std::vector<Case> cases = {
+      {"window", {}, 1, unloadable},
+      {"screenshots", {"-T", shots}, 1, unloadable},
+      {"version", {"--version"}, 0, ""},
+      {"conversion", {"-q", "-i", document, "-o", out, "-c", "png"}, 0, ""},
+  };
+  test::ProgramOptions options;
+  options.program = program;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::ProgramResult result = test::runProgram(c.arguments, options);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    if (c.errorStart.empty()) {
+      EXPECT_EQ(result.err, "");
+    } else {
+      ASSERT_EQ(result.errLines().size(), 1u) << result.err;
+      EXPECT_EQ(result.err.rfind(c.errorStart, 0), 0u) << result.err;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_regular_file(out + "sunset.png"));
+  EXPECT_TRUE(std::filesystem::is_empty(shots));
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ prefix="$work/prefix"
 [ "$("$prefix/bin/quillmark" --version)" = "2.5" ] || fail "--version through the link"
 "$prefix/bin/quillmark" -q -i "$work/in/" -o "$work/from-prefix/" -c png || fail "conversion through the link"
 diff -r "$work/reference" "$work/from-prefix" || fail "the prefix's program converts differently"
+# Without a display the window face says so, which it can only once its module and the toolkit
+# have loaded; a module that does not load says that instead.
+window_says=$(env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" "$prefix/bin/quillmark" 2>&1 >/dev/null || true)
+[[ $window_says == "Error: no display"* ]] || fail "the prefix's window module: $window_says"
 for size in 16 24 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/quillmark.png"
   [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "icon $icon is not ${size}x${size}"
@@ -67,6 +71,7 @@ done
 [ "$(dpkg-deb -f "$deb" Package)" = quillmark ] || fail "package name"
 dpkg-deb --contents "$deb" >"$work/contents"
 for path in ./usr/bin/quillmark ./usr/lib/quillmark/quillmark ./usr/lib/quillmark/gfx/handdrawn.zip \
+  ./usr/lib/quillmark/modules/quillmark-window.so \
   ./usr/share/applications/example.ferroval.quillmark.desktop \
   ./usr/share/metainfo/example.ferroval.quillmark.metainfo.xml \
   ./usr/share/icons/hicolor/16x16/apps/quillmark.png ./usr/share/icons/hicolor/256x256/apps/quillmark.png \
@@ -134,6 +139,8 @@ apt-get install -y -q --no-install-recommends "$deb" >"$work/apt.log" 2>&1 || {
 [ -f /usr/lib/quillmark/gfx/handdrawn.zip ] || fail "no theme beside the installed program"
 quillmark -q -i "$work/in/" -o "$work/installed/" -c png || fail "the installed program's conversion"
 diff -r "$work/reference" "$work/installed" || fail "the installed program converts differently"
+window_says=$(XDG_CONFIG_HOME="$work/config" quillmark 2>&1 >/dev/null || true)
+[[ $window_says == "Error: no display"* ]] || fail "the installed window module: $window_says"
 [ "$(man -w quillmark)" = /usr/share/man/man1/quillmark.1.gz ] || fail "man does not find the page"
 MANWIDTH=80 man quillmark 2>/dev/null | grep -q -- '--jpg-quality=NUM' || fail "man quillmark"
 grep -q '^image/vnd.adobe.photoshop=.*example.ferroval.quillmark.desktop' /usr/share/applications/mimeinfo.cache ||

@@ -77,6 +77,21 @@ namespace {
 
 std::string megabytes(std::uint64_t bytes) { return std::to_string(bytes / kMegabyte) + " MiB"; }
 
+// A worker process waiting for its run message on the returned socket.
+std::optional<SpareWorker> spawnWorker(const std::string& executable, std::string& failure) {
+  int sockets[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+    failure = "cannot start a converter process: no socket";
+    return std::nullopt;
+  }
+  platform::FileDescriptor ours(sockets[0]);
+  platform::FileDescriptor theirs(sockets[1]);
+  std::optional<platform::ChildProcess> child = platform::ChildProcess::spawn(
+      executable, {"quillmark", std::string(kWorkerModeArgument), std::to_string(::getpid())}, theirs.get(), failure);
+  if (!child) return std::nullopt;
+  return SpareWorker{std::move(*child), std::move(ours)};
+}
+
 // One worker process and the socket to it.
 struct Worker {
   platform::ChildProcess process;
@@ -277,23 +292,24 @@ class Supervisor {
   }
 
   bool startWorker(Worker& worker, std::string& failure) {
-    int sockets[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
-      failure = "cannot start a converter process: no socket";
-      return false;
+    // A spare that died while it waited fails its message and is dropped
+    // for a fresh worker.
+    if (limits_.spare && limits_.spare->socket.valid()) {
+      SpareWorker spare = std::move(*limits_.spare);
+      if (sendMessage(spare.socket.get(), encodeRunMessage(RunMessage{settings_, context_.format}))) {
+        worker.process = std::move(spare.process);
+        worker.socket = std::move(spare.socket);
+        return true;
+      }
     }
-    platform::FileDescriptor ours(sockets[0]);
-    platform::FileDescriptor theirs(sockets[1]);
-    std::optional<platform::ChildProcess> child = platform::ChildProcess::spawn(
-        limits_.executable, {"quillmark", std::string(kWorkerModeArgument), std::to_string(::getpid())}, theirs.get(),
-        failure);
-    if (!child) return false;
-    if (!sendMessage(ours.get(), encodeRunMessage(RunMessage{settings_, context_.format}))) {
+    std::optional<SpareWorker> started = spawnWorker(limits_.executable, failure);
+    if (!started) return false;
+    if (!sendMessage(started->socket.get(), encodeRunMessage(RunMessage{settings_, context_.format}))) {
       failure = "cannot start a converter process: it ended at once";
       return false;
     }
-    worker.process = std::move(*child);
-    worker.socket = std::move(ours);
+    worker.process = std::move(started->process);
+    worker.socket = std::move(started->socket);
     return true;
   }
 
@@ -462,6 +478,12 @@ class Supervisor {
 };
 
 }  // namespace
+
+std::shared_ptr<SpareWorker> startSpareWorker(const std::string& executable) {
+  std::string failure;
+  std::optional<SpareWorker> started = spawnWorker(executable, failure);
+  return started ? std::make_shared<SpareWorker>(std::move(*started)) : nullptr;
+}
 
 void superviseConversion(const WorkerContext& context) { Supervisor(context).run(); }
 

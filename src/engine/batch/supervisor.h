@@ -17,11 +17,28 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/file_descriptor.h"
+#include "platform/process.h"
 
 namespace qm {
 
 struct WorkerContext;
+
+// A worker process started before its run is known, so that its start-up
+// overlaps what comes before the conversion (the command line's import).
+// It waits for the run message; the supervisor takes it as its first
+// worker. One never taken ends with its last owner.
+struct SpareWorker {
+  platform::ChildProcess process;
+  platform::FileDescriptor socket;
+};
+
+// Empty when the process cannot start; the supervisor then starts its
+// workers itself and reports why they fail.
+std::shared_ptr<SpareWorker> startSpareWorker(const std::string& executable);
 
 struct WorkerLimits {
   // The executable started as a worker: the program itself by default.
@@ -43,6 +60,8 @@ struct WorkerLimits {
   // than waiting for the head file (the command line: a signal must end a
   // batch of large documents within a second).
   bool promptStop = false;
+  // Taken for the first worker when set and still alive.
+  std::shared_ptr<SpareWorker> spare;
 };
 
 // A generous guess at the memory a render of the file needs, from its
