@@ -47,7 +47,7 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
       "0|New|Ctrl+N", "-", "4|Add Input Files...|", "7|Select Output Folder...|", "-", "9|Import Files...|",
       "10|Export Files...|", "-", "3|Exit|Alt+X",
       // Edit
-      "11|Copy|Ctrl+C", "12|Delete|Ctrl+Delete", "-", "13|Select All|Ctrl+A",
+      "11|Copy|Ctrl+C", "12|Delete|Ctrl+Del", "-", "13|Select All|Ctrl+A",
       // Converter
       "14|Convert|F5", "-", "16|Find a File Converter...|", "-", "17|Preferences...|",
       // Help
@@ -55,7 +55,7 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
       "23|Check For a New Version|", "-", "24|About...|"};
   EXPECT_EQ(withoutIcons(state.values("item")), expected);
   EXPECT_EQ(withoutIcons(state.values("popup")),
-            (std::vector<std::string>{"11|Copy|Ctrl+C", "12|Delete|Ctrl+Delete", "-", "13|Select All|Ctrl+A"}));
+            (std::vector<std::string>{"11|Copy|Ctrl+C", "12|Delete|Ctrl+Del", "-", "13|Select All|Ctrl+A"}));
   // Every item carries a 16-pixel icon, and items of different commands
   // different ones.
   std::vector<std::string> icons;
@@ -68,6 +68,15 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
   std::sort(icons.begin(), icons.end());
   EXPECT_EQ(std::unique(icons.begin(), icons.end()), icons.end());
 
+  // Mnemonics: the texts read the same, a letter of each underlined.
+  EXPECT_EQ(state.values("menuLabel"), (std::vector<std::string>{"&File", "&Edit", "&Converter", "&Help"}));
+  EXPECT_EQ(
+      state.values("itemLabel"),
+      (std::vector<std::string>{"&New", "&Add Input Files...", "Select &Output Folder...", "&Import Files...",
+                                "&Export Files...", "E&xit", "&Copy", "&Delete", "Select &All", "&Convert",
+                                "&Find a File Converter...", "&Preferences...", "&User Manual...", "Send &Feedback",
+                                "&Visit the Program's Homepage", "Check For a &New Version", "&About..."}));
+
   EXPECT_EQ(state.value("columnTitle"), "Filename");
   EXPECT_EQ(state.value("status"), "Ready");
   EXPECT_EQ(state.number("formatItems"), 23);
@@ -77,6 +86,15 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
   EXPECT_EQ(state.value("formatTool").substr(0, 13), "8|Options...|");
   EXPECT_EQ(state.value("convertImage").substr(0, 5), "64x64");
   keepShot(window, "main-window");
+
+  // Alt and a menu's letter open it; the item's letter runs the item.
+  window.keys("alt+h");
+  std::this_thread::sleep_for(300ms);
+  keepShot(window, "help-menu");
+  window.xdotool({"key", "a"});
+  const std::string about = windowTitled(window, "^About\\.\\.\\.$");
+  EXPECT_FALSE(about.empty()) << "Alt+H, A did not open About";
+  if (!about.empty()) window.xdotool({"key", "Escape"});
   EXPECT_EQ(window.quit(), 0);
 }
 
@@ -115,6 +133,10 @@ TEST(WindowContent, ToolbarIconsFollowTheIconSize) {
       EXPECT_EQ(tool.substr(tool.rfind('|') + 1, size.size()), size) << label << " " << tool;
     }
     EXPECT_EQ(tools, tooltips) << label;
+    // Every tool in reach at the narrowest the window can be: it grows
+    // with its toolbar.
+    EXPECT_EQ(state.number("toolsShown"), 9) << label;
+    EXPECT_EQ(state.pair("inner").first, std::max(510, state.number("minimumWidth"))) << label;
     toolbarHeights[code] = state.box("toolbar").height;
     EXPECT_GT(toolbarHeights[code], side) << label;
     keepShot(window, "toolbar-size-" + std::to_string(code));
