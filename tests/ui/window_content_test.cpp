@@ -11,7 +11,9 @@
 
 #include "canvas/picture.h"
 #include "support/picture_files.h"
+#include "support/program_runner.h"
 #include "themes/theme_packages.h"
+#include "ui/side_window_support.h"
 #include "ui/theme_test_support.h"
 #include "ui/window_test_support.h"
 
@@ -420,6 +422,73 @@ TEST(WindowContent, DoubleClickOpensTheAddInputChooserAndEscapeClosesIt) {
       },
       10s));
   EXPECT_EQ(window.quit(), 0);
+}
+
+// "Open with" while the window runs: a later start hands its documents and
+// folders to the window, which admits them as a drop and comes to the
+// front, and the later process ends with 0. A command-line run is still
+// refused.
+TEST(WindowContent, ALaterStartHandsItsDocumentsToTheRunningWindow) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const fs::path samples = fs::path(QM_SOURCE_DIR) / "samples";
+  const std::string sunset = data / "sunset.psd";
+  fs::copy_file(samples / "sunset.psd", sunset);
+  fs::copy_file(samples / "grey-ramp.psd", data / "grey-ramp.psd");
+  data.makeFolder("more");
+  fs::copy_file(samples / "badge-alpha.psd", data / "more/badge-alpha.psd");
+  const std::string out = data.makeFolder("out");
+
+  RunningWindow window(session, {});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const fs::path socket = fs::path(window.runtimeFolder()) / "Quillmark 2.5.socket";
+  EXPECT_EQ(fs::symlink_status(socket).type(), fs::file_type::socket);
+  EXPECT_EQ(fs::symlink_status(socket).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string workingFolder;
+    int exitCode;
+    std::vector<std::string> rows;  // the list afterwards, when taken
+  };
+  const Case cases[] = {
+      {"a document", {sunset}, {}, 0, {sunset}},
+      {"a relative path and a folder",
+       {"grey-ramp.psd", "more"},
+       data.str(),
+       0,
+       {sunset, data / "grey-ramp.psd", data / "more/badge-alpha.psd"}},
+      {"a command-line run", {"-i", sunset, "-o", out, "-c", "png"}, {}, 1, {}},
+      {"nothing", {}, {}, 0, {sunset, data / "grey-ramp.psd", data / "more/badge-alpha.psd"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Out of sight first: the window must come back to the front.
+    window.xdotool({"windowminimize", "--sync", window.window()});
+    ProgramOptions options;
+    options.runtimeDir = window.runtimeFolder();
+    options.workingDir = c.workingFolder;
+    options.display = session.display();
+    const ProgramResult later = runProgram(c.arguments, options);
+    EXPECT_EQ(later.exitCode, c.exitCode) << later.err;
+    if (c.exitCode == 1) {
+      EXPECT_EQ(later.err, "Another Quillmark is running.\n");
+      EXPECT_FALSE(fs::exists(out + "sunset.png"));
+      continue;
+    }
+    const WindowState state = stateWhen(window, [&](const WindowState& s) {
+      return rows(s) == c.rows && s.value("dialogTitle").empty() && s.number("iconized") == 0;
+    });
+    EXPECT_EQ(rows(state), c.rows);
+    EXPECT_EQ(state.number("iconized"), 0);
+    EXPECT_EQ(activeWindow(window), window.window());
+  }
+  std::this_thread::sleep_for(1s);
+  keepShot(window, "later-start-added");
+  EXPECT_EQ(window.quit(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(socket))) << "the socket outlived the window";
 }
 
 }  // namespace
