@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/gauge.h>
 #include <wx/panel.h>
@@ -33,6 +34,14 @@ void moveBar(wxGauge* bar, int value) { bar->SetValue(std::clamp(value, 0, bar->
 
 // Escape asks for a break as the close box does; the toolkit would
 // otherwise look for a Cancel button, which these dialogs do not have.
+// While nothing in the dialog can take the focus (the OK button is off
+// until the end) no key event reaches the dialog's handlers; the window's
+// own shortcut table still sees the key.
+gboolean escapeToClose(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer dialog) {
+  static_cast<wxDialog*>(dialog)->Close();
+  return TRUE;
+}
+
 void closeOnEscape(wxDialog* dialog) {
   dialog->Bind(wxEVT_CHAR_HOOK, [dialog](wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE)
@@ -40,6 +49,13 @@ void closeOnEscape(wxDialog* dialog) {
     else
       event.Skip();
   });
+  GtkWidget* window = dialog->GetHandle();
+  if (!window || !GTK_IS_WINDOW(window)) return;
+  GtkAccelGroup* shortcuts = gtk_accel_group_new();
+  gtk_accel_group_connect(shortcuts, GDK_KEY_Escape, static_cast<GdkModifierType>(0), static_cast<GtkAccelFlags>(0),
+                          g_cclosure_new(G_CALLBACK(escapeToClose), dialog, nullptr));
+  gtk_window_add_accel_group(GTK_WINDOW(window), shortcuts);
+  g_object_unref(shortcuts);  // the window keeps it
 }
 
 constexpr int kDialogWidth = 300;

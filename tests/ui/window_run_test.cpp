@@ -272,11 +272,12 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
   stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   for (const std::string& name : filesIn(in, ".png")) fs::remove(in + name);
 
-  // Yes: the file in progress is finished, no other starts.
+  // Yes: the file in progress is finished, no other starts. Escape asks
+  // as the close box does.
   window.keys("F5");
   dialog = windowTitled(window, "^Converting \\([2-9]/12\\)");
   ASSERT_FALSE(dialog.empty()) << window.command("state");
-  closeBox(window, dialog);
+  keysInto(window, dialog, {"Escape"});
   question = windowTitled(window, "^Warning$");
   ASSERT_FALSE(question.empty());
   const std::string askedAt = window.state().value("dialogTitle");
@@ -295,6 +296,33 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
   closeBox(window, dialog);
   state = stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   EXPECT_EQ(state.value("status"), "Conversion stopped");
+  EXPECT_EQ(window.quit(), 0);
+}
+
+TEST(WindowRun, AHundredThousandFilesEndWithTheWholeTitleInView) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string in = data.makeFolder("in");
+  constexpr int kFiles = 100000;
+  // Documents that fail at once: the run is about the dialog, not the files.
+  for (int i = 0; i < kFiles; ++i) data.write("in/d" + std::to_string(i) + ".psd", "x");
+  RunningWindow window(session, {{}, {}, config("Format = png\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + in, 10min), "done\n");
+  window.keys("F5");
+  const std::string dialog = windowTitled(window, "^Conversion complete", 20min);
+  ASSERT_FALSE(dialog.empty()) << window.command("state");
+  const WindowState state = window.state();
+  EXPECT_EQ(state.value("dialogTitle"), "Conversion complete (100000/100000)");
+  EXPECT_EQ(state.value("dialogLabel"), "Files converted: 0 of 100000");
+  // The title bar holds the title and the close box beside it.
+  const XGeometry g = RunningWindow::geometryOf(dialog, session.display());
+  EXPECT_GE(g.width, state.number("dialogTitleWidth") + 60);
+  EXPECT_GE(g.width, 300);
+  keepShot(window, "conversion-complete-100000");
+  keysInto(window, dialog, {"Return"});
+  stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   EXPECT_EQ(window.quit(), 0);
 }
 
