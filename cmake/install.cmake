@@ -7,7 +7,7 @@
 #   <prefix>/share/icons/hicolor/    the application icon at 16 to 256 px and as SVG
 #   <prefix>/share/man/man1/         the manual page, written at build time by quillmark_manual
 #                                    from the command line's own tables
-#   <prefix>/share/doc/quillmark/    copyright and changelog
+#   <prefix>/share/doc/quillmark/    copyright and changelog; html/ the user manual Help opens
 
 include_guard(GLOBAL)
 include(GNUInstallDirs)
@@ -27,15 +27,19 @@ find_program(QM_GZIP gzip REQUIRED)
 # --- The manual page ---------------------------------------------------------------------------------
 
 set(QM_MANUAL_PAGE "${CMAKE_BINARY_DIR}/man/quillmark.1")
+# The HTML user manual Help opens; in the build folder it lies beside the program.
+set(QM_HTML_MANUAL "${CMAKE_BINARY_DIR}/html/index.html")
+set(QM_WINDOW_GUIDE "${CMAKE_SOURCE_DIR}/resources/manual/window-guide.html")
 # Debian wants manual pages compressed, and without a time stamp (-n) so the package is reproducible.
-add_custom_command(OUTPUT "${QM_MANUAL_PAGE}" "${QM_MANUAL_PAGE}.gz"
-  COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man"
+add_custom_command(OUTPUT "${QM_MANUAL_PAGE}" "${QM_MANUAL_PAGE}.gz" "${QM_HTML_MANUAL}"
+  COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man" "${CMAKE_BINARY_DIR}/html"
   COMMAND quillmark_manual "${QM_MANUAL_PAGE}" "${QM_PACKAGE_PREFIX}/${QM_INSTALL_PROGRAM_DIR}"
+          "${QM_HTML_MANUAL}" "${QM_WINDOW_GUIDE}"
   COMMAND "${QM_GZIP}" -9 -n -f -k "${QM_MANUAL_PAGE}"
-  DEPENDS quillmark_manual
-  COMMENT "Writing the manual page man/quillmark.1"
+  DEPENDS quillmark_manual "${QM_WINDOW_GUIDE}"
+  COMMENT "Writing the manual page man/quillmark.1 and the user manual html/index.html"
   VERBATIM)
-add_custom_target(quillmark_manual_page ALL DEPENDS "${QM_MANUAL_PAGE}" "${QM_MANUAL_PAGE}.gz")
+add_custom_target(quillmark_manual_page ALL DEPENDS "${QM_MANUAL_PAGE}" "${QM_MANUAL_PAGE}.gz" "${QM_HTML_MANUAL}")
 
 # --- Desktop entry, metainfo, documents --------------------------------------------------------------
 
@@ -73,6 +77,7 @@ endforeach()
 install(FILES "${QM_PICTURES_SOURCE_DIR}/builtin/quillmark.svg"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
 install(FILES "${QM_MANUAL_PAGE}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+install(FILES "${QM_HTML_MANUAL}" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/quillmark/html")
 install(FILES "${_qm_install_src}/copyright" "${_qm_install_out}/changelog.gz"
   DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 

@@ -150,6 +150,18 @@ LoopResult applyParameters(const Workspace& app, const std::vector<std::string>&
 
 std::span<const FirstParameterName> firstParameterNames() { return kFirstParameterNames; }
 
+std::optional<std::vector<std::string>> windowStartPaths(const Workspace& app,
+                                                         const std::vector<std::string>& parameters) {
+  if (parameters.empty()) return std::vector<std::string>{};
+  if (firstParameterMode(optionName(trimSpaces(parameters[0])))) return std::nullopt;
+  resetRun(app.run, app.inputs);
+  resetSettings(app.settings, SettingsForm::CommandLine, DesktopSize{});
+  messages();
+  const LoopResult loop = applyParameters(app, parameters);
+  if (app.run.commandLine || !loop.error.empty()) return std::nullopt;
+  return existingPaths(loop.words);
+}
+
 CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters) {
   using Next = CommandLineOutcome::Next;
   if (parameters.empty()) return {};

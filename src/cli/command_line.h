@@ -2,6 +2,7 @@
 // input, runs the conversion with console output.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,5 +38,12 @@ std::span<const FirstParameterName> firstParameterNames();
 // Window mode follows when the parameters hold no input option (or there
 // are none).
 CommandLineOutcome parseCommandLine(const Workspace& workspace, const std::vector<std::string>& parameters);
+
+// For a start that finds the window already running: the paths the window
+// would open with when these parameters open the window (no mode of the
+// first parameter, no input option, no error); nothing when they ask for
+// anything else. Prints nothing and runs nothing; `scratch` is reset.
+std::optional<std::vector<std::string>> windowStartPaths(const Workspace& scratch,
+                                                         const std::vector<std::string>& parameters);
 
 }  // namespace qm

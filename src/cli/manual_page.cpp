@@ -339,7 +339,9 @@ std::string manualPage(const ManualPlaces& places) {
           "named as parameters join its Input list as if they had been dropped on it (a desktop's \"Open with\" "
           "starts the program this way); other options have no effect there.\n"
           ".PP\n"
-          "Only one Quillmark runs at a time for a user: a second start exits with status 1.\n";
+          "Only one Quillmark runs at a time for a user. A later start that would open the window hands its "
+          "documents and folders to the window already open, which adds them to its Input list and comes to the "
+          "front, and exits with status 0; any other later start exits with status 1.\n";
 
   page += ".SH MODES\nThese names are recognised only as the first parameter.\n";
   writeModes(page, help);

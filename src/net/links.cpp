@@ -36,13 +36,14 @@ std::string feedbackMailLink() { return supportMailLink() + "?subject=" + titleL
 
 std::string supportMailLink() { return "mailto:" + std::string(kSupportAddress); }
 
-std::string helpFilePath() {
+std::string helpFilePath(const std::string& programFolder) {
+  const std::filesystem::path folder(programFolder);
+  const std::filesystem::path beside = folder / "html" / "index.html";
+  const std::filesystem::path installed =
+      (folder / ".." / ".." / "share" / "doc" / "quillmark" / "html" / "index.html").lexically_normal();
   std::error_code error;
-  const std::filesystem::path folder = std::filesystem::current_path(error);
-  // Without a readable working folder the bare name still lets the opener
-  // resolve it the same way.
-  if (error) return "quillmark.chm";
-  return (folder / "quillmark.chm").string();
+  if (std::filesystem::is_regular_file(beside, error)) return beside.string();
+  return installed.string();
 }
 
 void openWebSite() { platform::shellOpen(webSiteUrl(productSite())); }
@@ -50,6 +51,6 @@ void openHomePage() { platform::shellOpen(homePageUrl(productSite())); }
 void openUninstallPage() { platform::shellOpen(uninstallPageUrl(productSite())); }
 void openFeedbackMail() { platform::shellOpen(feedbackMailLink()); }
 void openSupportMail() { platform::shellOpen(supportMailLink()); }
-void openHelpFile() { platform::shellOpen(helpFilePath()); }
+void openHelpFile(const std::string& programFolder) { platform::shellOpen(helpFilePath(programFolder)); }
 
 }  // namespace qm

@@ -26,9 +26,11 @@ std::string converterSearchUrl(std::string_view site, std::string_view from, std
 // The subject is the title line plus " Feedback", deliberately not encoded.
 std::string feedbackMailLink();
 std::string supportMailLink();
-// "quillmark.chm" in the current working folder, whatever the program's own
-// folder is.
-std::string helpFilePath();
+// The HTML user manual: html/index.html beside the program in a build
+// folder, else share/doc/quillmark/html/index.html of the prefix the
+// program is installed under (<prefix>/lib/quillmark/). The installed
+// place when neither exists. `programFolder` ends with "/".
+std::string helpFilePath(const std::string& programFolder);
 
 // Each hands its target to the opener; nothing is reported when it fails.
 void openWebSite();
@@ -36,6 +38,6 @@ void openHomePage();
 void openUninstallPage();
 void openFeedbackMail();
 void openSupportMail();
-void openHelpFile();
+void openHelpFile(const std::string& programFolder);
 
 }  // namespace qm

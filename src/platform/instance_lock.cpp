@@ -79,12 +79,14 @@ LockAttempt InstanceLock::acquire(const std::string& titleLine, const std::strin
   if (!fd.valid()) return refused("cannot open " + folderName + "/" + name + ": " + std::strerror(errno));
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     LockAttempt attempt;
+    attempt.folder = folderName;
     attempt.heldElsewhere = errno == EWOULDBLOCK;
     if (!attempt.heldElsewhere)
       attempt.problem = "cannot lock " + folderName + "/" + name + ": " + std::strerror(errno);
     return attempt;
   }
   LockAttempt attempt;
+  attempt.folder = folderName;
   attempt.lock = InstanceLock(std::move(fd));
   return attempt;
 }

@@ -38,6 +38,8 @@ struct LockAttempt {
   std::optional<InstanceLock> lock;
   bool heldElsewhere = false;
   std::string problem;  // the folder or file could not be used safely
+  // The folder the lock file lies in, once it could be opened.
+  std::string folder;
 };
 
 }  // namespace qm::platform

@@ -1,9 +1,11 @@
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 
 #include "app/version.h"
 #include "cli/command_line.h"
+#include "platform/instance_handoff.h"
 #include "platform/instance_lock.h"
 #include "platform/paths.h"
 #include "program/application.h"
@@ -27,9 +29,20 @@ std::string prepareSettingsFolder() {
 
 // The settings folder is made before the window toolkit starts, so it
 // exists even when no display does.
-int runMainWindow(Application& app, std::vector<std::string> startPaths) {
+int runMainWindow(Application& app, std::vector<std::string> startPaths, const std::string& lockFolder) {
   app.settings.settingsFilePath = prepareSettingsFolder();
-  return runWindowModule(app.workspace(), {WindowModeRequest::Face::MainWindow, {}, std::move(startPaths)});
+  return runWindowModule(app.workspace(), {WindowModeRequest::Face::MainWindow,
+                                           {},
+                                           std::move(startPaths),
+                                           platform::handoffSocketPath(lockFolder, titleLine())});
+}
+
+// A start that would open the window while another one runs gives it its
+// files and folders instead ("Open with" on one more document).
+bool handToRunningWindow(const std::string& lockFolder, const std::vector<std::string>& parameters) {
+  Application scratch;
+  const std::optional<std::vector<std::string>> paths = windowStartPaths(scratch.workspace(), parameters);
+  return paths && platform::handOver(platform::handoffSocketPath(lockFolder, titleLine()), *paths);
 }
 
 }  // namespace
@@ -43,6 +56,7 @@ int runProgram(const std::vector<std::string>& parameters) {
 
   const platform::LockAttempt lock = platform::InstanceLock::acquire(titleLine());
   if (!lock.lock) {
+    if (lock.heldElsewhere && handToRunningWindow(lock.folder, parameters)) return 0;
     // Another instance runs. Window mode stays silent; a scripted call
     // learns why nothing happened.
     if (lock.heldElsewhere) {
@@ -63,7 +77,7 @@ int runProgram(const std::vector<std::string>& parameters) {
       return runWindowModule(app.workspace(), {WindowModeRequest::Face::UninstallFeedback, {}, {}});
     case CommandLineOutcome::Next::WindowMode: break;
   }
-  return runMainWindow(app, outcome.windowPaths);
+  return runMainWindow(app, outcome.windowPaths, lock.folder);
 }
 
 }  // namespace qm

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -41,65 +42,69 @@ struct Shortcut {
   bool exists() const { return key != Key::None; }
 };
 
-// One line of a menu: a command with its `Menu` catalogue key, its icon and
-// the shortcut its text shows, or a separator.
+// One line of a menu: a command with its `Menu` catalogue key, its icon,
+// the shortcut its text shows and the letter of its text that Alt (or the
+// open menu) reaches it by, or a separator. The letter is the first of
+// its kind in the text, in that case.
 struct MenuLine {
   bool separator = false;
   Command command = Command::New;
   std::string_view icon;
   std::string_view textKey;
   Shortcut shortcut;
+  char mnemonic = 0;
 };
 
 struct MenuDefinition {
   std::string_view titleKey;
   std::span<const MenuLine> lines;
+  char mnemonic = 0;
 };
 
 inline constexpr MenuLine kMenuSeparator{true, Command::New, {}, {}, {}};
 
 inline constexpr std::array<MenuLine, 9> kFileMenu = {{
-    {false, Command::New, "New", "New", {Modifier::Ctrl, Key::N}},
+    {false, Command::New, "New", "New", {Modifier::Ctrl, Key::N}, 'N'},
     kMenuSeparator,
-    {false, Command::Add, "Add", "Select Input Files", {}},
-    {false, Command::SelectOutputFolder, "OutFolder", "Select Output Folder", {}},
+    {false, Command::Add, "Add", "Select Input Files", {}, 'A'},
+    {false, Command::SelectOutputFolder, "OutFolder", "Select Output Folder", {}, 'O'},
     kMenuSeparator,
-    {false, Command::Import, "ImportFiles", "Import Input Files", {}},
-    {false, Command::Export, "ExportFiles", "Export Input Files", {}},
+    {false, Command::Import, "ImportFiles", "Import Input Files", {}, 'I'},
+    {false, Command::Export, "ExportFiles", "Export Input Files", {}, 'E'},
     kMenuSeparator,
-    {false, Command::Exit, "Exit", "Exit", {Modifier::Alt, Key::X}},
+    {false, Command::Exit, "Exit", "Exit", {Modifier::Alt, Key::X}, 'x'},
 }};
 
 inline constexpr std::array<MenuLine, 4> kEditMenu = {{
-    {false, Command::Copy, "Copy", "Copy", {Modifier::Ctrl, Key::C}},
-    {false, Command::Delete, "Delete", "Delete", {Modifier::Ctrl, Key::Delete}},
+    {false, Command::Copy, "Copy", "Copy", {Modifier::Ctrl, Key::C}, 'C'},
+    {false, Command::Delete, "Delete", "Delete", {Modifier::Ctrl, Key::Delete}, 'D'},
     kMenuSeparator,
-    {false, Command::SelectAll, "SelectAll", "Select All", {Modifier::Ctrl, Key::A}},
+    {false, Command::SelectAll, "SelectAll", "Select All", {Modifier::Ctrl, Key::A}, 'A'},
 }};
 
 inline constexpr std::array<MenuLine, 5> kConverterMenu = {{
-    {false, Command::Convert, "Convert", "Convert", {Modifier::None, Key::F5}},
+    {false, Command::Convert, "Convert", "Convert", {Modifier::None, Key::F5}, 'C'},
     kMenuSeparator,
-    {false, Command::CustomConverter, "CustomConverter", "Custom Converter", {}},
+    {false, Command::CustomConverter, "CustomConverter", "Custom Converter", {}, 'F'},
     kMenuSeparator,
-    {false, Command::Preferences, "Preferences", "Preferences", {}},
+    {false, Command::Preferences, "Preferences", "Preferences", {}, 'P'},
 }};
 
 inline constexpr std::array<MenuLine, 7> kHelpMenu = {{
-    {false, Command::Manual, "Help", "Manual", {Modifier::None, Key::F1}},
+    {false, Command::Manual, "Help", "Manual", {Modifier::None, Key::F1}, 'U'},
     kMenuSeparator,
-    {false, Command::SendFeedback, "Email", "Send Feedback", {}},
-    {false, Command::Homepage, "Web", "Visit Homepage", {}},
-    {false, Command::CheckForUpdates, "Updates", "Check For New Version", {}},
+    {false, Command::SendFeedback, "Email", "Send Feedback", {}, 'F'},
+    {false, Command::Homepage, "Web", "Visit Homepage", {}, 'V'},
+    {false, Command::CheckForUpdates, "Updates", "Check For New Version", {}, 'N'},
     kMenuSeparator,
-    {false, Command::About, "About", "About", {}},
+    {false, Command::About, "About", "About", {}, 'A'},
 }};
 
 inline constexpr std::array<MenuDefinition, 4> kMenuBar = {{
-    {"File", kFileMenu},
-    {"Edit", kEditMenu},
-    {"Converter", kConverterMenu},
-    {"Help", kHelpMenu},
+    {"File", kFileMenu, 'F'},
+    {"Edit", kEditMenu, 'E'},
+    {"Converter", kConverterMenu, 'C'},
+    {"Help", kHelpMenu, 'H'},
 }};
 
 // The Input list's popup menu repeats the Edit menu.
@@ -147,5 +152,12 @@ inline constexpr std::array<std::pair<Shortcut, Command>, 3> kListShortcuts = {{
 // The `Menu` text key of the menu item that runs a command (the toolbar's
 // tooltips); empty for a command no menu offers.
 std::string_view menuTextKey(Command command);
+
+// A menu text as the toolkit takes it: its own "&" doubled, and "&" before
+// the first `mnemonic` letter, when the text has one.
+std::string withMnemonic(std::string_view text, char mnemonic);
+
+// A shortcut as a menu shows it: "Ctrl+N", "Ctrl+Del", "F5".
+std::string shortcutText(Shortcut shortcut);
 
 }  // namespace qm

@@ -2,13 +2,44 @@
 
 #include "ui/input_list_control.h"
 
+#include <wx/imaglist.h>
+#include <wx/tooltip.h>
+
 #include <algorithm>
 #include <utility>
 
+#include "ui/shorten_middle.h"
+
 namespace qm {
 
+namespace {
+
+// What the toolkit's report rows keep of a column for the text: a margin
+// on either side, and a picture with its gap when the rows have pictures.
+constexpr int kTextMargins = 8;
+constexpr int kPictureGap = 5;
+// Room for the rounding of the toolkit's own measure.
+constexpr int kSafety = 2;
+
+}  // namespace
+
+wxWindow* InputListControl::rowArea() const {
+  // The toolkit's report list is a header and a row area, both children;
+  // only its pointer to the row area says which is which.
+  for (wxWindow* child : GetChildren())
+    if (static_cast<const void*>(child) == static_cast<const void*>(m_mainWin)) return child;
+  return const_cast<InputListControl*>(this);
+}
+
 InputListControl::InputListControl(wxWindow* parent, const wxPoint& position, const wxSize& size)
-    : wxListCtrl(parent, wxID_ANY, position, size, wxLC_REPORT | wxLC_VIRTUAL) {}
+    : wxListCtrl(parent, wxID_ANY, position, size, wxLC_REPORT | wxLC_VIRTUAL) {
+  rowArea()->Bind(wxEVT_MOTION, &InputListControl::onMotion, this);
+  rowArea()->Bind(wxEVT_LEAVE_WINDOW, [this](wxMouseEvent& event) {
+    event.Skip();
+    tooltipRow_ = -1;
+    rowArea()->UnsetToolTip();
+  });
+}
 
 void InputListControl::appendRow(const std::string& path) {
   rows_.push_back(path);
@@ -81,13 +112,40 @@ void InputListControl::setMarked(std::function<bool(const std::string&)> marked)
 
 bool InputListControl::isMarked(long row) const { return marked_ && marked_(path(row)); }
 
-wxString InputListControl::OnGetItemText(long item, long) const {
-  if (item < 0 || item >= rowCount()) return {};
-  return wxString::FromUTF8(path(item));
+std::string InputListControl::shownText(long row) const {
+  if (row < 0 || row >= rowCount()) return {};
+  int room = GetColumnWidth(0) - kTextMargins - kSafety;
+  if (const wxImageList* pictures = GetImageList(wxIMAGE_LIST_SMALL); pictures && pictures->GetImageCount() > 0)
+    room -= pictures->GetSize().x + kPictureGap;
+  const wxWindow* rows = rowArea();
+  return shortenMiddleToFit(path(row), [rows, room](const std::string& text) {
+    return rows->GetTextExtent(wxString::FromUTF8(text)).x <= room;
+  });
 }
 
+std::string InputListControl::tooltip() const {
+  const wxToolTip* tip = rowArea()->GetToolTip();
+  return tip ? tip->GetTip().ToStdString(wxConvUTF8) : std::string();
+}
+
+void InputListControl::onMotion(wxMouseEvent& event) {
+  event.Skip();
+  int flags = 0;
+  long row = HitTest(event.GetPosition(), flags);
+  if (row < 0 || row >= rowCount() || !(flags & wxLIST_HITTEST_ONITEM)) row = -1;
+  if (row == tooltipRow_) return;
+  tooltipRow_ = row;
+  if (row < 0)
+    rowArea()->UnsetToolTip();
+  else
+    rowArea()->SetToolTip(wxString::FromUTF8(path(row)));
+}
+
+wxString InputListControl::OnGetItemText(long item, long) const { return wxString::FromUTF8(shownText(item)); }
+
 int InputListControl::OnGetItemImage(long item) const {
-  return item >= 0 && item < rowCount() && isMarked(item) ? 0 : -1;
+  if (!marked_ || item < 0 || item >= rowCount()) return -1;
+  return isMarked(item) ? 0 : 1;
 }
 
 }  // namespace qm

@@ -3,6 +3,10 @@
 // paths and the toolkit asks for the few it draws, so a list of a hundred
 // thousand rows fills and scrolls as quickly as a short one (a list that
 // keeps its own copy of every row takes seconds for each ten thousand).
+//
+// A row shows its path shortened in the middle to the column's width, so
+// the file name stays in view; the pointer's row shows the whole path as
+// its tooltip.
 #pragma once
 
 #include "ui/toolkit_prelude.h"
@@ -34,16 +38,28 @@ class InputListControl final : public wxListCtrl {
   void selectAllRows();
 
   // Rows whose path the test accepts show the first picture of the small
-  // image list; nothing marks them when the test is empty.
+  // image list, the others its second, a blank one of the same size, so
+  // that every row's text starts at the same place; nothing marks them
+  // when the test is empty.
   void setMarked(std::function<bool(const std::string& path)> marked);
   bool isMarked(long row) const;
+  // Which picture of the small image list the row shows; -1 for none.
+  int rowPicture(long row) const { return OnGetItemImage(row); }
+
+  // The text the row shows.
+  std::string shownText(long row) const;
+  // The whole path of the row under the pointer; empty when none is.
+  std::string tooltip() const;
 
  private:
   wxString OnGetItemText(long item, long column) const override;
   int OnGetItemImage(long item) const override;
+  void onMotion(wxMouseEvent& event);
+  wxWindow* rowArea() const;
 
   std::vector<std::string> rows_;
   std::function<bool(const std::string&)> marked_;
+  long tooltipRow_ = -1;
 };
 
 }  // namespace qm

@@ -55,7 +55,7 @@ void MainFrame::runCommand(Command command) {
     case Command::SelectAll:
       if (listHasFocus()) selectAll();
       break;
-    case Command::Manual: openHelpFile(); break;
+    case Command::Manual: openHelpFile(context_.workspace.run.programFolder); break;
     case Command::SendFeedback: openFeedbackMail(); break;
     case Command::Homepage: openHomePage(); break;
     case Command::CheckForUpdates: checkForUpdatesWaiting(context_.boxes); break;

@@ -82,19 +82,18 @@ MainFrame::MainFrame(WindowContext& context, const WindowPlacement& placement)
   buildToolbar();
   CreateStatusBar(1);
   SetStatusText(wxEmptyString);
+  // The status text is the last result ("Conversion complete", why a row
+  // failed); the help texts of tools and menu items pointed at would wipe
+  // it out.
+  SetStatusBarPane(-1);
 
   layout_ = initialLayout(placement.innerWidth, placement.innerHeight, 0);
   buildControls();
   registerShortcuts();
 
-  GtkWindow* window = GTK_WINDOW(GetHandle());
-  GdkGeometry hints{};
-  hints.min_width = kMinimumInnerWidth;
-  hints.min_height = kMinimumInnerHeight;
-  // The hints describe the window without its frame, which is just the
-  // inner size the minimum is given in.
-  gtk_window_set_geometry_hints(window, nullptr, &hints, GDK_HINT_MIN_SIZE);
-  setInnerSize(placement.innerWidth, placement.innerHeight);
+  minimumWidth_ = widthForToolbar();
+  applyMinimumSize();
+  setInnerSize(std::max(placement.innerWidth, minimumWidth_), placement.innerHeight);
   Move(placement.x, placement.y);
 
   Bind(wxEVT_CLOSE_WINDOW, &MainFrame::onClose, this);
@@ -251,17 +250,41 @@ void MainFrame::saveGeometry(Settings& settings) const {
   settings.height = inner.y;
 }
 
+int MainFrame::widthForToolbar() const {
+  int natural = 0;
+  if (const wxToolBar* toolbar = GetToolBar(); toolbar && toolbar->GetHandle())
+    gtk_widget_get_preferred_width(toolbar->GetHandle(), nullptr, &natural);
+  return std::max(kMinimumInnerWidth, natural);
+}
+
+void MainFrame::applyMinimumSize() {
+  GdkGeometry hints{};
+  hints.min_width = minimumWidth_;
+  hints.min_height = kMinimumInnerHeight;
+  // The hints describe the window without its frame, which is just the
+  // inner size the minimum is given in.
+  gtk_window_set_geometry_hints(GTK_WINDOW(GetHandle()), nullptr, &hints, GDK_HINT_MIN_SIZE);
+}
+
+void MainFrame::fitToolbar() {
+  minimumWidth_ = widthForToolbar();
+  applyMinimumSize();
+  if (IsMaximized()) return;
+  const wxSize inner = innerSize();
+  if (inner.x < minimumWidth_) setInnerSize(minimumWidth_, inner.y);
+}
+
 void MainFrame::requestRelayout() { PostSizeEvent(); }
 
 void MainFrame::onSize(wxSizeEvent&) {
   // A window manager holds the window to its minimum size; without one
   // nothing does, and the window grows back by itself.
   const wxSize inner = innerSize();
-  if (inner.x < kMinimumInnerWidth || inner.y < kMinimumInnerHeight)
+  if (inner.x < minimumWidth_ || inner.y < kMinimumInnerHeight)
     CallAfter([this] {
       const wxSize now = innerSize();
-      if (now.x < kMinimumInnerWidth || now.y < kMinimumInnerHeight)
-        setInnerSize(std::max(now.x, kMinimumInnerWidth), std::max(now.y, kMinimumInnerHeight));
+      if (now.x < minimumWidth_ || now.y < kMinimumInnerHeight)
+        setInnerSize(std::max(now.x, minimumWidth_), std::max(now.y, kMinimumInnerHeight));
     });
   relayout();
 }

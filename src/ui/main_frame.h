@@ -113,6 +113,11 @@ class MainFrame : public wxFrame {
   void buildControls();
   void registerShortcuts();
   void applyImagesToControls();
+  // The window is never narrower than its toolbar, so every tool stays in
+  // reach at every icon size: the smallest width grows with the icons.
+  int widthForToolbar() const;
+  void applyMinimumSize();
+  void fitToolbar();
 
   void relayout();
   void onSize(wxSizeEvent& event);
@@ -168,6 +173,7 @@ class MainFrame : public wxFrame {
   std::unordered_map<std::string, std::string> failures_;  // path -> reason
   std::unique_ptr<wxImageList> rowIcons_;
   bool quit_ = false;
+  int minimumWidth_ = kMinimumInnerWidth;
   bool listShortcutsRegistered_ = false;
 
   std::unique_ptr<wxMenu> popupMenu_;

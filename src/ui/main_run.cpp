@@ -2,10 +2,12 @@
 // progress dialog, and the marks on the rows of files it could not convert.
 #include "ui/toolkit_prelude.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
 #include <wx/bmpcbox.h>
+#include <wx/image.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
 
@@ -121,8 +123,12 @@ void MainFrame::clearFailures() {
 void MainFrame::markFailures(const std::vector<std::pair<std::string, std::string>>& failures) {
   if (failures.empty()) return;
   if (!rowIcons_) {
-    rowIcons_ = std::make_unique<wxImageList>(16, 16, true, 1);
+    rowIcons_ = std::make_unique<wxImageList>(16, 16, true, 2);
     rowIcons_->Add(setBitmap(context_.images.menu, "Error"));
+    wxImage blank(16, 16);
+    blank.InitAlpha();
+    std::fill_n(blank.GetAlpha(), 16 * 16, static_cast<unsigned char>(0));
+    rowIcons_->Add(wxBitmap(blank));
     list_->SetImageList(rowIcons_.get(), wxIMAGE_LIST_SMALL);
     list_->setMarked([this](const std::string& path) { return failures_.contains(path); });
   }

@@ -31,6 +31,7 @@ void MainFrame::applyInterfaceChange(int formatSelection) {
     case 2:
       loadTheme(context_.images, w.settings, context_.themes, w.run.programFolder, ThemedSets{.toolbar = true});
       buildToolbar();
+      fitToolbar();
       requestRelayout();
       break;
     case 1:
@@ -39,6 +40,7 @@ void MainFrame::applyInterfaceChange(int formatSelection) {
       buildPopupMenu();
       buildToolbar();
       buildSmallButtons();
+      fitToolbar();
       applyImagesToControls();
       requestRelayout();
       break;
@@ -75,17 +77,17 @@ std::string bitmapText(const wxBitmap& bitmap) {
   return std::to_string(bitmap.GetWidth()) + "x" + std::to_string(bitmap.GetHeight()) + " " + checksum;
 }
 
+// The shortcut text a menu item shows: the last label of the row that
+// holds its text.
 std::string shownShortcut(const wxMenuItem* item) {
   GtkWidget* widget = item->GetMenuItem();
-  GtkWidget* label = widget ? gtk_bin_get_child(GTK_BIN(widget)) : nullptr;
-  if (!label || !GTK_IS_ACCEL_LABEL(label)) return {};
-  guint key = 0;
-  GdkModifierType modifiers{};
-  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(label), &key, &modifiers);
-  if (key == 0) return {};
-  gchar* shown = gtk_accelerator_get_label(key, modifiers);
-  std::string result = shown ? shown : "";
-  g_free(shown);
+  GtkWidget* row = widget ? gtk_bin_get_child(GTK_BIN(widget)) : nullptr;
+  if (!row || !GTK_IS_BOX(row)) return {};
+  GList* children = gtk_container_get_children(GTK_CONTAINER(row));
+  std::string result;
+  if (GList* last = g_list_last(children); last && GTK_IS_LABEL(last->data))
+    result = gtk_label_get_text(GTK_LABEL(last->data));
+  g_list_free(children);
   return result;
 }
 
@@ -97,6 +99,7 @@ void describeMenu(std::string& out, const char* prefix, const wxMenu& menu, int 
     }
     out += std::string(prefix) + "=" + std::to_string(item->GetId() - idBase) + "|" + text(item->GetItemLabelText()) +
            "|" + shownShortcut(item) + "|" + bitmapText(item->GetBitmap()) + "\n";
+    out += std::string(prefix) + "Label=" + text(item->GetItemLabel()) + "\n";
   }
 }
 
@@ -114,6 +117,21 @@ void describeTools(std::string& out, const char* prefix, const wxToolBar& toolba
   }
 }
 
+// Tools the toolbar really shows: a toolbar too narrow for its tools
+// leaves the last ones out.
+int shownTools(const wxToolBar* toolbar) {
+  GtkWidget* widget = toolbar ? toolbar->GetHandle() : nullptr;
+  if (widget && GTK_IS_BIN(widget)) widget = gtk_bin_get_child(GTK_BIN(widget));
+  if (!widget || !GTK_IS_TOOLBAR(widget)) return -1;
+  int shown = 0;
+  for (int i = 0; i < gtk_toolbar_get_n_items(GTK_TOOLBAR(widget)); ++i) {
+    GtkToolItem* item = gtk_toolbar_get_nth_item(GTK_TOOLBAR(widget), i);
+    if (GTK_IS_SEPARATOR_TOOL_ITEM(item)) continue;
+    if (gtk_widget_get_mapped(GTK_WIDGET(item)) && gtk_widget_get_child_visible(GTK_WIDGET(item))) ++shown;
+  }
+  return shown;
+}
+
 }  // namespace
 
 std::string MainFrame::describeState() const {
@@ -124,11 +142,13 @@ std::string MainFrame::describeState() const {
   out += "inner=" + numbers({inner.x, inner.y}) + "\n";
   out += "position=" + numbers({position.x, position.y}) + "\n";
   out += "maximized=" + std::to_string(IsMaximized() ? 1 : 0) + "\n";
+  out += "minimumWidth=" + std::to_string(minimumWidth_) + "\n";
   out += "iconized=" + std::to_string(IsIconized() ? 1 : 0) + "\n";
   out += "title=" + text(GetTitle()) + "\n";
 
   out += "menubar=" + allocation(GetMenuBar()) + "\n";
   out += "toolbar=" + allocation(GetToolBar()) + "\n";
+  out += "toolsShown=" + std::to_string(shownTools(GetToolBar())) + "\n";
   out += "statusbar=" + allocation(GetStatusBar()) + "\n";
   out += "container=" + allocation(container_) + "\n";
   out += "list=" + allocation(list_) + "\n";
@@ -150,6 +170,7 @@ std::string MainFrame::describeState() const {
   const wxMenuBar* bar = GetMenuBar();
   for (std::size_t i = 0; bar && i < bar->GetMenuCount(); ++i) {
     out += "menu=" + text(bar->GetMenuLabelText(i)) + "\n";
+    out += "menuLabel=" + text(bar->GetMenuLabel(i)) + "\n";
     describeMenu(out, "item", *bar->GetMenu(i), idBase);
   }
   describeMenu(out, "popup", *popupMenu_, idBase);
@@ -159,8 +180,11 @@ std::string MainFrame::describeState() const {
   out += "convertImage=" + bitmapText(convertButton_->GetBitmap()) + "\n";
 
   out += "rows=" + std::to_string(list_->GetItemCount()) + "\n";
+  out += "rowTooltip=" + list_->tooltip() + "\n";
   for (long row = 0; row < list_->GetItemCount(); ++row) {
-    out += "row=" + text(list_->GetItemText(row)) + "\n";
+    out += "row=" + list_->path(row) + "\n";
+    out += "shownRow=" + list_->shownText(row) + "\n";
+    out += "rowPicture=" + std::to_string(list_->rowPicture(row)) + "\n";
     if (list_->GetItemState(row, wxLIST_STATE_SELECTED)) out += "selected=" + std::to_string(row) + "\n";
     if (list_->isMarked(row)) out += "errorRow=" + std::to_string(row) + "\n";
   }

@@ -15,7 +15,8 @@ namespace qm {
 
 namespace {
 
-wxString menuText(std::string_view key) { return wxString::FromUTF8(messages().lookUpText("Menu", key)); }
+std::string menuTextUtf8(std::string_view key) { return messages().lookUpText("Menu", key); }
+wxString menuText(std::string_view key) { return wxString::FromUTF8(menuTextUtf8(key)); }
 
 int toolkitModifier(Modifier modifier) {
   switch (modifier) {
@@ -40,38 +41,45 @@ int toolkitKey(Key key) {
   return 0;
 }
 
-guint gdkKey(Key key) {
+std::string_view keyName(Key key) {
   switch (key) {
-    case Key::N: return GDK_KEY_n;
-    case Key::X: return GDK_KEY_x;
-    case Key::C: return GDK_KEY_c;
-    case Key::A: return GDK_KEY_a;
-    case Key::Delete: return GDK_KEY_Delete;
-    case Key::F1: return GDK_KEY_F1;
-    case Key::F5: return GDK_KEY_F5;
+    case Key::N: return "N";
+    case Key::X: return "X";
+    case Key::C: return "C";
+    case Key::A: return "A";
+    case Key::Delete: return "Del";
+    case Key::F1: return "F1";
+    case Key::F5: return "F5";
     case Key::None: break;
   }
-  return 0;
+  return {};
 }
 
-GdkModifierType gdkModifier(Modifier modifier) {
-  switch (modifier) {
-    case Modifier::Ctrl: return GDK_CONTROL_MASK;
-    case Modifier::Alt: return GDK_MOD1_MASK;
-    case Modifier::None: break;
-  }
-  return static_cast<GdkModifierType>(0);
-}
+// Room between a menu text and its shortcut, as the toolkit leaves it.
+constexpr int kShortcutGap = 24;
 
 // The shortcut text is only shown beside the item: the keys themselves
 // belong to the window's shortcut table, where they come and go by their
 // own rules (the list's keys are dead until the list has seen an event).
+// The toolkit's own shortcut label would name the keys its way
+// ("Ctrl+Delete"), so the text is a label of its own, right-aligned and
+// dimmed as the toolkit dims shortcuts.
 void showShortcutText(wxMenuItem* item, Shortcut shortcut) {
   GtkWidget* widget = item->GetMenuItem();
   if (!widget || !shortcut.exists()) return;
   GtkWidget* label = gtk_bin_get_child(GTK_BIN(widget));
-  if (label && GTK_IS_ACCEL_LABEL(label))
-    gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), gdkKey(shortcut.key), gdkModifier(shortcut.modifier));
+  if (!label) return;
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  g_object_ref(label);
+  gtk_container_remove(GTK_CONTAINER(widget), label);
+  gtk_box_pack_start(GTK_BOX(row), label, TRUE, TRUE, 0);
+  g_object_unref(label);
+  GtkWidget* keys = gtk_label_new(shortcutText(shortcut).c_str());
+  gtk_style_context_add_class(gtk_widget_get_style_context(keys), "dim-label");
+  gtk_widget_set_margin_start(keys, kShortcutGap);
+  gtk_box_pack_end(GTK_BOX(row), keys, FALSE, FALSE, 0);
+  gtk_widget_show_all(row);
+  gtk_container_add(GTK_CONTAINER(widget), row);
 }
 
 // Menus with icons show them whatever the desktop's preference for menu
@@ -88,7 +96,8 @@ void fillMenu(wxMenu& menu, std::span<const MenuLine> lines, const ImageSet& ico
       menu.AppendSeparator();
       continue;
     }
-    auto item = std::make_unique<wxMenuItem>(&menu, toolkitId(line.command), menuText(line.textKey));
+    auto item = std::make_unique<wxMenuItem>(
+        &menu, toolkitId(line.command), wxString::FromUTF8(withMnemonic(menuTextUtf8(line.textKey), line.mnemonic)));
     item->SetBitmap(setBitmap(icons, line.icon));
     wxMenuItem* appended = menu.Append(item.release());  // the menu owns its items
     alwaysShowImage(appended);
@@ -101,6 +110,27 @@ wxAcceleratorEntry acceleratorEntry(Shortcut shortcut, Command command) {
 }
 
 }  // namespace
+
+std::string withMnemonic(std::string_view text, char mnemonic) {
+  std::string result;
+  bool marked = mnemonic == 0;
+  for (const char c : text) {
+    if (c == '&') result += '&';
+    if (!marked && c == mnemonic) {
+      result += '&';
+      marked = true;
+    }
+    result += c;
+  }
+  return result;
+}
+
+std::string shortcutText(Shortcut shortcut) {
+  std::string text;
+  if (shortcut.modifier == Modifier::Ctrl) text = "Ctrl+";
+  if (shortcut.modifier == Modifier::Alt) text = "Alt+";
+  return text + std::string(keyName(shortcut.key));
+}
 
 std::string_view menuTextKey(Command command) {
   for (const MenuDefinition& menu : kMenuBar)
@@ -116,7 +146,9 @@ void MainFrame::buildMenuBar() {
   for (const MenuDefinition& definition : kMenuBar) {
     auto menu = std::make_unique<wxMenu>();
     fillMenu(*menu, definition.lines, context_.images.menu);
-    bar->Append(menu.release(), menuText(definition.titleKey));  // the bar owns its menus
+    // the bar owns its menus
+    bar->Append(menu.release(),
+                wxString::FromUTF8(withMnemonic(menuTextUtf8(definition.titleKey), definition.mnemonic)));
   }
   std::unique_ptr<wxMenuBar> previous(GetMenuBar());
   SetMenuBar(bar.release());  // the window owns its menu bar; the previous one goes here

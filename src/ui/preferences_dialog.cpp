@@ -353,6 +353,14 @@ std::string PreferencesDialog::describe() const {
     listOpen = listOpen || shown;
   }
   out += "preferencesListOpen=" + std::string(listOpen ? "1" : "0") + "\n";
+  // Drop-downs narrower than their text needs cut it short.
+  for (const Probe& p : probes_) {
+    GtkWidget* widget = p.control->GetHandle();
+    if (!widget || !GTK_IS_COMBO_BOX(widget) || !gtk_widget_get_mapped(widget)) continue;
+    int natural = 0;
+    gtk_widget_get_preferred_width(widget, nullptr, &natural);
+    if (gtk_widget_get_allocated_width(widget) < natural) out += "preferencesNarrow=" + p.name + "\n";
+  }
   for (const Probe& p : probes_) {
     std::string value = p.value();
     std::replace(value.begin(), value.end(), '\n', '~');

@@ -366,6 +366,8 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
   numberRow(page, 190, "Transform/Image Height", "Image Height", "Pixels", &Settings::imageHeight, &height);
   // The width and height rows have a real unit choice instead of a unit
   // box: replace the one-item boxes numberRow made.
+  // The transform page scrolls: its inner width ends at 420.
+  constexpr int kUnitRoom = 420 - 340;
   const auto realUnit = [&](PreferenceRow& row, int y, const std::string& name, SmallCode Settings::*field) {
     wxWindow* box = row.controls.back();
     probes_.erase(std::remove_if(probes_.begin(), probes_.end(), [box](const Probe& p) { return p.control == box; }),
@@ -374,6 +376,9 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
     auto* unit = new wxChoice(page, wxID_ANY, wxPoint(340, y - 1), wxSize(70, 21));
     makeUnitBox(unit);
     for (const std::string& item : texts({"Pixels", "Percent"})) unit->Append(wxText(item));
+    // Wide enough for "percent" whole, as far as the page leaves room
+    // before its scroll bar.
+    unit->SetSize(340, y - 1, std::clamp(unit->GetBestSize().x, 70, kUnitRoom), 21);
     unit->SetSelection(context_.workspace.settings.*field);
     row.controls.back() = unit;
     storers_.push_back([unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/gauge.h>
 #include <wx/panel.h>
@@ -31,6 +32,59 @@ constexpr long kDialogStyle = wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU;
 
 void moveBar(wxGauge* bar, int value) { bar->SetValue(std::clamp(value, 0, bar->GetRange())); }
 
+// Escape asks for a break as the close box does; the toolkit would
+// otherwise look for a Cancel button, which these dialogs do not have.
+// While nothing in the dialog can take the focus (the OK button is off
+// until the end) no key event reaches the dialog's handlers; the window's
+// own shortcut table still sees the key.
+gboolean escapeToClose(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer dialog) {
+  static_cast<wxDialog*>(dialog)->Close();
+  return TRUE;
+}
+
+void closeOnEscape(wxDialog* dialog) {
+  dialog->Bind(wxEVT_CHAR_HOOK, [dialog](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE)
+      dialog->Close();
+    else
+      event.Skip();
+  });
+  GtkWidget* window = dialog->GetHandle();
+  if (!window || !GTK_IS_WINDOW(window)) return;
+  GtkAccelGroup* shortcuts = gtk_accel_group_new();
+  gtk_accel_group_connect(shortcuts, GDK_KEY_Escape, static_cast<GdkModifierType>(0), static_cast<GtkAccelFlags>(0),
+                          g_cclosure_new(G_CALLBACK(escapeToClose), dialog, nullptr));
+  gtk_window_add_accel_group(GTK_WINDOW(window), shortcuts);
+  g_object_unref(shortcuts);  // the window keeps it
+}
+
+constexpr int kDialogWidth = 300;
+// The close box and the margins of a title bar.
+constexpr int kTitleDecoration = 90;
+
+std::string progressTitle(std::string_view start, int index, int total) {
+  return std::string(start) + " " +
+         fillPlaceholders(text("Msg", "Progress"), std::to_string(index), std::to_string(total));
+}
+
+// Title bars use a bold face of about the window's size.
+int titleWidth(const wxWindow& window, const std::string& title) {
+  int width = 0;
+  const wxFont bold = window.GetFont().Bold();
+  window.GetTextExtent(wxText(title), &width, nullptr, nullptr, nullptr, &bold);
+  return width;
+}
+
+// The widest title a conversion of `total` files can show: while it runs,
+// complete or stopped, each with the largest count.
+int widestTitle(const wxWindow& window, int total) {
+  int widest = 0;
+  for (const std::string& start : {text("Dialog", "Convert Progress"), text("Msg", "Conversion complete"),
+                                   text("Msg", "Conversion is not complete")})
+    widest = std::max(widest, titleWidth(window, progressTitle(start, total, total)));
+  return widest;
+}
+
 bool askBreak(MessageBoxes& boxes, std::string_view key) {
   return boxes.askYesNo(text("Msg", "Warning"), text("Msg", key), QuestionIcon::Warning);
 }
@@ -51,6 +105,7 @@ ListWorkDialog::ListWorkDialog(wxWindow* owner, MessageBoxes& boxes, ListWork wo
   pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
   lingerTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndModal(wxID_OK); });
   Bind(wxEVT_CLOSE_WINDOW, &ListWorkDialog::onClose, this);
+  closeOnEscape(this);
   CentreOnParent();
 }
 
@@ -112,11 +167,17 @@ ConversionDialog::ConversionDialog(wxWindow* owner, MessageBoxes& boxes, Convers
       boxes_(boxes),
       work_(std::move(work)),
       progress_(progress) {
-  SetClientSize(300, 110);
-  label_ =
-      new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(10, 13), wxSize(kLabelWidth, 20), wxST_NO_AUTORESIZE);
-  bar_ = new wxGauge(this, wxID_ANY, work_.total + 1, wxPoint(10, 40), wxSize(280, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
-  ok_ = new wxButton(this, wxID_OK, wxText(text("Dialog", "OK")), wxPoint(110, 75), wxSize(80, 25));
+  // The window manager cuts a title wider than the dialog, and the end
+  // titles are the result the user reads: the dialog is as wide as the
+  // longest title it can show, with its controls in the middle.
+  const int dialogWidth = std::max(kDialogWidth, widestTitle(*this, work_.total) + kTitleDecoration);
+  const int left = (dialogWidth - kDialogWidth) / 2;
+  SetClientSize(dialogWidth, 110);
+  label_ = new wxStaticText(this, wxID_ANY, wxEmptyString, wxPoint(left + 10, 13), wxSize(kLabelWidth, 20),
+                            wxST_NO_AUTORESIZE);
+  bar_ = new wxGauge(this, wxID_ANY, work_.total + 1, wxPoint(left + 10, 40), wxSize(280, 20),
+                     wxGA_HORIZONTAL | wxGA_SMOOTH);
+  ok_ = new wxButton(this, wxID_OK, wxText(text("Dialog", "OK")), wxPoint(left + 110, 75), wxSize(80, 25));
   ok_->SetDefault();
   ok_->Disable();
   ok_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
@@ -124,6 +185,7 @@ ConversionDialog::ConversionDialog(wxWindow* owner, MessageBoxes& boxes, Convers
   });
   pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
   Bind(wxEVT_CLOSE_WINDOW, &ConversionDialog::onClose, this);
+  closeOnEscape(this);
   CentreOnParent();
 
   // How wide a character of the dialog's font is, on average over a
@@ -142,8 +204,7 @@ void ConversionDialog::run() {
 
 void ConversionDialog::showEntry(int index, const std::string& path) {
   lastShown_ = index;
-  SetTitle(wxText(text("Dialog", "Convert Progress") + " " +
-                  fillPlaceholders(text("Msg", "Progress"), std::to_string(index), std::to_string(work_.total))));
+  SetTitle(wxText(progressTitle(text("Dialog", "Convert Progress"), index, work_.total)));
   const int length = static_cast<int>(wxText(path).length());
   if (length * characterWidth_ <= kLabelWidth) {
     label_->SetLabel(wxText(path));
@@ -222,7 +283,9 @@ std::string ConversionDialog::describe() const {
          "\ndialogBar=" + std::to_string(bar_->GetValue()) + " " + std::to_string(bar_->GetRange()) +
          "\ndialogOk=" + std::to_string(ok_->IsEnabled() ? 1 : 0) +
          "\ndialogCharacterWidth=" + std::to_string(characterWidth_) +
-         "\ndialogLabelWidth=" + std::to_string(label_->GetTextExtent(label_->GetLabel()).x) + "\n";
+         "\ndialogLabelWidth=" + std::to_string(label_->GetTextExtent(label_->GetLabel()).x) +
+         "\ndialogWidth=" + std::to_string(GetClientSize().x) +
+         "\ndialogTitleWidth=" + std::to_string(titleWidth(*this, GetTitle().ToStdString(wxConvUTF8))) + "\n";
 }
 
 }  // namespace qm

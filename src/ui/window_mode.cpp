@@ -3,13 +3,18 @@
 #include "ui/window_mode.h"
 
 #include <cstdio>
+#include <deque>
 #include <memory>
+#include <optional>
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
+#include <wx/timer.h>
 
 #include "app/messages.h"
 #include "net/update_check.h"
 #include "platform/clock.h"
+#include "platform/instance_handoff.h"
 #include "platform/paths.h"
 #include "settings/settings_file.h"
 #include "ui/main_frame.h"
@@ -27,6 +32,46 @@ struct WindowDestroyer {
   void operator()(MainFrame* frame) const { frame->Destroy(); }
 };
 
+constexpr int kHandoffPollMilliseconds = 100;
+
+// Files and folders from later starts of the program: each start's are
+// admitted as a drop of them would be, and the window comes to the front.
+// A start is answered at once; its files wait while the window is busy
+// with a dialog of its own, as a drop could not reach it then either.
+class HandoffReceiver {
+ public:
+  HandoffReceiver(MainFrame& frame, platform::HandoffListener listener)
+      : frame_(frame), listener_(std::move(listener)) {
+    timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    timer_.Start(kHandoffPollMilliseconds);
+  }
+  HandoffReceiver(const HandoffReceiver&) = delete;
+  HandoffReceiver& operator=(const HandoffReceiver&) = delete;
+  ~HandoffReceiver() { timer_.Stop(); }
+
+ private:
+  void poll() {
+    for (std::vector<std::string>& paths : listener_.receive()) waiting_.push_back(std::move(paths));
+    if (busy_ || waiting_.empty() || !frame_.IsEnabled() || gtk_grab_get_current() || wxWindow::GetCapture()) return;
+    busy_ = true;
+    while (!waiting_.empty()) {
+      std::vector<std::string> paths = std::move(waiting_.front());
+      waiting_.pop_front();
+      if (frame_.IsIconized()) frame_.Iconize(false);
+      gtk_window_present(GTK_WINDOW(frame_.GetHandle()));
+      frame_.handleDrop(paths);
+    }
+    busy_ = false;
+  }
+
+  MainFrame& frame_;
+  platform::HandoffListener listener_;
+  std::deque<std::vector<std::string>> waiting_;
+  wxTimer timer_;
+  // The drop's folder import runs a dialog, in whose loop the timer fires.
+  bool busy_ = false;
+};
+
 void loadPictures(WindowContext& context) {
   loadBuiltinImages(context.images);
   const std::string& programFolder = context.workspace.run.programFolder;
@@ -34,7 +79,8 @@ void loadPictures(WindowContext& context) {
   loadTheme(context.images, context.workspace.settings, context.themes, programFolder, kAllImageSets);
 }
 
-int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vector<std::string>& startPaths) {
+int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vector<std::string>& startPaths,
+                  const std::string& handoffSocket) {
   Settings& settings = context.workspace.settings;
   loadSettings(settings, toolkit.primaryDesktop());
   messages();
@@ -55,6 +101,10 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
       frame->CallAfter(
           [&settings, &boxes = context.boxes] { scheduledCheck(settings, boxes, platform::nowLocalDate()); });
     const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
+    std::unique_ptr<HandoffReceiver> handoff;
+    if (!handoffSocket.empty())
+      if (std::optional<platform::HandoffListener> listener = platform::HandoffListener::listen(handoffSocket))
+        handoff = std::make_unique<HandoffReceiver>(*frame, std::move(*listener));
     if (!frame->quitRequested()) wxTheApp->MainLoop();
     frame->saveGeometry(settings);
   }
@@ -88,7 +138,7 @@ int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) 
     loadPictures(context);
     return runScreenshots(context, request.screenshotFolder);
   }
-  return runMainWindow(context, *toolkit, request.startPaths);
+  return runMainWindow(context, *toolkit, request.startPaths, request.handoffSocket);
 }
 
 }  // namespace qm

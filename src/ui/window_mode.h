@@ -18,6 +18,9 @@ struct WindowModeRequest {
   // Main window: files and folders admitted at start, as if dropped on
   // the window in this order.
   std::vector<std::string> startPaths;
+  // Main window: where later starts hand over their files and folders;
+  // none when empty.
+  std::string handoffSocket = {};
 };
 
 // Runs the face to its end and returns the process exit code: 0 after the

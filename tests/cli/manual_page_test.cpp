@@ -250,5 +250,47 @@ TEST(ManualPage, ListFileExampleRunsAsWritten) {
   fs::remove_all(data);
 }
 
+// The HTML manual Help opens: the same options and formats as the page,
+// the guide to the window, elements that close in order and links that
+// all lead somewhere.
+TEST(ManualPage, HtmlManualHoldsThePageAndTheGuideAndIsWellFormed) {
+  std::ifstream in(QM_HTML_MANUAL, std::ios::binary);
+  std::stringstream read;
+  read << in.rdbuf();
+  const std::string html = read.str();
+  ASSERT_FALSE(html.empty()) << QM_HTML_MANUAL;
+
+  std::vector<std::string> expected = {"<h2 id=\"window\">USING THE WINDOW</h2>", "<h2 id=\"options\">OPTIONS</h2>",
+                                       "Preferences", "Themes", "Ctrl+Del"};
+  for (const Option& option : commandLineOptions()) expected.push_back("<b>" + asciiLower(option.longName) + "</b>");
+  for (const OutputFormat& format : kOutputFormats)
+    expected.push_back("<dt><b>" + std::string(format.extension) + "</b></dt>");
+  for (const std::string& text : expected) EXPECT_NE(html.find(text), std::string::npos) << text;
+  EXPECT_LT(html.find("id=\"description\""), html.find("id=\"window\""));
+  EXPECT_LT(html.find("id=\"window\""), html.find("id=\"modes\""));
+
+  // Every element closes, innermost first (the empty ones aside).
+  std::vector<std::string> open;
+  for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
+    const std::size_t end = html.find_first_of(" >", at);
+    ASSERT_NE(end, std::string::npos);
+    std::string tag = html.substr(at + 1, end - at - 1);
+    if (tag.starts_with('!') || tag == "meta" || tag == "br") continue;
+    if (!tag.starts_with('/')) {
+      open.push_back(tag);
+      continue;
+    }
+    ASSERT_FALSE(open.empty()) << "</" << tag << "> at " << at;
+    EXPECT_EQ("/" + open.back(), tag) << "at " << at;
+    open.pop_back();
+  }
+  EXPECT_TRUE(open.empty());
+
+  for (std::size_t at = html.find("href=\"#"); at != std::string::npos; at = html.find("href=\"#", at + 1)) {
+    const std::string id = html.substr(at + 7, html.find('"', at + 7) - at - 7);
+    EXPECT_NE(html.find("id=\"" + id + "\""), std::string::npos) << id;
+  }
+}
+
 }  // namespace
 }  // namespace qm

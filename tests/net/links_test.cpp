@@ -5,6 +5,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "net/converter_search.h"
 #include "opener_recorder.h"
@@ -45,15 +47,33 @@ TEST(Links, DefaultSiteAndFixedPaths) {
   EXPECT_EQ(productSite(), "http://www.ferroval.example");
 }
 
-TEST(Links, HelpFileComesFromTheWorkingFolder) {
-  test::OpenerRecorder opener;
-  // A folder name a shell would act on: it must reach the opener untouched.
-  const std::string marker = opener.scratch() / "ran";
-  const std::string folder = opener.scratch().makeFolder("help; $(touch " + marker + ") `touch " + marker + "`");
-  test::ScopedWorkingFolder workingFolder(folder);
-  openHelpFile();
-  EXPECT_EQ(opener.calls(), Calls{{folder + "quillmark.chm"}});
-  EXPECT_FALSE(std::filesystem::exists(marker));
+TEST(Links, HelpOpensTheHtmlManualBesideTheProgramOrUnderItsPrefix) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> manuals;  // files made below the scratch folder
+    std::string expected;              // below the scratch folder
+  };
+  const std::vector<Case> cases = {
+      {"build folder", {"build/html/index.html"}, "build/html/index.html"},
+      {"installed", {"usr/share/doc/quillmark/html/index.html"}, "usr/share/doc/quillmark/html/index.html"},
+      {"both: the build's own first",
+       {"usr/lib/quillmark/html/index.html", "usr/share/doc/quillmark/html/index.html"},
+       "usr/lib/quillmark/html/index.html"},
+      {"neither: the installed place", {}, "usr/share/doc/quillmark/html/index.html"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::OpenerRecorder opener;
+    // A folder name a shell would act on: it must reach the opener untouched.
+    const std::string marker = opener.scratch() / "ran";
+    const std::string folder = "p; $(touch " + marker + ") `touch " + marker + "`";
+    const std::string root = opener.scratch().makeFolder(folder);
+    for (const std::string& manual : c.manuals) opener.scratch().write(folder + "/" + manual, "<html></html>");
+    const std::string program = c.name == "build folder" ? root + "build/" : root + "usr/lib/quillmark/";
+    openHelpFile(program);
+    EXPECT_EQ(opener.calls(), Calls{{root + c.expected}});
+    EXPECT_FALSE(std::filesystem::exists(marker));
+  }
 }
 
 TEST(Links, ShellCharactersInALinkArriveAsOneArgumentAndRunNothing) {

@@ -143,7 +143,8 @@ std::string config(const std::string& more) { return settingsFile("", "", "") + 
 TEST(Preferences, EveryPageShowsItsRowsInPlaceAndScrollsWhereTheyDoNotFit) {
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
-  RunningWindow window(session, {{}, {}, config("")});
+  // The longer of the two units, so that the unit boxes must fit it.
+  RunningWindow window(session, {{}, {}, config("[Transform]\r\nImage Width Unit = 1\r\n")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   const std::string dialog = openFromMenu(window);
   ASSERT_FALSE(dialog.empty()) << window.command("state");
@@ -153,6 +154,7 @@ TEST(Preferences, EveryPageShowsItsRowsInPlaceAndScrollsWhereTheyDoNotFit) {
   for (int page = 0; page < 9; ++page) {
     const WindowState state = showPage(window, dialog, page);
     keepShot(window, "preferences-page-" + std::to_string(page));
+    EXPECT_EQ(state.values("preferencesNarrow"), std::vector<std::string>{}) << "page " << page;
     if (const char* folder = std::getenv("QM_WINDOW_SHOTS"))
       writeWholeFileForTest(std::string(folder) + "/preferences-page-" + std::to_string(page) + ".txt",
                             window.command("state"));

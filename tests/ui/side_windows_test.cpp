@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "canvas/picture.h"
+#include "support/program_runner.h"
+#include "support/temp_folder.h"
 #include "themes/image_sets.h"
 #include "ui/side_window_support.h"
 
@@ -190,9 +192,13 @@ TEST(SideWindows, HelpMenuOpensTheManualTheFeedbackMailAndTheHomePage) {
   inWorking.reset();
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
 
-  // The manual from the folder the program was started in, not its own.
+  // The HTML manual the build wrote beside the program, whatever folder
+  // the program was started in: a local file that exists.
   keysInto(window, window.window(), {"F1"});
-  EXPECT_EQ(callsWhen(opener, 1), (OpenerCalls{{working / "quillmark.chm"}}));
+  const std::string manual = (fs::path(programPath()).parent_path() / "html" / "index.html").string();
+  EXPECT_EQ(callsWhen(opener, 1), (OpenerCalls{{manual}}));
+  EXPECT_TRUE(fs::is_regular_file(manual));
+  EXPECT_NE(readFileBytes(manual).find("USING THE WINDOW"), std::string::npos);
   menuItem(window, Menu::Help, 2);
   EXPECT_EQ(callsWhen(opener, 2).back(),
             std::vector<std::string>{"mailto:support@ferroval.example?subject=Quillmark 2.5 Feedback"});
@@ -228,7 +234,8 @@ TEST(SideWindows, UninstallFeedbackOpensItsPageOnlyWithTheBoxTicked) {
     waitUntil(
         [&] {
           g = RunningWindow::geometryOf(id, session.display());
-          return std::abs(g.outerY() + (g.frameTop + g.height + g.frameBottom) / 2 - XvfbSession::kScreenHeight / 2) <= 2;
+          return std::abs(g.outerY() + (g.frameTop + g.height + g.frameBottom) / 2 - XvfbSession::kScreenHeight / 2) <=
+                 2;
         },
         5s);
     EXPECT_EQ(g.width, 300);

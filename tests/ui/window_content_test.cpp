@@ -11,7 +11,9 @@
 
 #include "canvas/picture.h"
 #include "support/picture_files.h"
+#include "support/program_runner.h"
 #include "themes/theme_packages.h"
+#include "ui/side_window_support.h"
 #include "ui/theme_test_support.h"
 #include "ui/window_test_support.h"
 
@@ -47,7 +49,7 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
       "0|New|Ctrl+N", "-", "4|Add Input Files...|", "7|Select Output Folder...|", "-", "9|Import Files...|",
       "10|Export Files...|", "-", "3|Exit|Alt+X",
       // Edit
-      "11|Copy|Ctrl+C", "12|Delete|Ctrl+Delete", "-", "13|Select All|Ctrl+A",
+      "11|Copy|Ctrl+C", "12|Delete|Ctrl+Del", "-", "13|Select All|Ctrl+A",
       // Converter
       "14|Convert|F5", "-", "16|Find a File Converter...|", "-", "17|Preferences...|",
       // Help
@@ -55,7 +57,7 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
       "23|Check For a New Version|", "-", "24|About...|"};
   EXPECT_EQ(withoutIcons(state.values("item")), expected);
   EXPECT_EQ(withoutIcons(state.values("popup")),
-            (std::vector<std::string>{"11|Copy|Ctrl+C", "12|Delete|Ctrl+Delete", "-", "13|Select All|Ctrl+A"}));
+            (std::vector<std::string>{"11|Copy|Ctrl+C", "12|Delete|Ctrl+Del", "-", "13|Select All|Ctrl+A"}));
   // Every item carries a 16-pixel icon, and items of different commands
   // different ones.
   std::vector<std::string> icons;
@@ -68,6 +70,15 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
   std::sort(icons.begin(), icons.end());
   EXPECT_EQ(std::unique(icons.begin(), icons.end()), icons.end());
 
+  // Mnemonics: the texts read the same, a letter of each underlined.
+  EXPECT_EQ(state.values("menuLabel"), (std::vector<std::string>{"&File", "&Edit", "&Converter", "&Help"}));
+  EXPECT_EQ(
+      state.values("itemLabel"),
+      (std::vector<std::string>{"&New", "&Add Input Files...", "Select &Output Folder...", "&Import Files...",
+                                "&Export Files...", "E&xit", "&Copy", "&Delete", "Select &All", "&Convert",
+                                "&Find a File Converter...", "&Preferences...", "&User Manual...", "Send &Feedback",
+                                "&Visit the Program's Homepage", "Check For a &New Version", "&About..."}));
+
   EXPECT_EQ(state.value("columnTitle"), "Filename");
   EXPECT_EQ(state.value("status"), "Ready");
   EXPECT_EQ(state.number("formatItems"), 23);
@@ -77,6 +88,15 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
   EXPECT_EQ(state.value("formatTool").substr(0, 13), "8|Options...|");
   EXPECT_EQ(state.value("convertImage").substr(0, 5), "64x64");
   keepShot(window, "main-window");
+
+  // Alt and a menu's letter open it; the item's letter runs the item.
+  window.keys("alt+h");
+  std::this_thread::sleep_for(300ms);
+  keepShot(window, "help-menu");
+  window.xdotool({"key", "a"});
+  const std::string about = windowTitled(window, "^About\\.\\.\\.$");
+  EXPECT_FALSE(about.empty()) << "Alt+H, A did not open About";
+  if (!about.empty()) window.xdotool({"key", "Escape"});
   EXPECT_EQ(window.quit(), 0);
 }
 
@@ -115,6 +135,10 @@ TEST(WindowContent, ToolbarIconsFollowTheIconSize) {
       EXPECT_EQ(tool.substr(tool.rfind('|') + 1, size.size()), size) << label << " " << tool;
     }
     EXPECT_EQ(tools, tooltips) << label;
+    // Every tool in reach at the narrowest the window can be: it grows
+    // with its toolbar.
+    EXPECT_EQ(state.number("toolsShown"), 9) << label;
+    EXPECT_EQ(state.pair("inner").first, std::max(510, state.number("minimumWidth"))) << label;
     toolbarHeights[code] = state.box("toolbar").height;
     EXPECT_GT(toolbarHeights[code], side) << label;
     keepShot(window, "toolbar-size-" + std::to_string(code));
@@ -398,6 +422,73 @@ TEST(WindowContent, DoubleClickOpensTheAddInputChooserAndEscapeClosesIt) {
       },
       10s));
   EXPECT_EQ(window.quit(), 0);
+}
+
+// "Open with" while the window runs: a later start hands its documents and
+// folders to the window, which admits them as a drop and comes to the
+// front, and the later process ends with 0. A command-line run is still
+// refused.
+TEST(WindowContent, ALaterStartHandsItsDocumentsToTheRunningWindow) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const fs::path samples = fs::path(QM_SOURCE_DIR) / "samples";
+  const std::string sunset = data / "sunset.psd";
+  fs::copy_file(samples / "sunset.psd", sunset);
+  fs::copy_file(samples / "grey-ramp.psd", data / "grey-ramp.psd");
+  data.makeFolder("more");
+  fs::copy_file(samples / "badge-alpha.psd", data / "more/badge-alpha.psd");
+  const std::string out = data.makeFolder("out");
+
+  RunningWindow window(session, {});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const fs::path socket = fs::path(window.runtimeFolder()) / "Quillmark 2.5.socket";
+  EXPECT_EQ(fs::symlink_status(socket).type(), fs::file_type::socket);
+  EXPECT_EQ(fs::symlink_status(socket).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string workingFolder;
+    int exitCode;
+    std::vector<std::string> rows;  // the list afterwards, when taken
+  };
+  const Case cases[] = {
+      {"a document", {sunset}, {}, 0, {sunset}},
+      {"a relative path and a folder",
+       {"grey-ramp.psd", "more"},
+       data.str(),
+       0,
+       {sunset, data / "grey-ramp.psd", data / "more/badge-alpha.psd"}},
+      {"a command-line run", {"-i", sunset, "-o", out, "-c", "png"}, {}, 1, {}},
+      {"nothing", {}, {}, 0, {sunset, data / "grey-ramp.psd", data / "more/badge-alpha.psd"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Out of sight first: the window must come back to the front.
+    window.xdotool({"windowminimize", "--sync", window.window()});
+    ProgramOptions options;
+    options.runtimeDir = window.runtimeFolder();
+    options.workingDir = c.workingFolder;
+    options.display = session.display();
+    const ProgramResult later = runProgram(c.arguments, options);
+    EXPECT_EQ(later.exitCode, c.exitCode) << later.err;
+    if (c.exitCode == 1) {
+      EXPECT_EQ(later.err, "Another Quillmark is running.\n");
+      EXPECT_FALSE(fs::exists(out + "sunset.png"));
+      continue;
+    }
+    const WindowState state = stateWhen(window, [&](const WindowState& s) {
+      return rows(s) == c.rows && s.value("dialogTitle").empty() && s.number("iconized") == 0;
+    });
+    EXPECT_EQ(rows(state), c.rows);
+    EXPECT_EQ(state.number("iconized"), 0);
+    EXPECT_EQ(activeWindow(window), window.window());
+  }
+  std::this_thread::sleep_for(1s);
+  keepShot(window, "later-start-added");
+  EXPECT_EQ(window.quit(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(socket))) << "the socket outlived the window";
 }
 
 }  // namespace

@@ -102,6 +102,8 @@ class RunningWindow {
   const std::string& settingsPath() const { return settingsPath_; }
   std::string settingsText() const;
   const std::string& display() const { return display_; }
+  // XDG_RUNTIME_DIR of the window: where its lock lies.
+  std::string runtimeFolder() const { return folder_ / "runtime"; }
 
  private:
   std::string display_;

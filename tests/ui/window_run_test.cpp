@@ -181,6 +181,12 @@ TEST(WindowRun, TwoFailedFilesOfTenAreCountedMarkedAndExplained) {
   for (const std::string& row : state.values("errorRow")) marked.push_back(rows.at(std::stoul(row)));
   std::sort(marked.begin(), marked.end());
   EXPECT_EQ(marked, (std::vector<std::string>{broken, truncated}));
+  // The other rows show a blank picture of the same size, so that every
+  // row's text starts at the same place.
+  const std::vector<std::string> pictures = state.values("rowPicture");
+  ASSERT_EQ(pictures.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    EXPECT_EQ(pictures[i], rows[i] == broken || rows[i] == truncated ? "0" : "1") << rows[i];
   keepShot(window, "failed-rows-marked");
 
   // Selecting a marked row tells why, in the words of the command line.
@@ -202,6 +208,26 @@ TEST(WindowRun, TwoFailedFilesOfTenAreCountedMarkedAndExplained) {
   ASSERT_FALSE(reason.empty()) << line.err;
   EXPECT_EQ(state.value("status"), "Not converted: " + reason);
   keepShot(window, "failed-row-reason");
+
+  // The reason stays while the pointer rests on tools and menu items.
+  const Box toolbar = state.box("toolbar");
+  const Box folderButton = state.box("folderButton");
+  for (const auto& [x, y] : {std::pair{toolbar.x + 20, toolbar.y + toolbar.height / 2},
+                             std::pair{toolbar.x + 60, toolbar.y + toolbar.height / 2},
+                             std::pair{folderButton.x + 12, folderButton.y + 12}}) {
+    window.xdotool({"mousemove", "--sync", std::to_string(g.x + x), std::to_string(g.y + y)});
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(window.state().value("status"), "Not converted: " + reason) << "pointer at " << x << "," << y;
+  }
+  keepShot(window, "status-after-hovering");
+  window.keys("F10");
+  std::this_thread::sleep_for(300ms);
+  window.xdotool({"key", "Down"});
+  window.xdotool({"key", "Down"});
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(window.state().value("status"), "Not converted: " + reason) << "after menu items";
+  window.xdotool({"key", "Escape"});
+  window.xdotool({"key", "Escape"});
   EXPECT_EQ(window.quit(), 0);
 }
 
@@ -246,11 +272,12 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
   stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
   for (const std::string& name : filesIn(in, ".png")) fs::remove(in + name);
 
-  // Yes: the file in progress is finished, no other starts.
+  // Yes: the file in progress is finished, no other starts. Escape asks
+  // as the close box does.
   window.keys("F5");
   dialog = windowTitled(window, "^Converting \\([2-9]/12\\)");
   ASSERT_FALSE(dialog.empty()) << window.command("state");
-  closeBox(window, dialog);
+  keysInto(window, dialog, {"Escape"});
   question = windowTitled(window, "^Warning$");
   ASSERT_FALSE(question.empty());
   const std::string askedAt = window.state().value("dialogTitle");
@@ -272,6 +299,33 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
   EXPECT_EQ(window.quit(), 0);
 }
 
+TEST(WindowRun, AHundredThousandFilesEndWithTheWholeTitleInView) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  TempFolder data;
+  const std::string in = data.makeFolder("in");
+  constexpr int kFiles = 100000;
+  // Documents that fail at once: the run is about the dialog, not the files.
+  for (int i = 0; i < kFiles; ++i) data.write("in/d" + std::to_string(i) + ".psd", "x");
+  RunningWindow window(session, {{}, {}, config("Format = png\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("drop\n" + in, 10min), "done\n");
+  window.keys("F5");
+  const std::string dialog = windowTitled(window, "^Conversion complete", 20min);
+  ASSERT_FALSE(dialog.empty()) << window.command("state");
+  const WindowState state = window.state();
+  EXPECT_EQ(state.value("dialogTitle"), "Conversion complete (100000/100000)");
+  EXPECT_EQ(state.value("dialogLabel"), "Files converted: 0 of 100000");
+  // The title bar holds the title and the close box beside it.
+  const XGeometry g = RunningWindow::geometryOf(dialog, session.display());
+  EXPECT_GE(g.width, state.number("dialogTitleWidth") + 60);
+  EXPECT_GE(g.width, 300);
+  keepShot(window, "conversion-complete-100000");
+  keysInto(window, dialog, {"Return"});
+  stateWhen(window, [](const WindowState& s) { return s.value("dialogTitle").empty(); });
+  EXPECT_EQ(window.quit(), 0);
+}
+
 TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
@@ -282,6 +336,48 @@ TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
   RunningWindow window(session, {{}, {}, slowConfig()});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   ASSERT_EQ(window.command("drop\n" + deep), "done\n");
+
+  // The rows keep their file names in view, shortened in the middle to
+  // the column, again after the window has grown; the pointer's row
+  // shows the whole path.
+  WindowState before = window.state();
+  std::size_t shownBefore = 0;
+  for (int width : {0, 900}) {
+    if (width > 0) {
+      window.xdotool({"windowsize", "--sync", window.window(), std::to_string(width), "400"});
+      before = stateWhen(
+          window, [&](const WindowState& s) { return s.number("column") > 800; }, 10s);
+    }
+    const std::vector<std::string> paths = before.values("row");
+    const std::vector<std::string> shown = before.values("shownRow");
+    ASSERT_EQ(paths.size(), 6u);
+    ASSERT_EQ(shown.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      const std::size_t dots = shown[i].find("...");
+      ASSERT_NE(dots, std::string::npos) << shown[i];
+      EXPECT_TRUE(paths[i].starts_with(shown[i].substr(0, dots))) << shown[i];
+      EXPECT_TRUE(paths[i].ends_with(shown[i].substr(dots + 3))) << shown[i];
+      EXPECT_TRUE(shown[i].ends_with(fs::path(paths[i]).filename().string())) << shown[i];
+    }
+    if (width > 0) {
+      EXPECT_GT(shown[0].size(), shownBefore) << "not redone for the wider column";
+    }
+    shownBefore = shown[0].size();
+  }
+  const XGeometry g = window.geometry();
+  const Box list = before.box("list");
+  // A pointer that comes from afar, then rests on the first row.
+  for (int step : {0, 10})
+    window.xdotool(
+        {"mousemove", "--sync", std::to_string(g.x + list.x + 90 + step), std::to_string(g.y + list.y + 30 + step)});
+  const WindowState pointed = stateWhen(
+      window, [](const WindowState& s) { return !s.value("rowTooltip").empty(); }, 10s);
+  const std::vector<std::string> paths = pointed.values("row");
+  EXPECT_NE(std::find(paths.begin(), paths.end(), pointed.value("rowTooltip")), paths.end())
+      << pointed.value("rowTooltip");
+  std::this_thread::sleep_for(1500ms);
+  keepShot(window, "long-paths-in-the-list");
+
   window.keys("F5");
   const WindowState state = stateWhen(window, [](const WindowState& s) {
     return s.value("dialogTitle").starts_with("Converting (") && !s.value("dialogLabel").empty();
