@@ -359,7 +359,9 @@ TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
       EXPECT_TRUE(paths[i].ends_with(shown[i].substr(dots + 3))) << shown[i];
       // A column over 800 pixels has room for the whole file name; the
       // first, narrower one may cut into it.
-      if (width > 0) EXPECT_TRUE(shown[i].ends_with(fs::path(paths[i]).filename().string())) << shown[i];
+      if (width > 0) {
+        EXPECT_TRUE(shown[i].ends_with(fs::path(paths[i]).filename().string())) << shown[i];
+      }
     }
     if (width > 0) {
       EXPECT_GT(shown[0].size(), shownBefore) << "not redone for the wider column";
