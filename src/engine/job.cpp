@@ -3,8 +3,10 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "engine/document/colour_profile.h"
 #include "engine/library_messages.h"
@@ -53,56 +55,61 @@ std::string withLibraryWords(std::string reason, const LibraryMessages& messages
   return words.empty() ? reason : reason + " (" + words + ")";
 }
 
-}  // namespace
-
-RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
-                            const WatermarkAssets* watermark) {
-  RenderResult result;
-  const std::string& ext = format.extension;
-
-  if (auto problem = documentProblem(input.inputPath)) {
-    result.failure = std::move(*problem);
-    return result;
-  }
+// The document's picture, with what the steps need to know of it.
+struct LoadedPicture {
   Bitmap image;
+  std::vector<std::uint8_t> iccProfile;
   bool colourPalette = false;
   bool sourceHasAlpha = false;  // 16 bits or floats a sample, with alpha
-  std::vector<std::uint8_t> iccProfile;
-  {
-    LibraryMessages messages;
-    LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
-    image = std::move(loaded.image);
-    iccProfile = std::move(loaded.iccProfile);
-    for (const std::string& part : loaded.leftOut) result.notes += "Left out: " + part + "\n";
-    result.sourceBitDepth = static_cast<int>(image.bpp());
-    colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
-    const FREE_IMAGE_TYPE type = image ? FreeImage_GetImageType(image.get()) : FIT_UNKNOWN;
-    sourceHasAlpha = type == FIT_RGBA16 || type == FIT_RGBAF;
-    if (image.width() == 0 || image.height() == 0) {
-      result.failure = !loaded.failure.empty()
-                           ? loaded.failure
-                           : withLibraryWords("damaged: the Photoshop reader could not read it", messages);
-      return result;
-    }
-  }
+};
 
-  // Results the machine or the format cannot hold fail now, before any
-  // step spends minutes on them.
+// Checks and loads the document; on failure `result` says why and the
+// picture is empty.
+LoadedPicture loadPicture(const JobInput& input, RenderResult& result) {
+  LoadedPicture picture;
+  if (auto problem = documentProblem(input.inputPath)) {
+    result.failure = std::move(*problem);
+    return picture;
+  }
+  LibraryMessages messages;
+  LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
+  picture.image = std::move(loaded.image);
+  picture.iccProfile = std::move(loaded.iccProfile);
+  for (const std::string& part : loaded.leftOut) result.notes += "Left out: " + part + "\n";
+  const Bitmap& image = picture.image;
+  result.sourceBitDepth = static_cast<int>(image.bpp());
+  picture.colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
+  const FREE_IMAGE_TYPE type = image ? FreeImage_GetImageType(image.get()) : FIT_UNKNOWN;
+  picture.sourceHasAlpha = type == FIT_RGBA16 || type == FIT_RGBAF;
+  if (image.width() == 0 || image.height() == 0) {
+    result.failure = !loaded.failure.empty()
+                         ? loaded.failure
+                         : withLibraryWords("damaged: the Photoshop reader could not read it", messages);
+    picture.image = Bitmap();
+  }
+  return picture;
+}
+
+// Results the machine or the format cannot hold fail before any step
+// spends minutes on them.
+std::optional<std::string> plannedSizeProblem(const Settings& settings, const std::string& ext, const Bitmap& image) {
   const ImageSize turned = rotatedSize(settings, static_cast<int>(image.width()), static_cast<int>(image.height()));
   const ImageSize planned = resizedSize(settings, turned.width, turned.height);
   const bool capped = ext == "ico" && (planned.width > 128 || planned.height > 128);
-  if (auto problem = sizeProblem(ext, capped ? 128 : planned.width, capped ? 128 : planned.height)) {
-    result.failure = std::move(*problem);
-    return result;
-  }
+  return sizeProblem(ext, capped ? 128 : planned.width, capped ? 128 : planned.height);
+}
 
-  // The depth this file is written with is known from the document alone;
-  // it decides whether its wide samples may travel to the writer as they are.
-  const int bitDepth = format.bitDepthSetting != 0
-                           ? format.bitDepthSetting
-                           : automaticBitDepth(ext, result.sourceBitDepth, colourPalette, sourceHasAlpha);
+// The picture after the steps, and the size its naming values report.
+struct SteppedPicture {
+  Bitmap image;
+  int width = 0;
+  int height = 0;
+};
+
+SteppedPicture runSteps(Bitmap image, const Settings& settings, const RunFormat& format, const JobInput& input,
+                        const WatermarkAssets* watermark, int bitDepth) {
+  const std::string& ext = format.extension;
   const bool keepWide = keepsWideSamples(settings, bitDepth);
-
   image = rotate(std::move(image), settings);
   const int rotatedWidth = static_cast<int>(image.width());
   const int rotatedHeight = static_cast<int>(image.height());
@@ -127,19 +134,21 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   const WatermarkContext stamping{settings, watermark ? watermark->font : nullptr, naming,
                                   watermark ? watermark->imageStamp : nullptr};
   image = drawWatermark(std::move(image), stamping, width, height);
+  return {convertBitDepth(std::move(image), ext, bitDepth), width, height};
+}
 
-  image = convertBitDepth(std::move(image), ext, bitDepth);
-  result.reachedWrite = true;
-  result.bitDepth = bitDepth;
-  result.width = width;
-  result.height = height;
+// Writes the stepped picture under its temporary name.
+void writePicture(Bitmap image, const Settings& settings, const RunFormat& format, const JobInput& input,
+                  const std::vector<std::uint8_t>& iccProfile, RenderResult& result) {
+  const std::string& ext = format.extension;
+  const int bitDepth = result.bitDepth;
   if (!image) {
     result.failure = "the steps could not make the " + std::to_string(bitDepth) + "-bit image";
-    return result;
+    return;
   }
   if (auto problem = formatProblem(ext, static_cast<int>(image.width()), static_cast<int>(image.height()))) {
     result.failure = std::move(*problem);
-    return result;
+    return;
   }
   // The steps make new bitmaps that may not keep the document's profile;
   // the written file carries it when its pixels are still in its space.
@@ -160,6 +169,30 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
             ? failure
             : withLibraryWords("the " + ext + " writer refused the " + std::to_string(bitDepth) + "-bit image",
                                messages);
+}
+
+}  // namespace
+
+RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
+                            const WatermarkAssets* watermark) {
+  RenderResult result;
+  LoadedPicture picture = loadPicture(input, result);
+  if (!picture.image) return result;
+  if (auto problem = plannedSizeProblem(settings, format.extension, picture.image)) {
+    result.failure = std::move(*problem);
+    return result;
+  }
+  // The depth this file is written with is known from the document alone;
+  // it decides whether its wide samples may travel to the writer as they are.
+  const int bitDepth = format.bitDepthSetting != 0 ? format.bitDepthSetting
+                                                   : automaticBitDepth(format.extension, result.sourceBitDepth,
+                                                                       picture.colourPalette, picture.sourceHasAlpha);
+  SteppedPicture stepped = runSteps(std::move(picture.image), settings, format, input, watermark, bitDepth);
+  result.reachedWrite = true;
+  result.bitDepth = bitDepth;
+  result.width = stepped.width;
+  result.height = stepped.height;
+  writePicture(std::move(stepped.image), settings, format, input, picture.iccProfile, result);
   return result;
 }
 
