@@ -2,7 +2,7 @@
 // worker, except that a document whose name holds "hang" never answers and
 // one whose name holds "grow" takes 400 MiB and then never answers, and
 // one whose name holds "starve" finds no memory at all, one whose name
-// holds "oom" takes 100 MiB and is then killed the way the kernel's
+// holds "oom" takes 16 MiB and is then killed the way the kernel's
 // out-of-memory killer does it, and one whose name holds "limit" fails
 // with the memory limit it was given: the faults a damaged document can
 // cause in the image libraries, on demand.
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     }
     if (name.find("starve") != std::string::npos) throw std::bad_alloc();
     if (name.find("oom") != std::string::npos) {
-      std::vector<char> taken(100u << 20);
+      std::vector<char> taken(16u << 20);  // small enough to stay below the ceiling under TSan
       std::memset(taken.data(), 1, taken.size());
       ::usleep(300'000);  // long enough to be measured
       ::raise(SIGKILL);
