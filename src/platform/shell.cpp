@@ -1,5 +1,6 @@
 #include "platform/shell.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -32,8 +33,22 @@ void shellOpen(const std::string& target) {
   std::string program = "xdg-open";
   std::string argument = target;
   char* argv[] = {program.data(), argument.data(), nullptr};
+  // The opener (and a browser it may run) gets the signals the window
+  // blocks for its own stop requests back, with their default actions.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&stops, stop);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &stops);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return;
+  const int spawned = posix_spawnp(&pid, "xdg-open", nullptr, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
+  if (spawned != 0) return;
   const auto deadline = std::chrono::steady_clock::now() + kOpenerGrace;
   while (!reaped(pid)) {
     if (std::chrono::steady_clock::now() >= deadline) {

@@ -2,6 +2,7 @@
 
 #include "ui/window_mode.h"
 
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/instance_handoff.h"
 #include "platform/paths.h"
+#include "platform/stop_signals.h"
 #include "settings/settings_file.h"
 #include "ui/main_frame.h"
 #include "ui/screenshots.h"
@@ -72,6 +74,50 @@ class HandoffReceiver {
   bool busy_ = false;
 };
 
+constexpr int kStopPollMilliseconds = 100;
+
+// SIGTERM, SIGINT and SIGHUP close the window as its close box does, so the
+// settings are written. A second signal ends the program at once.
+class StopRequests {
+ public:
+  StopRequests()
+      : signals_([this](int signal) {
+          if (requested_.exchange(true)) platform::endBySignal(signal);
+        }) {}
+  bool requested() const { return requested_; }
+
+ private:
+  std::atomic<bool> requested_{false};
+  // Last, so that its watcher thread ends before the flag goes.
+  platform::StopSignals signals_;
+};
+
+// Looks for a stop request from inside the window's event loops. A dialog
+// of the window's own is answered first (the window is disabled under it).
+class StopWatcher {
+ public:
+  StopWatcher(MainFrame& frame, const StopRequests& stops) : frame_(frame), stops_(stops) {
+    timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    timer_.Start(kStopPollMilliseconds);
+  }
+  StopWatcher(const StopWatcher&) = delete;
+  StopWatcher& operator=(const StopWatcher&) = delete;
+  ~StopWatcher() { timer_.Stop(); }
+
+ private:
+  void poll() {
+    if (closing_ || !stops_.requested() || !frame_.IsEnabled() || gtk_grab_get_current() || wxWindow::GetCapture())
+      return;
+    closing_ = true;
+    frame_.Close();
+  }
+
+  MainFrame& frame_;
+  const StopRequests& stops_;
+  wxTimer timer_;
+  bool closing_ = false;
+};
+
 void loadPictures(WindowContext& context) {
   loadBuiltinImages(context.images);
   const std::string& programFolder = context.workspace.run.programFolder;
@@ -80,7 +126,7 @@ void loadPictures(WindowContext& context) {
 }
 
 int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vector<std::string>& startPaths,
-                  const std::string& handoffSocket) {
+                  const std::string& handoffSocket, const StopRequests& stops) {
   Settings& settings = context.workspace.settings;
   loadSettings(settings, toolkit.primaryDesktop());
   messages();
@@ -101,6 +147,7 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
       frame->CallAfter(
           [&settings, &boxes = context.boxes] { scheduledCheck(settings, boxes, platform::nowLocalDate()); });
     const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
+    const StopWatcher stopWatcher(*frame, stops);
     std::unique_ptr<HandoffReceiver> handoff;
     if (!handoffSocket.empty())
       if (std::optional<platform::HandoffListener> listener = platform::HandoffListener::listen(handoffSocket))
@@ -121,6 +168,10 @@ int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) 
   if (request.face == WindowModeRequest::Face::Screenshots &&
       (request.screenshotFolder.empty() || !platform::isFolder(platform::withTrailingSlash(request.screenshotFolder))))
     return 0;
+  // Made before the toolkit starts its threads, so that none of them is
+  // left where a stop signal would end the program mid-write.
+  std::optional<StopRequests> stops;
+  if (request.face == WindowModeRequest::Face::MainWindow) stops.emplace();
   const std::unique_ptr<Toolkit> toolkit = Toolkit::start();
   if (!toolkit) {
     std::fprintf(stderr, "Error: no display to open the window on (DISPLAY is not set or cannot be reached).\n");
@@ -138,7 +189,7 @@ int runWindowMode(const Workspace& workspace, const WindowModeRequest& request) 
     loadPictures(context);
     return runScreenshots(context, request.screenshotFolder);
   }
-  return runMainWindow(context, *toolkit, request.startPaths, request.handoffSocket);
+  return runMainWindow(context, *toolkit, request.startPaths, request.handoffSocket, *stops);
 }
 
 }  // namespace qm

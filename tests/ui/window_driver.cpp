@@ -1,5 +1,6 @@
 #include "ui/window_driver.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -163,6 +164,8 @@ std::optional<int> RunningWindow::quit(std::chrono::milliseconds limit) {
 }
 
 std::optional<int> RunningWindow::waitForExit(std::chrono::milliseconds limit) { return process_->waitForExit(limit); }
+
+bool RunningWindow::sendSignal(int signal) const { return ::kill(process_->pid(), signal) == 0; }
 
 std::string RunningWindow::output() const { return readWholeFile(folder_ / "output.txt").value_or(""); }
 

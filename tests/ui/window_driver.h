@@ -97,6 +97,8 @@ class RunningWindow {
   // Exit through the window's own Exit shortcut, then the exit code.
   std::optional<int> quit(std::chrono::milliseconds limit = std::chrono::seconds(30));
   std::optional<int> waitForExit(std::chrono::milliseconds limit);
+  // Sends `signal` to the program; true when it was sent.
+  bool sendSignal(int signal) const;
   std::string output() const;  // stdout and stderr so far
 
   const std::string& settingsPath() const { return settingsPath_; }

@@ -2,6 +2,8 @@
 // is resized, what it refuses, and what it leaves in config.ini at exit.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "ui/window_test_support.h"
 
 namespace qm::test {
@@ -212,6 +214,17 @@ TEST(WindowGeometry, ExitKeepsOrMarksTheGeometryByTheWindowsState) {
     EXPECT_EQ(settingsNumber(window, "Window", "Y"), 130);
     EXPECT_EQ(settingsNumber(window, "Window", "Width"), 600);
     EXPECT_EQ(settingsNumber(window, "Window", "Height"), 400);
+  }
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    // A stop signal closes the window as its close box does.
+    RunningWindow window(session, {{}, {}, stored});
+    ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+    window.xdotool({"windowsize", "--sync", window.window(), "640", "410"});
+    ASSERT_TRUE(waitUntil([&] { return window.state().pair("inner") == std::make_pair(640, 410); }, 10s));
+    ASSERT_TRUE(window.sendSignal(signal));
+    EXPECT_EQ(window.waitForExit(30s), 0) << "signal " << signal;
+    EXPECT_EQ(settingsNumber(window, "Window", "Width"), 640) << "signal " << signal;
+    EXPECT_EQ(settingsNumber(window, "Window", "Height"), 410) << "signal " << signal;
   }
 }
 
