@@ -26,23 +26,23 @@ namespace {
 
 std::string text(std::string_view group, std::string_view key) { return messages().lookUpText(group, key); }
 
-// The warning a refused start shows, and whether the status text says the
-// conversion stopped (the watermark checks leave "Preparing..." standing).
+// The warning a refused start shows. Every refusal, the watermark checks
+// included, leaves "Conversion stopped" in the status bar: "Preparing..."
+// would stand there while nothing is being prepared.
 struct Refusal {
   RunCheck check;
   std::string_view messageKey;
-  bool stoppedStatus;
 };
 
 constexpr Refusal kRefusals[] = {
-    {RunCheck::EmptyInputList, "Empty input files", true},
-    {RunCheck::EmptyOutputFolder, "Empty output folder", true},
-    {RunCheck::InvalidOutputFolder, "Invalid output folder", true},
-    {RunCheck::InvalidWidth, "Invalid width", true},
-    {RunCheck::InvalidHeight, "Invalid height", true},
-    {RunCheck::InvalidWatermarkFont, "Invalid watermark font", false},
-    {RunCheck::EmptyWatermarkImage, "Empty watermark image", false},
-    {RunCheck::InvalidWatermarkImage, "Invalid watermark image", false},
+    {RunCheck::EmptyInputList, "Empty input files"},
+    {RunCheck::EmptyOutputFolder, "Empty output folder"},
+    {RunCheck::InvalidOutputFolder, "Invalid output folder"},
+    {RunCheck::InvalidWidth, "Invalid width"},
+    {RunCheck::InvalidHeight, "Invalid height"},
+    {RunCheck::InvalidWatermarkFont, "Invalid watermark font"},
+    {RunCheck::EmptyWatermarkImage, "Empty watermark image"},
+    {RunCheck::InvalidWatermarkImage, "Invalid watermark image"},
 };
 
 // The reason the command line gives for a file it did not convert.
@@ -71,7 +71,7 @@ void MainFrame::convert() {
   if (start.check != RunCheck::Passed) {
     for (const Refusal& refusal : kRefusals) {
       if (refusal.check != start.check) continue;
-      if (refusal.stoppedStatus) setStatusText(text("Msg", "Conversion is not complete"));
+      setStatusText(text("Msg", "Conversion is not complete"));
       std::string detail;
       if (refusal.check == RunCheck::InvalidOutputFolder) detail = w.run.outputFolder;
       if (refusal.check == RunCheck::InvalidWatermarkFont) detail = w.settings.font;

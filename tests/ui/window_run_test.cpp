@@ -439,11 +439,11 @@ TEST(WindowRun, RefusedStartsShowTheirWarningAndStatus) {
       {"height 0", resize + "Image Width = 10\r\nImage Height = 0\r\n", true, false,
        "Warning|Invalid resize height value!", "Conversion stopped"},
       {"unknown font", "[Watermark]\r\nDo Watermark = 1\r\nFont = No Such Face Anywhere\r\n", true, false,
-       "Warning|Unable to load selected font for a watermark: No Such Face Anywhere", "Preparing..."},
+       "Warning|Unable to load selected font for a watermark: No Such Face Anywhere", "Conversion stopped"},
       {"no picture", "[Watermark]\r\nDo Watermark = 2\r\nImage = \r\n", true, false,
-       "Warning|Selected watermark image is invalid/empty!", "Preparing..."},
+       "Warning|Selected watermark image is invalid/empty!", "Conversion stopped"},
       {"missing picture", "[Watermark]\r\nDo Watermark = 2\r\nImage = /no/such/stamp.png\r\n", true, false,
-       "Warning|Unable to load selected file as a watermark image: /no/such/stamp.png", "Preparing..."},
+       "Warning|Unable to load selected file as a watermark image: /no/such/stamp.png", "Conversion stopped"},
   };
   int round = 0;
   for (const Case& c : cases) {
