@@ -17,9 +17,7 @@ namespace qm {
 using platform::FileDescriptor;
 using platform::writeAll;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
   if (path.empty()) return std::nullopt;

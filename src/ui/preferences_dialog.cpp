@@ -55,7 +55,8 @@ void makeCompact(wxWindow* control) {
   }
   if (GTK_IS_COMBO_BOX(widget) && GTK_IS_CELL_LAYOUT(widget)) {
     GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
-    for (GList* cell = cells; cell; cell = cell->next) gtk_cell_renderer_set_padding(GTK_CELL_RENDERER(cell->data), 2, 0);
+    for (GList* cell = cells; cell; cell = cell->next)
+      gtk_cell_renderer_set_padding(GTK_CELL_RENDERER(cell->data), 2, 0);
     g_list_free(cells);
   }
 }
@@ -68,7 +69,8 @@ void makeUnitBox(wxWindow* box) {
 
 void keepScrollBarShown(wxWindow* area) {
   GtkWidget* widget = area->GetHandle();
-  if (widget && GTK_IS_SCROLLED_WINDOW(widget)) gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
+  if (widget && GTK_IS_SCROLLED_WINDOW(widget))
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
 }
 
 void alignLabel(wxStaticText* label) {
@@ -97,9 +99,9 @@ ValuePair::ValuePair(wxWindow* parent, int y, PairRange range, bool gamma, int v
                         wxSize(170, 20), wxSL_HORIZONTAL);
   makeCompact(track_);
   if (gamma_) {
-    gammaSpin_ = new wxSpinCtrlDouble(parent, wxID_ANY, wxString(gammaText(value_)), wxPoint(340, y), wxSize(70, 20),
-                                      wxSP_ARROW_KEYS, range.spinMin / 100.0, range.spinMax / 100.0, value_ / 100.0,
-                                      0.01);
+    gammaSpin_ =
+        new wxSpinCtrlDouble(parent, wxID_ANY, wxString(gammaText(value_)), wxPoint(340, y), wxSize(70, 20),
+                             wxSP_ARROW_KEYS, range.spinMin / 100.0, range.spinMax / 100.0, value_ / 100.0, 0.01);
     gammaSpin_->SetDigits(2);
     gammaSpin_->SetValue(value_ / 100.0);
     makeCompact(gammaSpin_);
@@ -198,8 +200,9 @@ void PreferencesDialog::buildFrame() {
   // A dialog stretches a single child over all of itself; this panel is
   // that child and holds everything else.
   auto* base = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(600, 350));
-  categories_ = new wxTreeCtrl(base, wxID_ANY, wxPoint(10, 10), wxSize(120, 295),
-                               wxTR_HIDE_ROOT | wxTR_NO_LINES | wxTR_SINGLE | wxTR_NO_BUTTONS | wxTR_FULL_ROW_HIGHLIGHT);
+  categories_ =
+      new wxTreeCtrl(base, wxID_ANY, wxPoint(10, 10), wxSize(120, 295),
+                     wxTR_HIDE_ROOT | wxTR_NO_LINES | wxTR_SINGLE | wxTR_NO_BUTTONS | wxTR_FULL_ROW_HIGHLIGHT);
   const wxTreeItemId root = categories_->AddRoot(wxEmptyString);
   for (std::string_view key : kPreferencePages) categories_->AppendItem(root, catalogueText("Preferences", key));
 
@@ -239,7 +242,8 @@ void PreferencesDialog::buildFrame() {
   SetEscapeId(wxID_CANCEL);
   wxAcceleratorEntry escape(wxACCEL_NORMAL, WXK_ESCAPE, wxID_CANCEL);
   SetAcceleratorTable(wxAcceleratorTable(1, &escape));
-  Bind(wxEVT_MENU, [this](wxCommandEvent&) { EndModal(wxID_CANCEL); }, wxID_CANCEL);
+  Bind(
+      wxEVT_MENU, [this](wxCommandEvent&) { EndModal(wxID_CANCEL); }, wxID_CANCEL);
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndModal(wxID_CANCEL); });
 
   categories_->Bind(wxEVT_TREE_SEL_CHANGED, [this](wxTreeEvent& event) {
@@ -306,8 +310,8 @@ void PreferencesDialog::storeControls(Settings& settings) const {
 void PreferencesDialog::onOk() {
   Workspace& w = context_.workspace;
   // Worked out before the new theme and size overwrite the old ones.
-  const int code =
-      interfaceChangeCode(w.settings.uiTheme, w.settings.uiSize, selectedTheme(), std::max(iconSizeList_->GetSelection(), 0));
+  const int code = interfaceChangeCode(w.settings.uiTheme, w.settings.uiSize, selectedTheme(),
+                                       std::max(iconSizeList_->GetSelection(), 0));
   if (code != 0) w.run.interfaceChangeCode = code;
   storeControls(w.settings);
   saveSettings(w.settings);
@@ -342,7 +346,8 @@ std::string PreferencesDialog::describe() const {
   std::string out = "preferences=1\n";
   out += "preferencesInner=" + numbers({GetClientSize().x, GetClientSize().y}) + "\n";
   out += "preferencesTitle=" + GetTitle().ToStdString(wxConvUTF8) + "\n";
-  for (std::size_t i = 0; i < pages_.size(); ++i) out += "page" + std::to_string(i) + "=" + allocation(pages_[i]) + "\n";
+  for (std::size_t i = 0; i < pages_.size(); ++i)
+    out += "page" + std::to_string(i) + "=" + allocation(pages_[i]) + "\n";
   // Whether a drop-down has its list open, so that keys can wait for it.
   bool listOpen = false;
   for (const Probe& p : probes_) {

@@ -119,9 +119,7 @@ bool paintsFill(const PsdLayer& layer) {
 }
 
 // Where a layer may draw: a painted fill covers the whole document.
-PsdRect drawnArea(const PsdLayer& layer, const PsdRect& whole) {
-  return paintsFill(layer) ? whole : layer.rect;
-}
+PsdRect drawnArea(const PsdLayer& layer, const PsdRect& whole) { return paintsFill(layer) ? whole : layer.rect; }
 
 class Composer {
  public:
@@ -129,7 +127,8 @@ class Composer {
       : bytes_(bytes),
         header_(document.header),
         channels_(channels),
-        docRect_{0, 0, static_cast<std::int32_t>(document.header.height), static_cast<std::int32_t>(document.header.width)} {}
+        docRect_{0, 0, static_cast<std::int32_t>(document.header.height),
+                 static_cast<std::int32_t>(document.header.width)} {}
 
   std::optional<std::string> problem;
   unsigned drawn = 0;
@@ -306,7 +305,8 @@ class Composer {
     ++drawn;
   }
 
-  void blend(const LayerPixels& source, Canvas& canvas, float opacity, const BlendKey& key, const std::vector<float>* clip) {
+  void blend(const LayerPixels& source, Canvas& canvas, float opacity, const BlendKey& key,
+             const std::vector<float>* clip) {
     const BlendMode mode = blendModeOf(key).value_or(BlendMode::Normal);
     const bool whole = isNonSeparable(mode) && channels_ == 3;
     const std::int64_t w = source.area.width();
@@ -487,7 +487,8 @@ std::optional<std::string> composeLayers(const ByteSource& bytes, const PsdDocum
     return std::string("holds no merged image, and its colour mode has no layers to compose");
   if (layers.empty()) return std::string("holds no merged image and no layers to compose it from");
   const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
-  if (pixels > limits.maxPixels) return std::string("holds no merged image, and is too large to compose from its layers");
+  if (pixels > limits.maxPixels)
+    return std::string("holds no merged image, and is too large to compose from its layers");
   std::vector<Node> tree = buildTree(layers);
   const PsdRect whole{0, 0, static_cast<std::int32_t>(header.height), static_cast<std::int32_t>(header.width)};
   measureBounds(tree, whole);

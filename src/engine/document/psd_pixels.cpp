@@ -40,8 +40,8 @@ float sample(const std::uint8_t* row, std::uint64_t x, unsigned depth) {
     case 8: return static_cast<float>(row[x]) / 255.0f;
     case 16: return static_cast<float>(row[2 * x] << 8 | row[2 * x + 1]) / 65535.0f;
     case 32: {
-      const std::uint32_t bits = static_cast<std::uint32_t>(row[4 * x]) << 24 | row[4 * x + 1] << 16 |
-                                 row[4 * x + 2] << 8 | row[4 * x + 3];
+      const std::uint32_t bits =
+          static_cast<std::uint32_t>(row[4 * x]) << 24 | row[4 * x + 1] << 16 | row[4 * x + 2] << 8 | row[4 * x + 3];
       float value = 0;
       std::memcpy(&value, &bits, 4);
       return value == value ? value : 0.0f;  // NaN reads as 0
@@ -60,7 +60,8 @@ void storeRow(const std::uint8_t* row, std::int64_t y, const PsdRect& rect, unsi
   if (out.samples.empty()) out.samples.assign(areaSamples(out.area), 0.0f);
   float* target = out.samples.data() + static_cast<std::size_t>((y - out.area.top) * out.area.width());
   const std::int64_t from = out.area.left - std::int64_t{rect.left};
-  for (std::int64_t x = 0; x < out.area.width(); ++x) target[x] = sample(row, static_cast<std::uint64_t>(from + x), depth);
+  for (std::int64_t x = 0; x < out.area.width(); ++x)
+    target[x] = sample(row, static_cast<std::uint64_t>(from + x), depth);
 }
 
 // Undoes the prediction of zip-compressed rows: byte deltas for 8 bits,
@@ -80,7 +81,9 @@ void unpredictRow(std::uint8_t* row, std::uint64_t width, unsigned depth, std::v
     for (std::uint64_t i = 1; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - 1]);
     scratch.assign(row, row + bytes);
     for (std::uint64_t x = 0; x < width; ++x)
-      for (int b = 0; b < 4; ++b) row[4 * x + static_cast<std::uint64_t>(b)] = scratch[static_cast<std::size_t>(static_cast<std::uint64_t>(b) * width + x)];
+      for (int b = 0; b < 4; ++b)
+        row[4 * x + static_cast<std::uint64_t>(b)] =
+            scratch[static_cast<std::size_t>(static_cast<std::uint64_t>(b) * width + x)];
   }
 }
 
@@ -249,7 +252,8 @@ std::optional<std::string> decodeMergedRows(const ByteSource& bytes, const PsdDo
   if (compression == 0) {
     const std::uint64_t size = rowBytes(header.width, header.depth) * rows;
     for (unsigned c = 0; c < count; ++c)
-      if (auto problem = decodeRows(bytes, 0, data + c * size, end, rect, header, nullptr, 0, planes[c])) return problem;
+      if (auto problem = decodeRows(bytes, 0, data + c * size, end, rect, header, nullptr, 0, planes[c]))
+        return problem;
     return std::nullopt;
   }
   if (compression != 1) return "the merged image uses compression " + std::to_string(compression);

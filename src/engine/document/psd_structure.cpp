@@ -81,8 +81,8 @@ bool is(const std::array<char, 4>& key, const char* text) { return std::memcmp(k
 
 // Keys whose length is 64-bit in the large-document variant.
 bool longLengthKey(const std::array<char, 4>& key) {
-  for (const char* k : {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn", "Alph", "FMsk", "lnk2", "FEid", "FXid",
-                        "PxSD"})
+  for (const char* k :
+       {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn", "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"})
     if (is(key, k)) return true;
   return false;
 }
@@ -171,8 +171,8 @@ std::optional<std::string> readPsdStructure(const ByteSource& bytes, PsdDocument
   header.mode = static_cast<PsdMode>(cursor.u16());
   if (!cursor.ok()) return damaged("the header is cut short");
   const unsigned maxSide = header.large ? 300000 : 30000;
-  if (header.channels < 1 || header.channels > 56 || header.width < 1 || header.height < 1 ||
-      header.width > maxSide || header.height > maxSide)
+  if (header.channels < 1 || header.channels > 56 || header.width < 1 || header.height < 1 || header.width > maxSide ||
+      header.height > maxSide)
     return damaged("impossible header");
   if (header.depth != 1 && header.depth != 8 && header.depth != 16 && header.depth != 32)
     return damaged("impossible depth " + std::to_string(header.depth));
@@ -209,7 +209,8 @@ std::optional<std::string> readPsdStructure(const ByteSource& bytes, PsdDocument
   if (section.ok()) section.skip(globalMaskLength);
   if (section.ok()) {
     readTaggedBlocks(section, header.large, [&](const TaggedBlock& block) {
-      if (is(block.key, "Mtrn") || is(block.key, "Mt16") || is(block.key, "Mt32")) document.mergedHasTransparency = true;
+      if (is(block.key, "Mtrn") || is(block.key, "Mt16") || is(block.key, "Mt32"))
+        document.mergedHasTransparency = true;
       // Deeper documents keep their layers here instead.
       if ((is(block.key, "Lr16") || is(block.key, "Lr32") || is(block.key, "Layr")) && document.layerInfoBegin == 0 &&
           block.length >= 2) {

@@ -68,7 +68,7 @@ struct PsdRect {
 };
 
 struct PsdChannel {
-  int id = 0;  // 0.. colour, -1 transparency, -2 layer mask, -3 layer mask beside a vector mask
+  int id = 0;                // 0.. colour, -1 transparency, -2 layer mask, -3 layer mask beside a vector mask
   std::uint64_t offset = 0;  // of its compression field
   std::uint64_t length = 0;  // compression field included
 };
