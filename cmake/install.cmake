@@ -30,13 +30,14 @@ set(QM_MANUAL_PAGE "${CMAKE_BINARY_DIR}/man/quillmark.1")
 # The HTML user manual Help opens; in the build folder it lies beside the program.
 set(QM_HTML_MANUAL "${CMAKE_BINARY_DIR}/html/index.html")
 set(QM_WINDOW_GUIDE "${CMAKE_SOURCE_DIR}/resources/manual/window-guide.html")
+set(QM_MANUAL_TEMPLATE "${CMAKE_SOURCE_DIR}/resources/manual/quillmark.1.in")
 # Debian wants manual pages compressed, and without a time stamp (-n) so the package is reproducible.
 add_custom_command(OUTPUT "${QM_MANUAL_PAGE}" "${QM_MANUAL_PAGE}.gz" "${QM_HTML_MANUAL}"
   COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man" "${CMAKE_BINARY_DIR}/html"
-  COMMAND quillmark_manual "${QM_MANUAL_PAGE}" "${QM_PACKAGE_PREFIX}/${QM_INSTALL_PROGRAM_DIR}"
+  COMMAND quillmark_manual "${QM_MANUAL_TEMPLATE}" "${QM_MANUAL_PAGE}" "${QM_PACKAGE_PREFIX}/${QM_INSTALL_PROGRAM_DIR}"
           "${QM_HTML_MANUAL}" "${QM_WINDOW_GUIDE}"
   COMMAND "${QM_GZIP}" -9 -n -f -k "${QM_MANUAL_PAGE}"
-  DEPENDS quillmark_manual "${QM_WINDOW_GUIDE}"
+  DEPENDS quillmark_manual "${QM_MANUAL_TEMPLATE}" "${QM_WINDOW_GUIDE}"
   COMMENT "Writing the manual page man/quillmark.1 and the user manual html/index.html"
   VERBATIM)
 add_custom_target(quillmark_manual_page ALL DEPENDS "${QM_MANUAL_PAGE}" "${QM_MANUAL_PAGE}.gz" "${QM_HTML_MANUAL}")

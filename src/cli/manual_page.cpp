@@ -273,162 +273,59 @@ void writeFormats(std::string& page) {
             depthList(format.permittedBitDepths) + ".\n";
 }
 
-void writeExamples(std::string& page) {
-  page += ".PP\nThe examples of " + bold("--help") + ":\n.PP\n.EX\n";
+std::string helpExamples() {
+  std::string text = ".PP\nThe examples of " + bold("--help") + ":\n.PP\n.EX\n";
   for (const std::string& line : helpLines(kProgram))
-    if (line.starts_with(std::string("  ") + std::string(kProgram) + " ")) page += typed(trim(line, " ")) + "\n";
-  page += ".EE\n";
-  page +=
-      ".PP\n"
-      "Every document of a list file, one path per line, as JPEG files of quality 90 at half their size:\n"
-      ".PP\n.EX\n" +
-      typed(
-          "quillmark -i /data/batch.txt -o /data/out/ -c jpg --jpg-quality=90 --width=50 --width-unit=percent "
-          "--height=50 --height-unit=percent") +
-      "\n.EE\n"
-      ".PP\n"
-      "Settings kept in a profile, one option overridden after it:\n"
-      ".PP\n.EX\n" +
-      typed("quillmark -i /data/in/ -o /data/out/ -c png --profile=/data/web.ini --width=800") +
-      "\n.EE\n"
-      ".PP\n"
-      "The window, with two documents and a folder already in its Input list:\n"
-      ".PP\n.EX\n" +
-      typed("quillmark /data/a.psd /data/b.psd /data/more/") + "\n.EE\n";
+    if (line.starts_with(std::string("  ") + std::string(kProgram) + " ")) text += typed(trim(line, " ")) + "\n";
+  return text + ".EE";
+}
+
+// Replaces every `marker` in `page`; false when there is none.
+bool fill(std::string& page, std::string_view marker, const std::string& text) {
+  bool found = false;
+  for (std::size_t at = page.find(marker); at != std::string::npos; at = page.find(marker, at + text.size())) {
+    page.replace(at, marker.size(), text);
+    found = true;
+  }
+  return found;
 }
 
 }  // namespace
 
-std::string manualPage(const ManualPlaces& places) {
+std::optional<std::string> manualPage(const ManualPlaces& places, std::string_view pageTemplate) {
   const std::map<std::string, HelpEntry> help = helpEntries();
-  const std::string formats = std::to_string(kOutputFormats.size());
   std::string input;
   for (std::string_view type : inputTypeList()) input += (input.empty() ? "" : ", ") + std::string(type);
-  const std::string program(kProgram);
-  std::string page;
-  page += ".\\\" Generated from the program's option table and help text; do not edit.\n";
-  page += ".TH QUILLMARK 1 \"\" \"" + titleLine() + "\" \"User Commands\"\n";
-  page += ".SH NAME\n" + program + " \\- batch converter of Photoshop documents into " + formats + " image formats\n";
-  page += ".SH SYNOPSIS\n.B " + program + "\n" + bold("-i") + " " + italic("FILE") + "|" + italic("LIST") + "|" +
-          italic("FOLDER") + " [" + bold("-o") + " " + italic("FOLDER") + "] [" + bold("-c") + " " + italic("EXT") +
-          "] [" + italic("OPTION") + "\\&...]\n.br\n.B " + program + "\n[" + italic("FILE") + "|" + italic("FOLDER") +
-          "\\&...]\n.br\n.B " + program + "\n" + bold("-h") + " | " + bold("-v") + " | " + bold("-t") + " " +
-          italic("FOLDER") + "\n";
+  // Each section ends where the next request begins; the template has
+  // its marker on a line of its own.
+  std::string modes, options, formats;
+  writeModes(modes, help);
+  writeOptions(options, help);
+  writeFormats(formats);
+  modes.pop_back();
+  options.pop_back();
+  formats.pop_back();
 
-  page += ".SH DESCRIPTION\n" + bold(program) + " reads layered Photoshop documents (" + bold(input) +
-          "), takes their composite image and writes each of them in one of " + formats +
-          " formats. On the way every image can be rotated, resized, flipped, colour\\-corrected, turned to "
-          "greyscale or to a black\\-and\\-white threshold image, given a solid frame, and stamped with a text or "
-          "picture watermark. Output files are named by a filename mask and may mirror the sub\\-folders of the "
-          "input.\n"
-          ".PP\n"
-          "With an input option (" +
-          bold("-i") + " or " + bold("--input") +
-          ") the program runs on the command line: the settings start from the built\\-in defaults (the settings "
-          "file of the window is neither read nor written), the options apply from left to right, the documents "
-          "are converted and the program exits. The input is a document, a folder (every document below it is "
-          "converted) or a list file ending in " +
-          bold(".txt") + " or " + bold(".lst") +
-          " with one path per line. Status lines go to standard output; lines that begin with \"Error: \" and one "
-          "\"Not converted: \\fIpath\\fR: \\fIreason\\fR\" line for every document that failed go to standard "
-          "error. Relative input and output paths are taken relative to the current folder; input and output "
-          "folders that begin with \"..\" are refused. When standard error is a terminal, a run that is "
-          "neither quiet nor in debug mode shows its progress on one line there.\n"
-          ".PP\n"
-          "Without an input option the main window opens and works with the settings file. Documents and folders "
-          "named as parameters join its Input list as if they had been dropped on it (a desktop's \"Open with\" "
-          "starts the program this way); other options have no effect there.\n"
-          ".PP\n"
-          "Only one Quillmark runs at a time for a user. A later start that would open the window hands its "
-          "documents and folders to the window already open, which adds them to its Input list and comes to the "
-          "front, and exits with status 0; any other later start exits with status 1.\n";
-
-  page += ".SH MODES\nThese names are recognised only as the first parameter.\n";
-  writeModes(page, help);
-
-  page +=
-      ".SH OPTIONS\n"
-      "Option names are case\\-insensitive. Long options take their value after \"=\"; the short forms " +
-      bold("-i") + ", " + bold("-o") + " and " + bold("-c") +
-      " take it from the next parameter. Options apply in order, a repeated option keeps its last value, and "
-      "the keys of a profile apply at the position of " +
-      bold("--profile") +
-      ". A value that is missing, or that begins with \"\\-\\-\" (with \"\\-\" for the three short forms), "
-      "ends the program with \"Error: Incorrect number of parameters\". Parameters that are no option are "
-      "ignored on the command line, and each is named on standard error as \"Unknown option ignored: "
-      "\\fIparameter\\fR\".\n";
-  writeOptions(page, help);
-
-  page +=
-      ".SH VALUES\n"
-      ".TP\n" +
-      italic("NUM") +
-      "\nA whole number: an optional sign, then decimal digits, or \"$\" and hexadecimal digits, or \"%\" and "
-      "binary digits. Reading stops at the first character that does not fit; no digits give 0.\n"
-      ".TP\n" +
-      italic("DEC") + "\nA decimal number with a point, whatever the locale.\n.TP\n" + italic("WORD") +
-      "\nOne of the words listed with the option, in any letter case.\n.TP\n" + italic("TEXT") +
-      "\nTaken as given.\n.TP\n" + italic("RRGGBB") +
-      "\nA colour as six hexadecimal digits; any other length means black.\n"
-      ".PP\n"
-      "Options without a value are switches; anything after an \"=\" is ignored.\n";
-
-  page += ".SH OUTPUT FORMATS\n";
-  writeFormats(page);
-
-  page += ".SH PROFILES\nA profile is a text file in the settings file's format. Its group " + bold("[CLI]") +
-          " holds keys named like the long options that change settings, for example:\n"
-          ".PP\n.EX\n[CLI]\n" +
-          typed("--jpg-quality = 80") + "\n" + typed("--png-interlaced = 1") + "\n" +
-          typed("--filename-mask = web_%filename%") +
-          "\n.EE\n"
-          ".PP\n"
-          "The first occurrence of a key counts; switches are on whatever their value says.\n";
-
-  page +=
-      ".SH SIGNALS\n"
-      "SIGINT, SIGTERM or SIGHUP stop a run within moments: an output that is ready is still put in place, "
-      "the documents being converted are dropped, \"Conversion stopped\" follows with one \"Not converted: "
-      "\\fIpath\\fR: the run was stopped before it\" line on standard error for every document left, and "
-      "the summary. A second SIGINT (Ctrl\\-C) ends the program at once.\n";
-
-  page +=
-      ".SH EXIT STATUS\n"
-      ".TP\n0\nEvery document of the run was converted; help and version; the window was closed.\n"
-      ".TP\n1\nAn \"Error: \" line, a stopped conversion, a document that was not converted, no display for "
-      "the window, or another Quillmark running.\n";
-
-  page +=
-      ".SH ENVIRONMENT\n"
-      ".TP\n.B XDG_CONFIG_HOME\nFolder of the window's settings; " +
-      bold("$HOME/.config") +
-      " when unset.\n"
-      ".TP\n.B HOME\nUsed when " +
-      bold("XDG_CONFIG_HOME") +
-      " is unset.\n"
-      ".TP\n.B XDG_RUNTIME_DIR\nFolder of the lock file that keeps a second Quillmark from running.\n"
-      ".TP\n.B QUILLMARK_SITE\nReplaces the product web site (for example " +
-      typed("http://127.0.0.1:8080") +
-      ") for the update check and every link.\n"
-      ".TP\n.B QUILLMARK_RANDOM_SEED\nA number that fixes the sequence of %rnd% values, so that two runs can be "
-      "compared file for file.\n"
-      ".TP\n.B DISPLAY\nThe X display the window opens on.\n";
-
-  page +=
-      ".SH FILES\n"
-      ".TP\n" +
-      typed("$XDG_CONFIG_HOME/Ferroval/quillmark/config.ini") +
-      "\nThe window's settings, written when the window closes. The command line never touches it.\n"
-      ".TP\n" +
-      typed(places.programFolder + "gfx/") + "\\fItheme\\fR" + typed(".zip") +
-      "\nIcon themes, chosen in the Preferences: the folder " + bold("gfx") +
-      " beside the program, wherever the program is installed.\n"
-      ".TP\n" +
-      typed("$XDG_RUNTIME_DIR/" + titleLine() + ".lock") + "\nThe single\\-instance lock; without " +
-      bold("XDG_RUNTIME_DIR") + " it is " + typed("/tmp/" + titleLine() + ".") + "\\fIuid\\fR" + typed(".lock") + ".\n";
-
-  page += ".SH EXAMPLES\n";
-  writeExamples(page);
+  // The template's leading comments are notes for whoever edits it.
+  std::string page = ".\\\" Generated from the program's option table and help text; do not edit.\n";
+  std::string_view body = pageTemplate;
+  while (body.starts_with(".\\\"")) {
+    const std::size_t end = body.find('\n');
+    body = end == std::string_view::npos ? std::string_view{} : body.substr(end + 1);
+  }
+  page += body;
+  const std::pair<std::string_view, std::string> fills[] = {
+      {"@TITLE@", titleLine()},
+      {"@FORMAT_COUNT@", std::to_string(kOutputFormats.size())},
+      {"@INPUT_TYPES@", typed(input)},
+      {"@PROGRAM_FOLDER@", typed(places.programFolder)},
+      {"@MODES@", modes},
+      {"@OPTIONS@", options},
+      {"@FORMATS@", formats},
+      {"@HELP_EXAMPLES@", helpExamples()},
+  };
+  for (const auto& [marker, text] : fills)
+    if (!fill(page, marker, text)) return std::nullopt;
   return page;
 }
 
