@@ -11,7 +11,10 @@
 #      compared byte for byte.
 # Prints figures and asserts nothing.
 #
-#   bench/window_list_bench.sh [FILES] [COPIES]     (after ./run has built build/)
+#   bench/window_list_bench.sh [FILES] [COPIES] [SMALL]   (after ./run has built build/)
+#
+# With SMALL, the batch of 3 is SMALL copies of the smallest sample,
+# converted as they are: the per-document cost of each face.
 #
 # QM_PROGRAM names another build of the program. Needs Xvfb, openbox, xdotool and the
 # program's test hooks (QUILLMARK_TEST_HOOKS), through which the drop is
@@ -22,6 +25,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 program=${QM_PROGRAM:-$here/build/quillmark}
 files=${1:-100000}
 copies=${2:-8}
+small=${3:-0}
 [ -x "$program" ] || { echo "no program at $program: run ./run first" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -63,8 +67,9 @@ EOF
 
 mkdir -p "$work/config/Ferroval/quillmark" "$work/runtime" "$work/runtime-cli" "$work/hooks" "$work/out-scan"
 chmod 700 "$work/runtime" "$work/runtime-cli"
-printf '\xEF\xBB\xBF\r\n[General]\r\nCFG = 17\r\nUpdate Range = 5\r\n[Output]\r\nFormat = png\r\n[Transform]\r\nDo Image Resize = 1\r\nImage Width = 1200\r\nImage Height = 1200\r\nKeep Aspect Ratio = 0\r\n' \
-  >"$work/config/Ferroval/quillmark/config.ini"
+printf '\xEF\xBB\xBF\r\n[General]\r\nCFG = 17\r\nUpdate Range = 5\r\n[Output]\r\nFormat = png\r\n[Transform]\r\nDo Image Resize = %d\r\n' $(( small > 0 ? 0 : 1 )) >"$work/config/Ferroval/quillmark/config.ini"
+printf 'Image Width = 1200\r\nImage Height = 1200\r\nKeep Aspect Ratio = 0\r\n' \
+  >>"$work/config/Ferroval/quillmark/config.ini"
 NO_AT_BRIDGE=1 XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QUILLMARK_SITE=http://127.0.0.1:9 \
   QUILLMARK_TEST_HOOKS="$work/hooks" "$program" >/dev/null 2>&1 &
 window_pid=$!
@@ -109,6 +114,15 @@ echo "window memory per 10,000 rows: $(cut -d' ' -f2 "$work/window-import" | hea
 
 # 3: the conversion.
 mkdir -p "$work/batch-window" "$work/batch-cli" "$work/out-cli"
+resize=(--width=1200 --height=1200)
+if [ "$small" -gt 0 ]; then
+  copies=0
+  resize=()
+  for i in $(seq "$small"); do
+    cp "$here/samples/more/line-art.psd" "$work/batch-window/s$i.psd"
+    cp "$here/samples/more/line-art.psd" "$work/batch-cli/s$i.psd"
+  done
+fi
 for i in $(seq "$copies"); do
   for f in "$here"/samples/*.psd "$here"/samples/more/*.psd; do
     b=$(basename "$f" .psd)
@@ -124,16 +138,24 @@ for run in 1 2 3; do
   xdotool windowactivate --sync "$main"
   start=$(now_ms)
   xdotool key F5
-  # Looked for every 50 ms: a tighter loop of tools would take the
-  # processor from the conversion it measures.
-  until xdotool search --onlyvisible --name '^Conversion complete' >/dev/null 2>&1; do sleep 0.05; done
+  # The dialog is found once, then its title changes are followed by
+  # xprop as the X server reports them: a loop of searches running
+  # through the whole conversion would take the processors it measures.
+  until dialog=$(xdotool search --onlyvisible --name '^Converting' 2>/dev/null | head -n1) && [ -n "$dialog" ] ||
+    xdotool search --onlyvisible --name '^Conversion complete' >/dev/null 2>&1; do sleep 0.02; done
+  if [ -n "${dialog:-}" ]; then
+    while IFS= read -r title; do
+      case $title in *"Conversion complete"*) break ;; esac
+    done < <(xprop -spy -id "$dialog" WM_NAME 2>/dev/null)
+  fi
   end=$(now_ms)
+  dialog=""
   echo $((end - start)) >>"$work/window-convert"
   xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Conversion complete' | head -n1)" key Return
   sleep 0.5
   start=$(now_ms)
   XDG_RUNTIME_DIR="$work/runtime-cli" "$program" -i "$work/batch-cli/" -o "$work/out-cli/" -c png -q \
-    --width=1200 --height=1200 >/dev/null 2>&1 || true
+    "${resize[@]}" >/dev/null 2>&1 || true
   end=$(now_ms)
   echo $((end - start)) >>"$work/cli-convert"
 done

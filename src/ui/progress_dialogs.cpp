@@ -19,6 +19,12 @@ namespace qm {
 namespace {
 
 constexpr int kPollMilliseconds = 15;
+// How often the conversion dialog shows the file being converted. Every
+// new title makes the window manager and the X server redraw, and on a
+// batch of small documents a redraw per poll took a good part of the
+// processors the conversion needs; ten paths a second still read as
+// progress.
+constexpr std::chrono::milliseconds kShowInterval{100};
 // How long a break question waits for the worker to come to rest.
 constexpr int kRestWaitMilliseconds = 1000;
 constexpr int kLingerMilliseconds = 700;
@@ -223,7 +229,11 @@ void ConversionDialog::poll() {
   if (asking_ || ended_) return;
   const ProgressSnapshot snapshot = progress_.snapshot();
   if (!snapshot.finished) {
-    if (snapshot.index > lastShown_) showEntry(snapshot.index, snapshot.currentPath);
+    const auto now = std::chrono::steady_clock::now();
+    if (snapshot.index > lastShown_ && (lastShown_ == 0 || now - lastShownAt_ >= kShowInterval)) {
+      showEntry(snapshot.index, snapshot.currentPath);
+      lastShownAt_ = now;
+    }
     return;
   }
   pollTimer_.Stop();

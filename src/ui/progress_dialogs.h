@@ -12,6 +12,7 @@
 
 #include "ui/toolkit_prelude.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -111,6 +112,7 @@ class ConversionDialog final : public ProgressDialog {
   std::jthread worker_;
   int characterWidth_ = 7;
   int lastShown_ = 0;
+  std::chrono::steady_clock::time_point lastShownAt_;
   bool asking_ = false;
   bool broken_ = false;
   bool ended_ = false;
