@@ -375,8 +375,8 @@ TEST_P(Corpus, EveryDocumentConvertsAtEveryDepth) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Corpus, ::testing::ValuesIn(outputExtensions().begin(), outputExtensions().end()),
-                         [](const ::testing::TestParamInfo<std::string_view>& info) {
-                           return std::string(info.param);
+                         [](const ::testing::TestParamInfo<std::string_view>& format) {
+                           return std::string(format.param);
                          });
 
 }  // namespace
