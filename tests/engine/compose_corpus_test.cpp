@@ -1,8 +1,9 @@
 // The compositor against Photoshop's own merged images: every corpus
 // document that carries one is composed from its layers and compared.
-// Every document below 40 dB is named here with its reason; a document not
-// named that falls below fails, and so does a named one said to lose parts
-// of its layers whose composite reports nothing left out.
+// Every document below 40 dB is named here with its figure and reason; a
+// document not named that falls below fails, and so does a named one that
+// falls below its figure, or is said to lose parts of its layers while its
+// composite reports nothing left out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,96 +23,65 @@ namespace {
 
 struct Known {
   const char* path;   // below the corpus folder
+  double measured;    // dB when it was named; it may not fall further
   bool partsLeftOut;  // the reason is something the compositor leaves out
   const char* reason;
 };
 
+// How far a named document may fall below its figure before that counts
+// as a fault: what float rounding moves, no more.
+constexpr double kSlack = 0.5;
+
 // clang-format off
 const Known kBelow40[] = {
-      {"300dpi.psd", true, "shapes that store no pixels"},
-      {"32bit.psd", true, "shapes that store no pixels"},
-      {"adjustments/adjustment_backdrop_test.psd", true, "adjustment layers"},
-      {"adjustments/adjustment_clipping.psd", true, "adjustment layers"},
-      {"adjustments/adjustment_nested_composition_1.psd", true, "adjustment layers"},
-      {"adjustments/adjustment_nested_composition_2.psd", true, "adjustment layers"},
-      {"adjustments/adjustment_nested_composition_3.psd", true, "adjustment layers"},
-      {"adjustments/adjustment_nested_composition_4.psd", true, "adjustment layers"},
-      {"adjustments/adjustment_nested_composition_5.psd", true, "adjustment layers"},
-      {"adjustments/brightnesscontrast_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/brightnesscontrast_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/brightnesscontrast_legacy_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/brightnesscontrast_legacy_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/brightnesscontrast_legacy_rgb.psd", true, "adjustment layers"},
-      {"adjustments/brightnesscontrast_rgb.psd", true, "adjustment layers"},
-      {"adjustments/curves_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/curves_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/curves_rgb.psd", true, "adjustment layers"},
-      {"adjustments/exposure_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/exposure_rgb.psd", true, "adjustment layers"},
-      {"adjustments/huesaturation_colorize_rgb.psd", true, "adjustment layers"},
-      {"adjustments/huesaturation_lightness_rgb.psd", true, "adjustment layers"},
-      {"adjustments/huesaturation_rgb.psd", true, "adjustment layers"},
-      {"adjustments/huesaturation_saturation_rgb.psd", true, "adjustment layers"},
-      {"adjustments/invert_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/invert_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/invert_rgb.psd", true, "adjustment layers"},
-      {"adjustments/levels_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/levels_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/levels_rgb.psd", true, "adjustment layers"},
-      {"adjustments/posterize_16bits_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/posterize_16bits_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/posterize_16bits_rgb.psd", true, "adjustment layers"},
-      {"adjustments/posterize_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/posterize_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/posterize_rgb.psd", true, "adjustment layers"},
-      {"adjustments/threshold_16bits_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/threshold_16bits_rgb.psd", true, "adjustment layers"},
-      {"adjustments/threshold_cmyk.psd", true, "adjustment layers"},
-      {"adjustments/threshold_grayscale.psd", true, "adjustment layers"},
-      {"adjustments/threshold_rgb.psd", true, "adjustment layers"},
-      {"advanced-blending.psd", true, "artboard background, layer effects"},
-      {"artboard-bgcolor.psd", true, "artboard background"},
-      {"blend-modes/cmyk-blend-modes.psd", true, "dissolve scatter, and CMYK blending not measured against ink arithmetic"},
-      {"blend-modes/dissolve.psd", true, "dissolve scatter"},
-      {"blend-modes/group-divider-blend-mode.psd", false, "its merged image does not decode (raw pixels run past their channel)"},
-      {"clip-adjustment.psd", true, "adjustment layers"},
-      {"clipping-mask2.psd", true, "layer effects, vector masks, adjustment layers"},
-      {"clipping-mask5.psd", false, "shape clipped to a hidden base reaches outside the document; not explained yet"},
-      {"colormodes/4x4_16bit_cmyk.psd", false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
-      {"colormodes/4x4_16bit_grayscale.psd", false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
-      {"colormodes/4x4_16bit_lab.psd", false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
-      {"colormodes/4x4_16bit_rgb.psd", false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
-      {"colormodes/4x4_32bit_grayscale.psd", false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
-      {"colormodes/4x4_32bit_rgb.psd", false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
-      {"effect-stroke-gradient.psd", true, "layer effects"},
-      {"effects/double-stroke-effects.psd", true, "layer effects, vector masks"},
-      {"effects/shape-fx2.psd", true, "layer effects"},
-      {"effects/stroke-composite.psd", true, "vector masks, layer effects"},
-      {"effects/stroke-effect-transparent-shape.psd", true, "layer effects"},
-      {"effects/stroke-effects.psd", true, "layer effects, vector masks"},
-      {"fill_adjustments.psd", true, "layer effects, adjustment layers"},
-      {"gradient-fill.psd", false, "gradient fill of a 32-bit document: interpolation in linear light approximate"},
-      {"layer_comps.psd", true, "layer effects"},
-      {"layer_effects.psd", true, "layer effects"},
-      {"layer_mask_data.psd", false, "shapes with a pixel mask and a vector mask: the masks do not combine as drawn"},
-      {"layer_params.psd", true, "layer effects"},
-      {"mask-density-layervectormask.psd", true, "vector masks"},
-      {"mask-density-vectormask.psd", true, "vector masks"},
-      {"mask-vector-density.psd", true, "vector masks"},
-      {"masks.psd", true, "layer effects"},
-      {"passthrough_clipping_mask_adjustment.psd", true, "adjustment layers"},
-      {"passthrough_fill_adjustment.psd", true, "adjustment layers"},
-      {"passthrough_fill_blendmode.psd", false, "fill opacity of a pass-through group is not applied"},
-      {"passthrough_opacity.psd", true, "adjustment layers"},
-      {"passthrough_vector_mask.psd", true, "vector masks, adjustment layers"},
-      {"patterns.psd", true, "layer effects"},
-      {"pen-text.psd", true, "shapes that store no pixels"},
-      {"third-party-psds/cactus_top.psd", false, "the merged image does not show the one visible layer as composed; not explained yet"},
-      {"transparency/fill-opacity.psd", true, "layer effects"},
-      {"transparency/knockout-isolated-groups.psd", true, "layer effects"},
-      {"transparentbg.psd", true, "shapes that store no pixels"},
-      {"vector-mask.psd", true, "shapes that store no pixels, vector masks"},
-      {"vector-mask2.psd", true, "shapes that store no pixels, vector masks"},
+      {"adjustments/adjustment_nested_composition_1.psd", 30.2, false, "curves and exposure in nested groups; not explained yet"},
+      {"adjustments/brightnesscontrast_cmyk.psd", 13.9, true, "brightness/contrast of the current kind (the legacy kind is drawn)"},
+      {"adjustments/brightnesscontrast_grayscale.psd", 14.4, true, "brightness/contrast of the current kind (the legacy kind is drawn)"},
+      {"adjustments/brightnesscontrast_rgb.psd", 14.1, true, "brightness/contrast of the current kind (the legacy kind is drawn)"},
+      {"adjustments/huesaturation_colorize_rgb.psd", 12.5, true, "hue/saturation adjustment"},
+      {"adjustments/huesaturation_lightness_rgb.psd", 9.0, true, "hue/saturation adjustment"},
+      {"adjustments/huesaturation_rgb.psd", 13.4, true, "hue/saturation adjustment"},
+      {"adjustments/huesaturation_saturation_rgb.psd", 20.1, true, "hue/saturation adjustment"},
+      {"adjustments/posterize_16bits_rgb.psd", 36.1, false, "posterize of a 16-bit colour document: band edges differ"},
+      {"adjustments/threshold_16bits_rgb.psd", 25.8, false, "threshold of a colour document: the grey it compares is not Photoshop's yet"},
+      {"adjustments/threshold_cmyk.psd", 34.1, false, "threshold of a colour document: the grey it compares is not Photoshop's yet"},
+      {"adjustments/threshold_rgb.psd", 31.5, false, "threshold of a colour document: the grey it compares is not Photoshop's yet"},
+      {"artboard-bgcolor.psd", 7.2, true, "artboard background"},
+      {"blend-modes/cmyk-blend-modes.psd", 20.4, true, "dissolve scatter, and CMYK blending not measured against ink arithmetic"},
+      {"blend-modes/dissolve.psd", 8.4, true, "dissolve scatter"},
+      {"blend-modes/group-divider-blend-mode.psd", 0.0, false, "its merged image does not decode (raw pixels run past their channel)"},
+      {"clip-adjustment.psd", 19.0, true, "hue/saturation adjustment"},
+      {"clipping-mask2.psd", 17.2, true, "gradient overlay effect, brightness/contrast adjustment"},
+      {"clipping-mask5.psd", 25.3, false, "shape clipped to a hidden base reaches outside the document; not explained yet"},
+      {"colormodes/4x4_16bit_cmyk.psd", 11.6, false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
+      {"colormodes/4x4_16bit_grayscale.psd", 14.2, false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
+      {"colormodes/4x4_16bit_lab.psd", 15.5, false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
+      {"colormodes/4x4_16bit_rgb.psd", 11.1, false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
+      {"colormodes/4x4_32bit_grayscale.psd", 13.3, false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
+      {"colormodes/4x4_32bit_rgb.psd", 11.6, false, "reflected gradient fill on 4 x 4 pixels: gradient geometry approximate"},
+      {"effect-stroke-gradient.psd", 11.9, true, "gradient stroke effect"},
+      {"effects/double-stroke-effects.psd", 10.0, false, "several strokes on one layer (the first is drawn); not explained further"},
+      {"effects/shape-fx2.psd", 9.3, true, "gradient overlay effect"},
+      {"effects/stroke-composite.psd", 16.5, true, "gradient overlay effect"},
+      {"effects/stroke-effect-transparent-shape.psd", 11.1, false, "stroke effect of a shape at fill opacity 0; not explained yet"},
+      {"effects/stroke-effects.psd", 10.2, true, "gradient and pattern stroke effects"},
+      {"fill_adjustments.psd", 9.2, true, "gradient and pattern overlay effects, brightness/contrast adjustment"},
+      {"layer_comps.psd", 23.2, true, "bevel and gradient overlay effects"},
+      {"layer_effects.psd", 19.8, true, "bevel, glow, inner shadow and satin effects"},
+      {"layer_mask_data.psd", 18.5, false, "shapes with a pixel mask and a vector mask: the masks do not combine as drawn"},
+      {"layer_params.psd", 21.3, true, "gradient stroke and bevel effects"},
+      {"mask-density-layervectormask.psd", 11.4, false, "vector mask density beside a pixel mask; not explained yet"},
+      {"mask-vector-density.psd", 13.3, false, "vector mask density beside a pixel mask; not explained yet"},
+      {"passthrough_clipping_mask_adjustment.psd", 10.0, false, "fill opacity of a pass-through group is not applied"},
+      {"passthrough_fill_adjustment.psd", 4.0, false, "fill opacity of a pass-through group is not applied"},
+      {"passthrough_fill_blendmode.psd", 18.0, false, "fill opacity of a pass-through group is not applied"},
+      {"passthrough_vector_mask.psd", 22.8, false, "vector mask of a pass-through group over an adjustment; not explained yet"},
+      {"patterns.psd", 18.8, true, "pattern overlay effect"},
+      {"third-party-psds/cactus_top.psd", 12.0, false, "the merged image does not show the one visible layer as composed; not explained yet"},
+      {"transparency/fill-opacity.psd", 14.1, true, "pattern overlay effect"},
+      {"transparency/knockout-isolated-groups.psd", 24.5, true, "layer effects in their older form, knockout"},
+      {"vector-mask.psd", 9.6, false, "a vector mask that starts filled: its initial fill is not read as drawn"},
+      {"vector-mask2.psd", 32.7, false, "shapes over a vector-masked layer: edges differ"},
 };
 // clang-format on
 
@@ -160,6 +130,7 @@ TEST(ComposeCorpus, EveryDocumentBelow40DbIsNamedWithItsReason) {
     values.push_back(value);
     if (!composite.leftOut.empty()) ++leftOut;
     const auto entry = known.find(name);
+    if (value < 40) std::printf("  %5.1f dB  %s\n", value, name.c_str());
     if (value >= 40) {
       if (entry != known.end()) ++namedAbove;
       continue;
@@ -169,6 +140,8 @@ TEST(ComposeCorpus, EveryDocumentBelow40DbIsNamedWithItsReason) {
                     << ", and is not named among the documents known to fall below 40 dB";
       continue;
     }
+    EXPECT_GE(value, entry->second->measured - kSlack)
+        << name << " composes at " << value << " dB, below the " << entry->second->measured << " dB it was named at";
     if (entry->second->partsLeftOut) {
       EXPECT_FALSE(composite.leftOut.empty())
           << name << " is named for \"" << entry->second->reason << "\" but its composite reports nothing left out";

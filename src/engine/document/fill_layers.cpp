@@ -12,20 +12,10 @@ namespace {
 
 float unit(double v) { return std::isfinite(v) ? static_cast<float>(std::clamp(v, 0.0, 1.0)) : 0.0f; }
 
-float toLinear(float v) { return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); }
-
-std::optional<std::vector<float>> documentColour(const DescriptorValue& colour, PsdMode mode);
-
 // A colour of the description as the document's channels hold it: grey
-// 1 = white, CMYK as 1 - ink, Lab with a and b around one half; linear
-// light in 32-bit documents.
-std::optional<std::vector<float>> documentColour(const DescriptorValue& colour, PsdMode mode, bool linear) {
-  std::optional<std::vector<float>> value = documentColour(colour, mode);
-  if (value && linear)
-    for (float& v : *value) v = toLinear(v);
-  return value;
-}
-
+// 1 = white, CMYK as 1 - ink, Lab with a and b around one half. A 32-bit
+// document's merged image holds its fills at these values too (measured
+// against Photoshop's own), not converted to linear light.
 std::optional<std::vector<float>> documentColour(const DescriptorValue& colour, PsdMode mode) {
   const std::string& kind = colour.text;
   float r = 0, g = 0, b = 0;
@@ -81,7 +71,7 @@ struct Stop {
 };
 
 // Stops sorted by place; a place holds 0..4096.
-std::vector<Stop> readStops(const DescriptorValue* list, PsdMode mode, bool linear, bool colours) {
+std::vector<Stop> readStops(const DescriptorValue* list, PsdMode mode, bool colours) {
   std::vector<Stop> stops;
   if (!list) return stops;
   for (const DescriptorValue& item : list->items) {
@@ -92,7 +82,7 @@ std::vector<Stop> readStops(const DescriptorValue* list, PsdMode mode, bool line
     if (colours) {
       const DescriptorValue* colour = item.find("Clr ");
       std::optional<std::vector<float>> value;
-      if (colour) value = documentColour(*colour, mode, linear);
+      if (colour) value = documentColour(*colour, mode);
       if (!value) {
         // Foreground and background stops without a stored colour: black
         // and white, the defaults.
@@ -101,7 +91,7 @@ std::vector<Stop> readStops(const DescriptorValue* list, PsdMode mode, bool line
         grey.items.emplace_back();
         grey.items.back().key = "Gry ";
         grey.items.back().number = item.textOr("Type", "") == "BckC" ? 0.0 : 100.0;
-        value = documentColour(grey, mode, linear);
+        value = documentColour(grey, mode);
         if (!value) return {};
       }
       stop.value = *value;
@@ -137,12 +127,12 @@ void sample(const std::vector<Stop>& stops, float t, float smooth, float* out) {
 
 enum class Shape { Linear, Radial, Angle, Reflected, Diamond };
 
-bool paintGradient(const DescriptorValue& fill, PsdMode mode, bool linear, unsigned channels, const PsdRect& area,
+bool paintGradient(const DescriptorValue& fill, PsdMode mode, unsigned channels, const PsdRect& area,
                    const PsdRect& box, FillPaint& out) {
   const DescriptorValue* gradient = fill.find("Grad");
   if (!gradient || gradient->textOr("GrdF", "CstS") != "CstS") return false;
-  const std::vector<Stop> colours = readStops(gradient->find("Clrs"), mode, linear, true);
-  std::vector<Stop> opacities = readStops(gradient->find("Trns"), mode, linear, false);
+  const std::vector<Stop> colours = readStops(gradient->find("Clrs"), mode, true);
+  std::vector<Stop> opacities = readStops(gradient->find("Trns"), mode, false);
   if (colours.empty() || colours.front().value.size() != channels) return false;
   if (opacities.empty()) opacities.push_back(Stop{0, 0.5f, {1.0f}});
   const float smooth = unit(gradient->numberOr("Intr", 4096) / 4096);
@@ -214,15 +204,18 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, bool linear, unsig
 
 }  // namespace
 
+std::optional<std::vector<float>> descriptionColour(const DescriptorValue& colour, const PsdHeader& header) {
+  return documentColour(colour, header.mode);
+}
+
 bool paintFill(const BlendKey& key, const DescriptorValue& description, const PsdHeader& header, unsigned channels,
                const PsdRect& area, const PsdRect& box, FillPaint& out) {
   if (area.empty()) return false;
   const PsdMode mode = header.mode;
-  const bool linear = header.depth == 32;
   if (std::memcmp(key.data(), "SoCo", 4) == 0) {
     const DescriptorValue* colour = description.find("Clr ");
     if (!colour) return false;
-    const std::optional<std::vector<float>> value = documentColour(*colour, mode, linear);
+    const std::optional<std::vector<float>> value = documentColour(*colour, mode);
     if (!value || value->size() != channels) return false;
     const std::size_t count = static_cast<std::size_t>(area.width() * area.height());
     out.colour.clear();
@@ -230,8 +223,7 @@ bool paintFill(const BlendKey& key, const DescriptorValue& description, const Ps
     out.alpha.assign(count, 1.0f);
     return true;
   }
-  if (std::memcmp(key.data(), "GdFl", 4) == 0)
-    return paintGradient(description, mode, linear, channels, area, box, out);
+  if (std::memcmp(key.data(), "GdFl", 4) == 0) return paintGradient(description, mode, channels, area, box, out);
   return false;
 }
 

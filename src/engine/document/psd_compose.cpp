@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 
+#include "engine/document/adjustments.h"
 #include "engine/document/blend_modes.h"
 #include "engine/document/descriptor.h"
 #include "engine/document/fill_layers.h"
+#include "engine/document/layer_effects.h"
+#include "engine/document/patterns.h"
 #include "engine/document/psd_pixels.h"
+#include "engine/document/vector_mask.h"
 
 namespace qm {
 
@@ -112,11 +117,9 @@ std::string contentName(const BlendKey& key) {
   return "content of kind '" + std::string(key.begin(), key.end()) + "'";
 }
 
-// A fill layer that stores no pixels is painted from its description.
-// With a vector mask it is a shape, whose outline is not drawn here.
-bool paintsFill(const PsdLayer& layer) {
-  return layer.fillLayer && layer.content.present() && layer.rect.empty() && !layer.hasVectorMask;
-}
+// A fill layer that stores no pixels is painted from its description;
+// with a vector mask it is a shape.
+bool paintsFill(const PsdLayer& layer) { return layer.fillLayer && layer.content.present() && layer.rect.empty(); }
 
 // Where a layer may draw: a painted fill covers the whole document.
 PsdRect drawnArea(const PsdLayer& layer, const PsdRect& whole) { return paintsFill(layer) ? whole : layer.rect; }
@@ -126,6 +129,8 @@ class Composer {
   Composer(const ByteSource& bytes, const PsdDocument& document, unsigned channels)
       : bytes_(bytes),
         header_(document.header),
+        globalAngle_(document.globalAngle),
+        patternBlocks_(document.patterns),
         channels_(channels),
         docRect_{0, 0, static_cast<std::int32_t>(document.header.height),
                  static_cast<std::int32_t>(document.header.width)} {}
@@ -160,7 +165,10 @@ class Composer {
           groupCoverage(node, canvas, baseCoverage);
           baseHasCoverage = true;
         }
-      } else if (!layer.notDrawable) {
+      } else if (layer.notDrawable) {
+        if (adjust(layer, canvas, clip, !clipped && nextClipped ? &baseCoverage : nullptr) && !clipped && nextClipped)
+          baseHasCoverage = true;
+      } else {
         drawLayer(layer, canvas, clip, !clipped && nextClipped ? &baseCoverage : nullptr);
         if (!clipped && nextClipped) baseHasCoverage = true;
       }
@@ -174,30 +182,293 @@ class Composer {
 
   // Says what of a shown layer the composite goes without.
   void noteLeftOut(const PsdLayer& layer, bool group) {
-    if (layer.notDrawable) note(layer, layer.content.present() ? contentName(layer.content.key) : "adjustment");
+    if (layer.notDrawable && !adjustmentOf(layer))
+      note(layer, layer.content.present() ? contentName(layer.content.key) : "adjustment");
     if (layer.fillLayer && !layer.content.present()) note(layer, "artboard background");
-    if (layer.hasEffects) note(layer, "layer effects");
-    if (layer.hasVectorMask && !layer.fillLayer) note(layer, "vector mask");
-    // A shape's stored pixels already show its outline; without them it is
-    // a fill inside a vector mask.
-    if (!group && layer.hasVectorMask && layer.fillLayer && layer.content.present() && layer.rect.empty())
-      note(layer, contentName(layer.content.key) + " shape (its vector mask is not drawn)");
+    if (layer.hasEffects) {
+      const LayerEffects* effects = effectsOf(layer);
+      if (!effects)
+        note(layer, "layer effects");
+      else
+        for (const std::string& effect : effects->leftOut) note(layer, "layer effect " + effect);
+    }
     if (is(layer.blendMode, "diss"))
       note(layer, "dissolve scatter (drawn as normal)");
     else if (!blendModeOf(layer.blendMode) && !(group && is(layer.blendMode, "pass")))
       note(layer, "blend mode '" + std::string(layer.blendMode.begin(), layer.blendMode.end()) + "' (drawn as normal)");
   }
 
+  // The document's patterns, read when a fill first needs them.
+  const std::vector<Pattern>& patterns() {
+    if (patterns_) return *patterns_;
+    patterns_.emplace();
+    constexpr std::uint64_t kMaxPatternBytes = 64u << 20;
+    for (const PsdBlock& block : patternBlocks_) {
+      if (block.length > kMaxPatternBytes) continue;
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
+      if (bytes_.read(block.offset, data.data(), data.size())) readPatterns(data, header_.mode, channels_, *patterns_);
+    }
+    return *patterns_;
+  }
+
+  // The adjustment a layer holds, read once; nothing for kinds not drawn.
+  const AdjustPixel* adjustmentOf(const PsdLayer& layer) {
+    const auto found = adjustments_.find(&layer);
+    if (found != adjustments_.end()) return found->second ? &*found->second : nullptr;
+    constexpr std::uint64_t kMaxAdjustmentBytes = 1u << 20;
+    std::optional<AdjustPixel> adjustment;
+    const PsdBlock& block = layer.content;
+    if (block.present() && block.length <= kMaxAdjustmentBytes) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
+      if (bytes_.read(block.offset, data.data(), data.size()))
+        adjustment = readAdjustment(block.key, data, header_, channels_);
+    }
+    auto& slot = adjustments_[&layer] = std::move(adjustment);
+    return slot ? &*slot : nullptr;
+  }
+
+  // An adjustment layer changes what lies beneath it, within its group,
+  // through its mask, opacity and clipping. As the base of clipped layers
+  // it covers what its mask shows.
+  bool adjust(const PsdLayer& layer, Canvas& canvas, const std::vector<float>* clip, std::vector<float>* coverage) {
+    const AdjustPixel* adjustment = adjustmentOf(layer);
+    if (!adjustment) return false;
+    const std::vector<float> mask = maskOver(layer, canvas.area);
+    if (problem) return false;
+    const float opacity = static_cast<float>(layer.opacity) / 255.0f;
+    if (coverage) {
+      coverage->assign(canvas.pixels, opacity);
+      for (std::size_t i = 0; i < mask.size(); ++i) (*coverage)[i] *= mask[i];
+    }
+    const float strength = opacity * static_cast<float>(layer.fillOpacity) / 255.0f;
+    const BlendMode mode = blendModeOf(layer.blendMode).value_or(BlendMode::Normal);
+    const bool whole = isNonSeparable(mode) && channels_ == 3;
+    std::vector<float> before(channels_), after(channels_), mixed(channels_);
+    for (std::size_t i = 0; i < canvas.pixels; ++i) {
+      float t = strength * (mask.empty() ? 1.0f : mask[i]) * (clip ? (*clip)[i] : 1.0f);
+      if (t <= 0 || canvas.alpha[i] <= 0) continue;
+      for (unsigned c = 0; c < channels_; ++c) before[c] = after[c] = canvas.colour[c][i];
+      (*adjustment)(after);
+      if (mode == BlendMode::Normal) {
+        mixed = after;
+      } else if (whole) {
+        const Rgb r = blendColour(mode, {before[0], before[1], before[2]}, {after[0], after[1], after[2]});
+        mixed = {r.r, r.g, r.b};
+      } else {
+        for (unsigned c = 0; c < channels_; ++c) mixed[c] = blendChannel(mode, before[c], after[c]);
+      }
+      for (unsigned c = 0; c < channels_; ++c) canvas.colour[c][i] = before[c] + (mixed[c] - before[c]) * t;
+    }
+    return true;
+  }
+
+  std::map<const PsdLayer*, std::optional<AdjustPixel>> adjustments_;
+  std::map<const PsdLayer*, std::optional<VectorMask>> vectorMasks_;
+  std::map<const PsdLayer*, std::optional<LayerEffects>> effects_;
+
+  // The effects of a layer, read once; nothing when it has none readable.
+  const LayerEffects* effectsOf(const PsdLayer& layer) {
+    if (!layer.effects.present()) return nullptr;
+    const auto found = effects_.find(&layer);
+    if (found != effects_.end()) return found->second ? &*found->second : nullptr;
+    constexpr std::uint64_t kMaxEffectBytes = 16u << 20;
+    std::optional<LayerEffects> effects;
+    const PsdBlock& block = layer.effects;
+    if (block.length <= kMaxEffectBytes) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
+      if (bytes_.read(block.offset, data.data(), data.size()))
+        effects = readLayerEffects(data, header_, channels_, globalAngle_);
+    }
+    auto& slot = effects_[&layer] = std::move(effects);
+    return slot ? &*slot : nullptr;
+  }
+
+  // The layer's pixels over `area`, which holds them, transparent around them.
+  static LayerPixels widened(const LayerPixels& pixels, const PsdRect& area, unsigned channels) {
+    LayerPixels out;
+    out.area = area;
+    const std::size_t count = pixelCount(area);
+    out.colour.assign(channels, std::vector<float>(count, 0.0f));
+    out.alpha.assign(count, 0.0f);
+    const auto width = static_cast<std::size_t>(pixels.area.width());
+    for (std::int64_t y = pixels.area.top; y < pixels.area.bottom; ++y) {
+      const auto from = static_cast<std::size_t>(y - pixels.area.top) * width;
+      const auto to = static_cast<std::size_t>((y - area.top) * area.width() + (pixels.area.left - area.left));
+      for (unsigned c = 0; c < channels; ++c)
+        std::copy_n(pixels.colour[c].begin() + static_cast<std::ptrdiff_t>(from), width,
+                    out.colour[c].begin() + static_cast<std::ptrdiff_t>(to));
+      std::copy_n(pixels.alpha.begin() + static_cast<std::ptrdiff_t>(from), width,
+                  out.alpha.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+    return out;
+  }
+
+  // A layer with effects: its shadow beneath it, then its content (at its
+  // fill opacity) under its colour overlay and with its stroke, blended
+  // as one at the layer's opacity. The effects ignore fill opacity, unless
+  // the layer blends its interior effects with its content.
+  void drawWithEffects(const PsdLayer& layer, const LayerPixels& content, const LayerEffects& effects, Canvas& canvas,
+                       const std::vector<float>* clip, float opacity) {
+    const auto reach = static_cast<std::int32_t>(std::min(effects.reach(), 4096.0));
+    const PsdRect area = intersection(
+        {content.area.top - reach, content.area.left - reach, content.area.bottom + reach, content.area.right + reach},
+        docRect_);
+    LayerPixels pixels = widened(content, area, channels_);
+    const auto width = static_cast<std::size_t>(area.width()), height = static_cast<std::size_t>(area.height());
+    const std::vector<float> shape = pixels.alpha;
+    if (effects.shadow) {
+      LayerPixels shadow;
+      shadow.area = area;
+      shadow.alpha = shadowCoverage(shape, width, height, *effects.shadow);
+      for (float& a : shadow.alpha) a *= effects.shadow->opacity;
+      for (unsigned c = 0; c < channels_; ++c)
+        shadow.colour.emplace_back(shadow.alpha.size(), effects.shadow->colour[c]);
+      blend(shadow, canvas, opacity, effects.shadow->mode, clip);
+    }
+    const float fill = static_cast<float>(layer.fillOpacity) / 255.0f;
+    const std::optional<BlendMode> overlayMode =
+        effects.overlay ? blendModeOf(effects.overlay->mode) : std::optional<BlendMode>{};
+    std::vector<float> colour(channels_);
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+      const float a = shape[i];
+      float alpha = a * fill;
+      if (effects.overlay && a > 0) {
+        const float over = effects.overlay->opacity;
+        for (unsigned c = 0; c < channels_; ++c) colour[c] = pixels.colour[c][i];
+        const BlendMode mode = overlayMode.value_or(BlendMode::Normal);
+        std::vector<float> painted = effects.overlay->colour;
+        if (mode != BlendMode::Normal) {
+          if (isNonSeparable(mode) && channels_ == 3) {
+            const Rgb r = blendColour(mode, {colour[0], colour[1], colour[2]}, {painted[0], painted[1], painted[2]});
+            painted = {r.r, r.g, r.b};
+          } else {
+            for (unsigned c = 0; c < channels_; ++c) painted[c] = blendChannel(mode, colour[c], painted[c]);
+          }
+        }
+        const float total = a * over + alpha * (1 - over);
+        for (unsigned c = 0; c < channels_; ++c)
+          pixels.colour[c][i] = total > 0 ? (painted[c] * a * over + colour[c] * alpha * (1 - over)) / total : 0.0f;
+        alpha = layer.interiorEffectsWithFill ? a * fill : total;
+      }
+      pixels.alpha[i] = alpha;
+    }
+    if (effects.stroke) {
+      const StrokeEffect& stroke = *effects.stroke;
+      const std::vector<float> ring = strokeCoverage(shape, width, height, stroke);
+      for (std::size_t i = 0; i < ring.size(); ++i) {
+        const float s = ring[i] * stroke.opacity;
+        if (s <= 0) continue;
+        const float b = pixels.alpha[i];
+        // Outside the shape the stroke meets its edge; over it, it covers it.
+        const float out = stroke.position == StrokePosition::Outside ? std::min(1.0f, s + b) : s + b * (1 - s);
+        const float under = out - s;
+        for (unsigned c = 0; c < channels_; ++c)
+          pixels.colour[c][i] = (stroke.colour[c] * s + pixels.colour[c][i] * under) / out;
+        pixels.alpha[i] = out;
+      }
+    }
+    blend(pixels, canvas, opacity, layer.blendMode, clip);
+  }
   const ByteSource& bytes_;
   const PsdHeader& header_;
+  double globalAngle_;
+  const std::vector<PsdBlock>& patternBlocks_;
+  std::optional<std::vector<Pattern>> patterns_;
   unsigned channels_;
   PsdRect docRect_;
 
-  // The mask's value over `area`, in document coordinates; empty when the
-  // layer has no mask in effect.
+  // The masks' value over `area`, in document coordinates: the pixel mask
+  // times the vector mask; empty when the layer has neither in effect.
   std::vector<float> maskOver(const PsdLayer& layer, const PsdRect& area) {
+    std::vector<float> values = pixelMaskOver(layer, area);
+    if (problem) return values;
+    std::vector<float> coverage = vectorMaskOver(layer, area);
+    if (values.empty()) return coverage;
+    for (std::size_t i = 0; i < values.size() && i < coverage.size(); ++i) values[i] *= coverage[i];
+    return values;
+  }
+
+  // The vector mask's coverage over `area`; empty when there is none in effect.
+  std::vector<float> vectorMaskOver(const PsdLayer& layer, const PsdRect& area) {
+    // A shape's stored pixels already show its outline.
+    if (!layer.vectorMask.present() || (layer.fillLayer && !paintsFill(layer))) return {};
+    const VectorMask* vector = vectorMaskOf(layer);
+    if (!vector || vector->disabled) return {};
+    std::vector<float> coverage = rasteriseVectorMask(*vector, header_.width, header_.height, area);
+    if (layer.vectorDensity < 1.0f)
+      for (float& v : coverage) v = 1 - layer.vectorDensity * (1 - v);
+    return coverage;
+  }
+
+  std::optional<DescriptorValue> descriptorOf(const PsdBlock& block) {
+    constexpr std::uint64_t kMaxDescriptorBytes = 16u << 20;
+    if (!block.present() || block.length > kMaxDescriptorBytes) return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
+    if (!bytes_.read(block.offset, data.data(), data.size())) return std::nullopt;
+    return readVersionedDescriptor(data);
+  }
+
+  // A shape's stroke drawn over its fill (straight alpha, within the layer);
+  // false when the shape hides its fill.
+  bool strokeShape(const PsdLayer& layer, LayerPixels& pixels) {
+    const std::optional<DescriptorValue> style = descriptorOf(layer.vectorStroke);
+    if (!style) {
+      note(layer, "shape stroke (its description cannot be read)");
+      return true;
+    }
+    const bool fillShown = style->numberOr("fillEnabled", 1) != 0;
+    if (style->numberOr("strokeEnabled", 0) == 0) return fillShown;
+    const VectorMask* vector = layer.vectorMask.present() ? vectorMaskOf(layer) : nullptr;
+    const DescriptorValue* content = style->find("strokeStyleContent");
+    FillPaint paint;
+    static constexpr BlendKey kSolid{'S', 'o', 'C', 'o'};
+    if (!vector || !content || !paintFill(kSolid, *content, header_, channels_, {0, 0, 1, 1}, {0, 0, 1, 1}, paint)) {
+      note(layer, "shape stroke (not a solid colour)");
+      return fillShown;
+    }
+    const std::string align = style->textOr("strokeStyleLineAlignment", "strokeStyleAlignCenter");
+    const StrokeAlignment alignment = align == "strokeStyleAlignInside"    ? StrokeAlignment::Inside
+                                      : align == "strokeStyleAlignOutside" ? StrokeAlignment::Outside
+                                                                           : StrokeAlignment::Centre;
+    const std::vector<float> coverage = rasteriseVectorStroke(*vector, header_.width, header_.height, pixels.area,
+                                                              style->numberOr("strokeStyleLineWidth", 1), alignment);
+    const float opacity = static_cast<float>(std::clamp(style->numberOr("strokeStyleOpacity", 100) / 100, 0.0, 1.0));
+    for (std::size_t i = 0; i < coverage.size() && i < pixels.alpha.size(); ++i) {
+      const float as = coverage[i] * opacity;
+      if (as <= 0) continue;
+      const float ab = fillShown ? pixels.alpha[i] : 0.0f;
+      const float ao = as + ab * (1 - as);
+      for (unsigned c = 0; c < channels_; ++c)
+        pixels.colour[c][i] = (paint.colour[c][0] * as + pixels.colour[c][i] * ab * (1 - as)) / ao;
+      pixels.alpha[i] = ao;
+    }
+    if (!fillShown)
+      for (std::size_t i = 0; i < coverage.size() && i < pixels.alpha.size(); ++i)
+        if (coverage[i] <= 0) pixels.alpha[i] = 0;
+    return true;
+  }
+
+  const VectorMask* vectorMaskOf(const PsdLayer& layer) {
+    const auto found = vectorMasks_.find(&layer);
+    if (found != vectorMasks_.end()) return found->second ? &*found->second : nullptr;
+    constexpr std::uint64_t kMaxPathBytes = 16u << 20;
+    std::optional<VectorMask> mask;
+    const PsdBlock& block = layer.vectorMask;
+    if (block.length <= kMaxPathBytes) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
+      if (bytes_.read(block.offset, data.data(), data.size())) mask = readVectorMask(data);
+    }
+    if (!mask) note(layer, "vector mask (its paths cannot be read)");
+    auto& slot = vectorMasks_[&layer] = std::move(mask);
+    return slot ? &*slot : nullptr;
+  }
+
+  std::vector<float> pixelMaskOver(const PsdLayer& layer, const PsdRect& area) {
     std::vector<float> values;
     if (!layer.mask || layer.mask->disabled) return values;
+    // Beside a vector mask, a mask rendered from it is the same outline
+    // drawn less finely.
+    if (layer.mask->rendered && layer.vectorMask.present()) return values;
     const PsdMask& mask = *layer.mask;
     const auto channel = std::find_if(layer.channels.begin(), layer.channels.end(),
                                       [&](const PsdChannel& c) { return c.id == mask.channel; });
@@ -228,23 +499,27 @@ class Composer {
   }
 
   bool readFill(const PsdLayer& layer, LayerPixels& pixels) {
-    constexpr std::uint64_t kMaxDescriptorBytes = 16u << 20;
     const PsdBlock& block = layer.content;
-    std::optional<DescriptorValue> description;
-    if (block.length <= kMaxDescriptorBytes) {
-      std::vector<std::uint8_t> data(static_cast<std::size_t>(block.length));
-      if (bytes_.read(block.offset, data.data(), data.size())) description = readVersionedDescriptor(data);
-    }
+    const std::optional<DescriptorValue> description = descriptorOf(block);
     FillPaint paint;
-    if (!description || !paintFill(block.key, *description, header_, channels_, docRect_,
-                                   description->numberOr("Algn", 1) != 0 ? fillBox(layer) : docRect_, paint)) {
+    const bool painted =
+        description &&
+        (is(block.key, "PtFl") ? paintPattern(*description, patterns(), docRect_, paint)
+                               : paintFill(block.key, *description, header_, channels_, docRect_,
+                                           description->numberOr("Algn", 1) != 0 ? fillBox(layer) : docRect_, paint));
+    if (!painted) {
       note(layer, contentName(block.key) + " (its description is not drawn)");
       return false;
     }
     pixels.area = docRect_;
     pixels.colour = std::move(paint.colour);
     pixels.alpha = std::move(paint.alpha);
-    const std::vector<float> mask = maskOver(layer, docRect_);
+    // A shape is its fill inside its path, with its stroke along the path;
+    // the pixel mask then masks both.
+    const std::vector<float> outline = vectorMaskOver(layer, docRect_);
+    for (std::size_t i = 0; i < outline.size(); ++i) pixels.alpha[i] *= outline[i];
+    if (layer.vectorStroke.present() && !strokeShape(layer, pixels)) return false;
+    const std::vector<float> mask = pixelMaskOver(layer, docRect_);
     if (problem) return false;
     for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
     return true;
@@ -301,7 +576,11 @@ class Composer {
                   .alpha[static_cast<std::size_t>((y - pixels.area.top) * pixels.area.width() + x - pixels.area.left)] *
               opacity;
     }
-    blend(pixels, canvas, opacity * static_cast<float>(layer.fillOpacity) / 255.0f, layer.blendMode, clip);
+    const LayerEffects* effects = effectsOf(layer);
+    if (effects && (effects->overlay || effects->stroke || effects->shadow))
+      drawWithEffects(layer, pixels, *effects, canvas, clip, opacity);
+    else
+      blend(pixels, canvas, opacity * static_cast<float>(layer.fillOpacity) / 255.0f, layer.blendMode, clip);
     ++drawn;
   }
 
@@ -457,8 +736,12 @@ std::uint64_t composeBytes(const std::vector<Node>& nodes, const PsdRect& area, 
       cost = ownCanvas || base ? alone : 0;
       if (!ownCanvas) cost = std::max(cost, composeBytes(node.children, area, channels));
     } else {
-      // Its pixels, and a mask being decoded beside them.
+      // Its pixels, and a mask being decoded beside them; a vector mask's
+      // raster and coverage; the effects' planes over the whole document
+      // at worst (their reach, shadow and stroke, two distance fields).
       cost = pixelCount(intersection(drawnArea(layer, area), area)) * (perPixel + 2 * sizeof(float));
+      if (layer.vectorMask.present()) cost += pixelCount(area) * (1 + sizeof(float));
+      if (layer.effects.present()) cost += pixelCount(area) * (2 * perPixel + 4 * sizeof(float) + 2 * sizeof(double));
     }
     peak = std::max(peak, cost);
   }

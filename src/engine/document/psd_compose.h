@@ -2,11 +2,14 @@
 // without a real merged image (and for checking the compositor against
 // those with one). What is drawn: pixel layers with their channels (text
 // layers and smart objects by the pixels the file stores for them),
-// visibility, opacity and fill opacity, layer masks, groups (pass-through
-// and with a blend mode of their own), clipping, the blend modes, and
-// solid colour and gradient fill layers. What is left out is named in the
-// result: adjustment layers, pattern fills, vector masks and shapes that
-// store no pixels, layer effects, dissolve's scatter.
+// visibility, opacity and fill opacity, layer masks and vector masks,
+// groups (pass-through and with a blend mode of their own), clipping, the
+// blend modes; solid colour, gradient and pattern fill layers, and shapes
+// (a fill inside its path, with its stroke); the adjustment layers invert,
+// levels, curves, posterize, threshold, exposure and the legacy
+// brightness/contrast; the layer effects colour overlay, stroke and drop
+// shadow. What is left out is named in the result: the other adjustments
+// and effects, artboard backgrounds, dissolve's scatter.
 //
 // The result is in the document's colour mode: its colour channels and an
 // alpha, not premultiplied, samples as decodeChannel gives them.

@@ -13,28 +13,6 @@ constexpr std::uint64_t kLargestInflatedChannel = 1ull << 32;
 
 std::uint64_t rowBytes(std::uint64_t width, unsigned depth) { return (width * depth + 7) / 8; }
 
-// PackBits: n >= 0 copies n + 1 bytes, n < 0 repeats the next byte 1 - n
-// times, -128 is a no-op. False when the row is not filled exactly.
-bool unpackBits(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
-  std::size_t i = 0, o = 0;
-  while (i < inSize && o < outSize) {
-    const int n = static_cast<std::int8_t>(in[i++]);
-    if (n >= 0) {
-      const std::size_t count = static_cast<std::size_t>(n) + 1;
-      if (count > inSize - i || count > outSize - o) return false;
-      std::memcpy(out + o, in + i, count);
-      i += count;
-      o += count;
-    } else if (n != -128) {
-      const std::size_t count = static_cast<std::size_t>(1 - n);
-      if (i >= inSize || count > outSize - o) return false;
-      std::memset(out + o, in[i++], count);
-      o += count;
-    }
-  }
-  return o == outSize;
-}
-
 float sample(const std::uint8_t* row, std::uint64_t x, unsigned depth) {
   switch (depth) {
     case 8: return static_cast<float>(row[x]) / 255.0f;
@@ -268,6 +246,26 @@ std::optional<std::string> decodeMergedRows(const ByteSource& bytes, const PsdDo
 }
 
 }  // namespace
+
+bool unpackBits(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
+  std::size_t i = 0, o = 0;
+  while (i < inSize && o < outSize) {
+    const int n = static_cast<std::int8_t>(in[i++]);
+    if (n >= 0) {
+      const std::size_t count = static_cast<std::size_t>(n) + 1;
+      if (count > inSize - i || count > outSize - o) return false;
+      std::memcpy(out + o, in + i, count);
+      i += count;
+      o += count;
+    } else if (n != -128) {
+      const std::size_t count = static_cast<std::size_t>(1 - n);
+      if (i >= inSize || count > outSize - o) return false;
+      std::memset(out + o, in[i++], count);
+      o += count;
+    }
+  }
+  return o == outSize;
+}
 
 std::optional<std::string> decodeChannel(const ByteSource& bytes, const PsdChannel& channel, const PsdRect& rect,
                                          const PsdRect& clip, const PsdHeader& header, Plane& out) {

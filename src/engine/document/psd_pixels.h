@@ -16,6 +16,10 @@
 
 namespace qm {
 
+// PackBits: n >= 0 copies n + 1 bytes, n < 0 repeats the next byte 1 - n
+// times, -128 is a no-op. False when `out` is not filled exactly.
+bool unpackBits(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize);
+
 // Samples of one channel over `area` (document coordinates), row by row.
 struct Plane {
   PsdRect area;

@@ -139,6 +139,9 @@ void readResources(const ByteSource& bytes, std::uint64_t begin, std::uint64_t e
           document.hasRealMergedImage = field.u8() != 0;
         }
         break;
+      case 0x040D:
+        if (size >= 4) document.globalAngle = static_cast<std::int32_t>(field.u32());
+        break;
       case 0x0417:
         if (size >= 2) document.transparencyIndex = field.u16();
         break;
@@ -211,6 +214,8 @@ std::optional<std::string> readPsdStructure(const ByteSource& bytes, PsdDocument
     readTaggedBlocks(section, header.large, [&](const TaggedBlock& block) {
       if (is(block.key, "Mtrn") || is(block.key, "Mt16") || is(block.key, "Mt32"))
         document.mergedHasTransparency = true;
+      if ((is(block.key, "Patt") || is(block.key, "Pat2") || is(block.key, "Pat3")) && document.patterns.size() < 16)
+        document.patterns.push_back({block.key, block.data, block.length});
       // Deeper documents keep their layers here instead.
       if ((is(block.key, "Lr16") || is(block.key, "Lr32") || is(block.key, "Layr")) && document.layerInfoBegin == 0 &&
           block.length >= 2) {
@@ -242,11 +247,12 @@ void readMask(Cursor& cursor, PsdLayer& layer) {
     mask.defaultColour = cursor.u8();
     const unsigned flags = cursor.u8();
     mask.disabled = (flags & 2) != 0;
+    mask.rendered = (flags & 8) != 0;
     if (flags & 16) {
       const unsigned parameters = cursor.u8();
       if (parameters & 1) mask.density = static_cast<float>(cursor.u8()) / 255.0f;
       if (parameters & 2) cursor.skip(8);
-      if (parameters & 4) cursor.skip(1);
+      if (parameters & 4) layer.vectorDensity = static_cast<float>(cursor.u8()) / 255.0f;
       if (parameters & 8) cursor.skip(8);
     }
     // Beside a vector mask, the pixel mask has a rectangle of its own.
@@ -257,6 +263,7 @@ void readMask(Cursor& cursor, PsdLayer& layer) {
       mask.defaultColour = cursor.u8();
       mask.rect = {cursor.i32(), cursor.i32(), cursor.i32(), cursor.i32()};
       mask.disabled = (realFlags & 2) != 0;
+      mask.rendered = (realFlags & 8) != 0;
       mask.channel = -3;
     }
     const bool hasChannel = std::any_of(layer.channels.begin(), layer.channels.end(),
@@ -326,14 +333,28 @@ std::optional<std::string> readPsdLayers(const ByteSource& bytes, const PsdDocum
             const BlendKey key = data.key();
             if (data.ok()) layer.blendMode = key;
           }
+        } else if (is(block.key, "infx") && block.length >= 1) {
+          layer.interiorEffectsWithFill = data.u8() != 0;
         } else if (is(block.key, "iOpa") && block.length >= 1) {
           layer.fillOpacity = data.u8();
         } else if (is(block.key, "lfx2") || is(block.key, "lrFX") || is(block.key, "lmfx")) {
           layer.hasEffects = true;
+          // The description, rather than the older binary form; the first one found.
+          if (!is(block.key, "lrFX") && !layer.effects.present()) layer.effects = {block.key, block.data, block.length};
         } else if (is(block.key, "artb") || is(block.key, "artd") || is(block.key, "abdd")) {
           layer.fillLayer = true;  // an artboard: its background is described, not stored
         } else if (is(block.key, "vmsk") || is(block.key, "vsms")) {
           layer.hasVectorMask = true;
+          layer.vectorMask = {block.key, block.data, block.length};
+        } else if (is(block.key, "vstk")) {
+          layer.vectorStroke = {block.key, block.data, block.length};
+        } else if (is(block.key, "vscg") && block.length > 4) {
+          // A shape's fill: the kind's key, then its description.
+          const BlendKey kind = data.key();
+          if (data.ok() && (is(kind, "SoCo") || is(kind, "GdFl") || is(kind, "PtFl"))) {
+            layer.fillLayer = true;
+            layer.content = {kind, block.data + 4, block.length - 4};
+          }
         } else if (is(block.key, "SoCo") || is(block.key, "GdFl") || is(block.key, "PtFl")) {
           layer.fillLayer = true;
           layer.content = {block.key, block.data, block.length};

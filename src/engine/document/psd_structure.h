@@ -40,6 +40,16 @@ struct PsdHeader {
   PsdMode mode = PsdMode::Rgb;
 };
 
+using BlendKey = std::array<char, 4>;
+
+// A tagged block of a layer record, left in the file until needed.
+struct PsdBlock {
+  BlendKey key{};
+  std::uint64_t offset = 0;  // of its data
+  std::uint64_t length = 0;
+  bool present() const { return key[0] != 0; }
+};
+
 struct PsdDocument {
   PsdHeader header;
   std::vector<std::uint8_t> colourModeData;  // the palette of indexed documents
@@ -58,6 +68,11 @@ struct PsdDocument {
   std::uint64_t layerInfoBegin = 0;
   std::uint64_t layerInfoEnd = 0;
   std::uint64_t imageDataOffset = 0;  // the merged image: compression, then data
+  // The blocks holding the document's patterns (Patt, Pat2, Pat3).
+  std::vector<PsdBlock> patterns;
+  // Where the document's global light comes from, in degrees; the layer
+  // effects that follow it cast their shadows away from it.
+  double globalAngle = 120;
 };
 
 struct PsdRect {
@@ -77,21 +92,13 @@ struct PsdMask {
   PsdRect rect;
   std::uint8_t defaultColour = 0;  // outside the rectangle
   bool disabled = false;
+  // The mask's pixels were rendered from other data (the vector mask).
+  bool rendered = false;
   float density = 1.0f;
   int channel = -2;
 };
 
 enum class PsdSection { None, OpenFolder, ClosedFolder, Divider };
-
-using BlendKey = std::array<char, 4>;
-
-// A tagged block of a layer record, left in the file until needed.
-struct PsdBlock {
-  BlendKey key{};
-  std::uint64_t offset = 0;  // of its data
-  std::uint64_t length = 0;
-  bool present() const { return key[0] != 0; }
-};
 
 struct PsdLayer {
   PsdRect rect;
@@ -113,6 +120,13 @@ struct PsdLayer {
   // The block that describes an adjustment or fill layer; its key names
   // the kind.
   PsdBlock content;
+  // The path records of the vector mask, and its density (1 = opaque).
+  PsdBlock vectorMask;
+  float vectorDensity = 1.0f;
+  PsdBlock vectorStroke;  // the outline a shape layer draws along its path
+  PsdBlock effects;       // the layer effects' description
+  // Fill opacity fades the interior effects (colour overlay) with the content.
+  bool interiorEffectsWithFill = false;
   std::string name;
 };
 

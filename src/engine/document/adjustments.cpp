@@ -1,0 +1,274 @@
+#include "engine/document/adjustments.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/document/descriptor.h"
+
+namespace qm {
+
+namespace {
+
+bool is(const BlendKey& key, const char* text) { return std::memcmp(key.data(), text, 4) == 0; }
+
+// Big-endian reads that fail, and yield zeros, past the end.
+class Bytes {
+ public:
+  explicit Bytes(std::span<const std::uint8_t> data) : data_(data) {}
+  bool ok() const { return ok_; }
+  std::size_t left() const { return data_.size() - pos_; }
+  std::uint32_t number(std::size_t count) {
+    if (!ok_ || count > left()) {
+      ok_ = false;
+      return 0;
+    }
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < count; ++i) value = value << 8 | data_[pos_ + i];
+    pos_ += count;
+    return value;
+  }
+  std::uint8_t u8() { return static_cast<std::uint8_t>(number(1)); }
+  std::uint16_t u16() { return static_cast<std::uint16_t>(number(2)); }
+  std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
+  float f32() { return std::bit_cast<float>(number(4)); }
+  void skip(std::size_t count) { count <= left() ? pos_ += count : (ok_ = false, pos_ = data_.size()); }
+
+ private:
+  std::span<const std::uint8_t> data_;
+  std::size_t pos_ = 0;
+  bool ok_ = true;
+};
+
+float clamp01(float v) { return std::isfinite(v) ? std::clamp(v, 0.0f, 1.0f) : 0.0f; }
+
+// A tone function of one channel, tabulated over 0..1 and read with linear
+// interpolation between the entries.
+class Tone {
+ public:
+  static constexpr std::size_t kSteps = 4096;
+  template <typename F>
+  explicit Tone(F f) {
+    for (std::size_t i = 0; i <= kSteps; ++i) table_[i] = clamp01(f(static_cast<float>(i) / kSteps));
+  }
+  float operator()(float v) const {
+    const float at = clamp01(v) * kSteps;
+    const auto i = std::min(static_cast<std::size_t>(at), kSteps - 1);
+    const float t = at - static_cast<float>(i);
+    return table_[i] + (table_[i + 1] - table_[i]) * t;
+  }
+
+ private:
+  std::array<float, kSteps + 1> table_{};
+};
+
+// One tone function per colour channel, each after the one all channels
+// share.
+struct ChannelTones {
+  std::vector<Tone> shared;                   // empty, or one
+  std::vector<std::vector<Tone>> perChannel;  // each empty, or one
+};
+
+AdjustPixel applyTones(std::shared_ptr<const ChannelTones> tones) {
+  return [tones](std::span<float> colour) {
+    for (std::size_t c = 0; c < colour.size(); ++c) {
+      float v = colour[c];
+      if (c < tones->perChannel.size())
+        for (const Tone& tone : tones->perChannel[c]) v = tone(v);
+      for (const Tone& tone : tones->shared) v = tone(v);
+      colour[c] = v;
+    }
+  };
+}
+
+struct LevelRecord {
+  float inLow = 0, inHigh = 1, outLow = 0, outHigh = 1, gamma = 1;
+  bool identity() const { return inLow == 0 && inHigh == 1 && outLow == 0 && outHigh == 1 && gamma == 1; }
+  float operator()(float v) const {
+    const float span = inHigh - inLow;
+    float x = span > 0 ? clamp01((v - inLow) / span) : (v >= inHigh ? 1.0f : 0.0f);
+    x = std::pow(x, 1 / gamma);
+    return outLow + x * (outHigh - outLow);
+  }
+};
+
+std::optional<AdjustPixel> readLevels(Bytes& in, unsigned channels) {
+  if (in.u16() != 2) return std::nullopt;
+  auto tones = std::make_shared<ChannelTones>();
+  tones->perChannel.resize(channels);
+  // The first record is the composite, then one per channel.
+  for (unsigned record = 0; record <= channels && record < 29; ++record) {
+    LevelRecord level;
+    level.inLow = in.u16() / 255.0f;
+    level.inHigh = in.u16() / 255.0f;
+    level.outLow = in.u16() / 255.0f;
+    level.outHigh = in.u16() / 255.0f;
+    level.gamma = std::clamp(in.u16() / 100.0f, 0.1f, 9.99f);
+    if (!in.ok()) return std::nullopt;
+    if (level.identity()) continue;
+    if (record == 0)
+      tones->shared.emplace_back(level);
+    else
+      tones->perChannel[record - 1].emplace_back(level);
+  }
+  return applyTones(std::move(tones));
+}
+
+// The curve through the points as a natural cubic spline, flat beyond the
+// first and last point; points are 0..255 in and out.
+Tone curveThrough(std::vector<std::pair<float, float>> points) {
+  std::sort(points.begin(), points.end());
+  points.erase(
+      std::unique(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+      points.end());
+  const std::size_t n = points.size();
+  std::vector<float> second(n, 0.0f);
+  if (n > 2) {
+    // Solve the tridiagonal system for the second derivatives.
+    std::vector<float> u(n, 0.0f);
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+      const float h0 = points[i].first - points[i - 1].first, h1 = points[i + 1].first - points[i].first;
+      const float sig = h0 / (h0 + h1);
+      const float p = sig * second[i - 1] + 2;
+      second[i] = (sig - 1) / p;
+      const float d = (points[i + 1].second - points[i].second) / h1 - (points[i].second - points[i - 1].second) / h0;
+      u[i] = (6 * d / (h0 + h1) - sig * u[i - 1]) / p;
+    }
+    second[n - 1] = 0;
+    for (std::size_t k = n - 1; k-- > 0;) second[k] = second[k] * second[k + 1] + u[k];
+  }
+  return Tone([&](float v) {
+    const float x = v * 255;
+    if (n == 0) return v;
+    if (n == 1 || x <= points.front().first) return points.front().second / 255;
+    if (x >= points.back().first) return points.back().second / 255;
+    std::size_t hi = 1;
+    while (hi + 1 < n && points[hi].first < x) ++hi;
+    const std::size_t lo = hi - 1;
+    const float h = points[hi].first - points[lo].first;
+    const float a = (points[hi].first - x) / h, b = (x - points[lo].first) / h;
+    const float y = a * points[lo].second + b * points[hi].second +
+                    ((a * a * a - a) * second[lo] + (b * b * b - b) * second[hi]) * h * h / 6;
+    return y / 255;
+  });
+}
+
+std::optional<AdjustPixel> readCurves(Bytes& in, unsigned channels) {
+  in.skip(1);
+  const unsigned version = in.u16();
+  const std::uint32_t present = in.number(4);
+  if (!in.ok() || (version != 1 && version != 4)) return std::nullopt;
+  auto tones = std::make_shared<ChannelTones>();
+  tones->perChannel.resize(channels);
+  // Bit 0 is the composite, then one bit per channel.
+  for (unsigned bit = 0; bit < 32; ++bit) {
+    if (!(present & (1u << bit))) continue;
+    const unsigned count = in.u16();
+    if (!in.ok() || count > 19) return std::nullopt;
+    std::vector<std::pair<float, float>> points;
+    for (unsigned i = 0; i < count; ++i) {
+      const float output = in.u16(), input = in.u16();
+      points.emplace_back(std::min(input, 255.0f), std::min(output, 255.0f));
+    }
+    if (!in.ok()) return std::nullopt;
+    if (bit == 0)
+      tones->shared.push_back(curveThrough(std::move(points)));
+    else if (bit <= channels)
+      tones->perChannel[bit - 1].push_back(curveThrough(std::move(points)));
+  }
+  return applyTones(std::move(tones));
+}
+
+// Exposure works on linear light. Documents below 32 bits store their
+// samples gamma-encoded; the gammas are those that match Photoshop's merged
+// images: 2.2 in colour, 1.75 in greyscale (its dot-gain working space).
+std::optional<AdjustPixel> readExposure(Bytes& in, const PsdHeader& header) {
+  in.skip(2);
+  const float exposure = in.f32(), offset = in.f32(), gamma = in.f32();
+  if (!in.ok() || !std::isfinite(exposure) || !std::isfinite(offset) || !std::isfinite(gamma) || gamma <= 0)
+    return std::nullopt;
+  const float gain = std::exp2(std::clamp(exposure, -20.0f, 20.0f));
+  const bool linearDocument = header.depth == 32;
+  const float encoding = linearDocument ? 1.0f : header.mode == PsdMode::Greyscale ? 1.75f : 2.2f;
+  auto exposed = [=](float v) {
+    const float out = std::pow(std::max(0.0f, std::pow(std::max(v, 0.0f), encoding) * gain + offset), 1 / gamma);
+    return linearDocument ? out : std::pow(std::min(out, 1.0f), 1 / encoding);
+  };
+  if (linearDocument)
+    return AdjustPixel([=](std::span<float> colour) {
+      for (float& v : colour) v = exposed(v);
+    });
+  auto tones = std::make_shared<ChannelTones>();
+  tones->shared.emplace_back(exposed);
+  return applyTones(std::move(tones));
+}
+
+std::optional<AdjustPixel> readPosterize(Bytes& in, unsigned depth) {
+  const unsigned levels = in.u16();
+  if (!in.ok() || levels < 2 || levels > 255) return std::nullopt;
+  auto tones = std::make_shared<ChannelTones>();
+  // The stored sample's range is split into equal bands.
+  const float top = depth == 16 ? 65535.0f : 255.0f;
+  tones->shared.emplace_back([levels, top](float v) {
+    const float steps = static_cast<float>(levels - 1);
+    return std::floor(std::round(v * top) * static_cast<float>(levels) / (top + 1)) / steps;
+  });
+  return applyTones(std::move(tones));
+}
+
+std::optional<AdjustPixel> readThreshold(Bytes& in, PsdMode mode) {
+  const float level = in.u16() / 255.0f;
+  if (!in.ok()) return std::nullopt;
+  return AdjustPixel([level, mode](std::span<float> colour) {
+    float grey = colour[0];
+    if (mode == PsdMode::Rgb && colour.size() == 3)
+      grey = 0.299f * colour[0] + 0.587f * colour[1] + 0.114f * colour[2];
+    else if (mode == PsdMode::Cmyk && colour.size() == 4)
+      grey = (0.299f * colour[0] + 0.587f * colour[1] + 0.114f * colour[2]) * colour[3];
+    const float out = grey + 0.5f / 255 >= level ? 1.0f : 0.0f;
+    for (std::size_t c = 0; c < colour.size(); ++c) colour[c] = mode == PsdMode::Cmyk && c < 3 ? 1.0f : out;
+  });
+}
+
+// The older brightness and contrast: a shift, and a slope about the
+// image's mean. Photoshop's merged images show the shift made first in
+// colour documents and last in greyscale ones.
+std::optional<AdjustPixel> readLegacyBrightness(Bytes& in, bool shiftLast) {
+  const float brightness = std::clamp(in.i16(), std::int16_t{-255}, std::int16_t{255}) / 255.0f;
+  const float contrast = std::clamp(in.i16() / 100.0f, -1.0f, 1.0f);
+  const float mean = clamp01(in.u16() / 255.0f);
+  if (!in.ok()) return std::nullopt;
+  const float slope = contrast > 0 ? 1 / std::max(0.01f, 1 - contrast) : 1 + contrast;
+  auto tones = std::make_shared<ChannelTones>();
+  tones->shared.emplace_back([=](float v) {
+    if (shiftLast) return clamp01((v - mean) * slope + mean + brightness);
+    return clamp01((clamp01(v + brightness) - mean) * slope + mean);
+  });
+  return applyTones(std::move(tones));
+}
+
+}  // namespace
+
+std::optional<AdjustPixel> readAdjustment(const BlendKey& key, std::span<const std::uint8_t> data,
+                                          const PsdHeader& header, unsigned channels) {
+  Bytes in(data);
+  const bool linear = header.depth == 32;
+  if (is(key, "nvrt"))
+    return AdjustPixel([](std::span<float> colour) {
+      for (float& v : colour) v = 1 - v;
+    });
+  if (is(key, "expA")) return readExposure(in, header);
+  if (linear) return std::nullopt;
+  if (is(key, "levl")) return readLevels(in, channels);
+  if (is(key, "brit")) return readLegacyBrightness(in, header.mode == PsdMode::Greyscale);
+  if (is(key, "curv")) return readCurves(in, channels);
+  if (is(key, "post")) return readPosterize(in, header.depth);
+  if (is(key, "thrs")) return readThreshold(in, header.mode);
+  return std::nullopt;
+}
+
+}  // namespace qm
