@@ -2,12 +2,12 @@
 
 #include "ui/colour_pickers.h"
 
+#include <gtk/gtk.h>
 #include <wx/bmpbuttn.h>
 #include <wx/bmpcbox.h>
 #include <wx/choice.h>
 #include <wx/colordlg.h>
 #include <wx/fontdlg.h>
-#include <gtk/gtk.h>
 #include <wx/image.h>
 #include <wx/textctrl.h>
 
@@ -99,7 +99,8 @@ void chooseWatermarkFont(wxWindow* owner, wxChoice* fontList, wxTextCtrl* sizeFi
   // The toolkit's font object rounds the size to whole points (10.5 comes
   // back as 11); the dialog itself still holds the tenths, which are cut.
   const int pangoSize = gtk_font_chooser_get_font_size(GTK_FONT_CHOOSER(dialog.m_widget));
-  const double chosenPoints = pangoSize > 0 ? static_cast<double>(pangoSize) / PANGO_SCALE : font.GetFractionalPointSize();
+  const double chosenPoints =
+      pangoSize > 0 ? static_cast<double>(pangoSize) / PANGO_SCALE : font.GetFractionalPointSize();
   const ChosenFont chosen = chosenFont(font.GetFaceName().ToStdString(wxConvUTF8), chosenPoints,
                                        font.GetNumericWeight(), font.GetStyle() == wxFONTSTYLE_ITALIC);
   const wxString face = wxString::FromUTF8(chosen.face);

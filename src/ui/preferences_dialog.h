@@ -34,7 +34,7 @@ class MainFrame;
 struct WindowContext;
 
 // The nine categories, in the list's order.
-inline constexpr std::string_view kPreferencePages[9] = {"General",    "Interface", "Input", "Output",  "Transform",
+inline constexpr std::string_view kPreferencePages[9] = {"General",    "Interface", "Input",     "Output",  "Transform",
                                                          "Adjustment", "Frame",     "Watermark", "Advanced"};
 inline constexpr int kOutputPage = 3;
 

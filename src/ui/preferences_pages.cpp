@@ -50,9 +50,9 @@ std::string upper(std::string_view text) {
 const std::initializer_list<std::string_view> kFrameLoading = {"All Frames", "First Frame", "Middle Frame",
                                                                "Last Frame", "Random Frame"};
 const std::initializer_list<std::string_view> kBoundaries = {"Bound Image", "Bound Frame"};
-const std::initializer_list<std::string_view> kPositions = {"Top-Left",     "Top-Center",    "Top-Right",
-                                                            "Middle-Left",  "Middle-Center", "Middle-Right",
-                                                            "Bottom-Left",  "Bottom-Center", "Bottom-Right"};
+const std::initializer_list<std::string_view> kPositions = {"Top-Left",    "Top-Center",    "Top-Right",
+                                                            "Middle-Left", "Middle-Center", "Middle-Right",
+                                                            "Bottom-Left", "Bottom-Center", "Bottom-Right"};
 
 }  // namespace
 
@@ -74,7 +74,9 @@ wxChoice* PreferencesDialog::dropDown(wxWindow* parent, int y, const std::string
   for (const std::string& item : items) choice->Append(wxText(item));
   if (selection >= 0 && selection < static_cast<int>(items.size())) choice->SetSelection(selection);
   if (row) *row = {text, {choice}};
-  probe(name, choice, [choice] { return std::to_string(choice->GetSelection()) + " " + choice->GetStringSelection().ToStdString(wxConvUTF8); });
+  probe(name, choice, [choice] {
+    return std::to_string(choice->GetSelection()) + " " + choice->GetStringSelection().ToStdString(wxConvUTF8);
+  });
   return choice;
 }
 
@@ -83,7 +85,8 @@ wxChoice* PreferencesDialog::codeRow(wxWindow* parent, int y, const std::string&
                                      std::initializer_list<std::string_view> itemKeys, Field Settings::*field,
                                      PreferenceRow* row) {
   wxChoice* choice = dropDown(parent, y, name, labelKey, texts(itemKeys), context_.workspace.settings.*field, row);
-  storers_.push_back([choice, field](Settings& s) { s.*field = static_cast<Field>(std::max(choice->GetSelection(), 0)); });
+  storers_.push_back(
+      [choice, field](Settings& s) { s.*field = static_cast<Field>(std::max(choice->GetSelection(), 0)); });
   return choice;
 }
 
@@ -161,9 +164,8 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
   colour->select(colourFromText(settings.*field));
   auto* more = new wxButton(parent, wxID_ANY, "...", wxPoint(389, y - 1), wxSize(22, 22));
   makeCompact(more);
-  more->Bind(wxEVT_BUTTON, [this, colour, history](wxCommandEvent&) {
-    colour->choose(this, context_.workspace.settings.*history);
-  });
+  more->Bind(wxEVT_BUTTON,
+             [this, colour, history](wxCommandEvent&) { colour->choose(this, context_.workspace.settings.*history); });
   storers_.push_back([colour, field](Settings& s) { s.*field = colourToText(colour->selected()); });
   probe(name, colour->list, [colour] {
     return std::to_string(colour->list->GetSelection()) + " " + colourToText(colour->selected()) + " " +
@@ -176,8 +178,8 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
 wxTextCtrl* PreferencesDialog::textRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,
                                        int width, std::string Settings::*field) {
   label(parent, y, labelKey);
-  auto* text = new wxTextCtrl(parent, wxID_ANY, wxText(context_.workspace.settings.*field), wxPoint(170, y),
-                              wxSize(width, 20));
+  auto* text =
+      new wxTextCtrl(parent, wxID_ANY, wxText(context_.workspace.settings.*field), wxPoint(170, y), wxSize(width, 20));
   makeCompact(text);
   storers_.push_back(
       [text, field](Settings& s) { s.*field = cleanTypedText(text->GetValue().ToStdString(wxConvUTF8)); });
@@ -201,9 +203,9 @@ void PreferencesDialog::buildGeneral(wxWindow* page) {
   // The one language; OK stores "en" whatever the file held.
   dropDown(page, 10, "General/Language", "Language", {"English"}, 0);
   storers_.push_back([](Settings& settings) { settings.language = "en"; });
-  wxChoice* range = dropDown(page, 40, "General/Update Range", "Check For Updates",
-                             texts({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}),
-                             s.updateRange);
+  wxChoice* range = dropDown(
+      page, 40, "General/Update Range", "Check For Updates",
+      texts({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}), s.updateRange);
   storers_.push_back([range](Settings& settings) { settings.updateRange = std::max(range->GetSelection(), 0); });
   checkRow(page, 70, "General/Save Window Position", "Save window position", &Settings::saveWindowPosition);
 }
@@ -218,7 +220,8 @@ void PreferencesDialog::buildInterface(wxWindow* page) {
     std::vector<std::pair<std::string, std::string>> themes;
     for (const auto& [key, name] : context_.themes.displayNames)
       if (!name.empty()) themes.emplace_back(key, name);
-    std::stable_sort(themes.begin(), themes.end(), [](const auto& a, const auto& b) { return upper(a.first) < upper(b.first); });
+    std::stable_sort(themes.begin(), themes.end(),
+                     [](const auto& a, const auto& b) { return upper(a.first) < upper(b.first); });
     for (const auto& [key, name] : themes) {
       if (key == s.uiTheme) selection = static_cast<int>(names.size());
       themeKeys_.push_back(key);
@@ -234,8 +237,8 @@ void PreferencesDialog::buildInterface(wxWindow* page) {
 void PreferencesDialog::buildInput(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   label(page, 10, "Input Format");
-  inputFormats_ = new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr,
-                                       wxCB_READONLY);
+  inputFormats_ =
+      new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr, wxCB_READONLY);
   makeCompact(inputFormats_);
   const wxBitmap icon = setBitmap(context_.images.menu, "New");
   std::vector<std::string> extensions;
@@ -251,7 +254,8 @@ void PreferencesDialog::buildInput(wxWindow* page) {
       settings.inputFormat = extensions[static_cast<std::size_t>(selection)];
   });
   probe("Input/Format", inputFormats_, [this] {
-    return std::to_string(inputFormats_->GetCount()) + " " + inputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
+    return std::to_string(inputFormats_->GetCount()) + " " +
+           inputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
   });
   inputFormats_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { applyRules(); });
 
@@ -285,8 +289,8 @@ void PreferencesDialog::buildInput(wxWindow* page) {
 void PreferencesDialog::buildOutput(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   label(page, 10, "Output Format");
-  outputFormats_ = new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr,
-                                        wxCB_READONLY);
+  outputFormats_ =
+      new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr, wxCB_READONLY);
   makeCompact(outputFormats_);
   const wxBitmap icon = setBitmap(context_.images.menu, "New");
   for (std::size_t i = 0; i < kOutputExtensions.size(); ++i) {
@@ -298,7 +302,8 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
     if (selection >= 0) settings.outputFormat = std::string(kOutputExtensions[static_cast<std::size_t>(selection)]);
   });
   probe("Output/Format", outputFormats_, [this] {
-    return std::to_string(outputFormats_->GetCount()) + " " + outputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
+    return std::to_string(outputFormats_->GetCount()) + " " +
+           outputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
   });
   outputFormats_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { applyRules(); });
 
@@ -381,7 +386,8 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
     unit->SetSize(340, y - 1, std::clamp(unit->GetBestSize().x, 70, kUnitRoom), 21);
     unit->SetSelection(context_.workspace.settings.*field);
     row.controls.back() = unit;
-    storers_.push_back([unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });
+    storers_.push_back(
+        [unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });
     probe(name + "#unit", unit, [unit] { return std::to_string(unit->GetSelection()); });
   };
   realUnit(width, 160, "Transform/Image Width", &Settings::imageWidthUnit);
@@ -404,15 +410,15 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
 
 void PreferencesDialog::buildAdjustment(wxWindow* page) {
   Settings& s = context_.workspace.settings;
-  brightness_ = pairRow(page, 10, "Adjustment/Image Brightness", "Image Brightness", kPercentRange,
-                        &Settings::imageBrightness);
-  contrast_ =
-      pairRow(page, 40, "Adjustment/Image Contrast", "Image Contrast", kPercentRange, &Settings::imageContrast);
+  brightness_ =
+      pairRow(page, 10, "Adjustment/Image Brightness", "Image Brightness", kPercentRange, &Settings::imageBrightness);
+  contrast_ = pairRow(page, 40, "Adjustment/Image Contrast", "Image Contrast", kPercentRange, &Settings::imageContrast);
   label(page, 70, "Image Gamma");
   pairs_.push_back(std::make_unique<ValuePair>(page, 70, kGammaRange, true, gammaHundredths(s.imageGamma)));
   gamma_ = pairs_.back().get();
   storers_.push_back([this](Settings& settings) { settings.imageGamma = gammaFromHundredths(gamma_->value()); });
-  probe("Adjustment/Image Gamma#track", gamma_->track(), [this] { return std::to_string(gamma_->track()->GetValue()); });
+  probe("Adjustment/Image Gamma#track", gamma_->track(),
+        [this] { return std::to_string(gamma_->track()->GetValue()); });
   probe("Adjustment/Image Gamma", gamma_->spin(), [this] { return gamma_->spinText(); });
   invert_ = checkRow(page, 100, "Adjustment/Image Invert", "Image Invert", &Settings::imageInvert);
   checkRow(page, 130, "Adjustment/Image Greyscale", "Image Greyscale", &Settings::doImageGreyscale);
@@ -473,7 +479,8 @@ void PreferencesDialog::buildTextPanel(wxWindow* p) {
   fontButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
     chooseWatermarkFont(this, fontList_, fontSize_, fontStyle_, context_.workspace.settings.fonts);
   });
-  storers_.push_back([this](Settings& settings) { settings.font = fontList_->GetStringSelection().ToStdString(wxConvUTF8); });
+  storers_.push_back(
+      [this](Settings& settings) { settings.font = fontList_->GetStringSelection().ToStdString(wxConvUTF8); });
   probe("Watermark/Font", fontList_, [this] {
     return std::to_string(fontList_->GetSelection()) + " " + std::to_string(fontList_->GetCount()) + " " +
            fontList_->GetStringSelection().ToStdString(wxConvUTF8);
@@ -559,8 +566,7 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
       return;
     }
     const DateFields before = dateFields(customTimestamp_);
-    const DateFields now =
-        dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second).value_or(before);
+    const DateFields now = dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second).value_or(before);
     const long position = stamp_->GetInsertionPoint();
     const DateFields stepped =
         stepDatePart(now, static_cast<int>(position), key == WXK_UP || key == WXK_NUMPAD_UP ? 1 : -1);
@@ -590,8 +596,10 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   label(page, 130, "Out Folders Number");
   pairs_.push_back(std::make_unique<ValuePair>(page, 130, kFolderCountRange, false, s.outFoldersNumber));
   ValuePair* folders = pairs_.back().get();
-  storers_.push_back([folders](Settings& settings) { settings.outFoldersNumber = static_cast<SmallCode>(folders->value()); });
-  probe("Advanced/Out Folders Number#track", folders->track(), [folders] { return std::to_string(folders->track()->GetValue()); });
+  storers_.push_back(
+      [folders](Settings& settings) { settings.outFoldersNumber = static_cast<SmallCode>(folders->value()); });
+  probe("Advanced/Out Folders Number#track", folders->track(),
+        [folders] { return std::to_string(folders->track()->GetValue()); });
   probe("Advanced/Out Folders Number", folders->spin(), [folders] { return folders->spinText(); });
   checkRow(page, 160, "Advanced/Keep Subfolders", "Keep Subfolders", &Settings::keepSubfolders);
 }

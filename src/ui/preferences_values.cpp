@@ -31,10 +31,10 @@ struct NamedColour {
 };
 
 constexpr std::array<NamedColour, 19> kNamedColours = {{
-    {"Black", "000000"},  {"Silver", "C0C0C0"}, {"Gray", "808080"},   {"White", "FFFFFF"}, {"Maroon", "800000"},
-    {"Red", "FF0000"},    {"Purple", "800080"}, {"Fuchsia", "FF00FF"}, {"Green", "008000"}, {"Lime", "00FF00"},
-    {"Olive", "808000"},  {"Yellow", "FFFF00"}, {"Navy", "000080"},   {"Blue", "0000FF"},  {"Teal", "008080"},
-    {"Aqua", "00FFFF"},   {"Orange", "FF8000"}, {"Brown", "804000"},  {"Violet", "8000FF"},
+    {"Black", "000000"}, {"Silver", "C0C0C0"}, {"Gray", "808080"},    {"White", "FFFFFF"},  {"Maroon", "800000"},
+    {"Red", "FF0000"},   {"Purple", "800080"}, {"Fuchsia", "FF00FF"}, {"Green", "008000"},  {"Lime", "00FF00"},
+    {"Olive", "808000"}, {"Yellow", "FFFF00"}, {"Navy", "000080"},    {"Blue", "0000FF"},   {"Teal", "008080"},
+    {"Aqua", "00FFFF"},  {"Orange", "FF8000"}, {"Brown", "804000"},   {"Violet", "8000FF"},
 }};
 
 }  // namespace

@@ -18,10 +18,11 @@ TEST(PreferencesValues, TypedNumbersAreReadByTheirLeadingDigitsAndClamped) {
     bool digits;
   };
   const Case cases[] = {
-      {"150", kQualityRange, 100, true},  {"0", kQualityRange, 1, true},     {"", kQualityRange, 1, false},
-      {"-5", kPercentRange, -5, true},    {"-500", kPercentRange, -100, true}, {"-", kPercentRange, 0, false},
-      {"42abc", kAngleRange, 42, true},   {"999999999999", kAngleRange, 360, true}, {"+7", kScaleRange, 7, true},
-      {"x12", kOpacityRange, 1, false},
+      {"150", kQualityRange, 100, true},   {"0", kQualityRange, 1, true},
+      {"", kQualityRange, 1, false},       {"-5", kPercentRange, -5, true},
+      {"-500", kPercentRange, -100, true}, {"-", kPercentRange, 0, false},
+      {"42abc", kAngleRange, 42, true},    {"999999999999", kAngleRange, 360, true},
+      {"+7", kScaleRange, 7, true},        {"x12", kOpacityRange, 1, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.range.clamp(leadingInteger(c.text)), c.value) << c.text;
@@ -106,7 +107,8 @@ TEST(PreferencesValues, DerivedValuesOnOk) {
   EXPECT_EQ(bppValue(depths, 0), 0);
   EXPECT_EQ(bppValue(depths, 4), 24);
 
-  const RawRows expected[] = {{false, false}, {true, false}, {true, false}, {false, false}, {false, true}, {false, true}, {false, false}};
+  const RawRows expected[] = {{false, false}, {true, false}, {true, false}, {false, false},
+                              {false, true},  {false, true}, {false, false}};
   for (int code = 0; code < 7; ++code) {
     EXPECT_EQ(rawRows(code).geometry, expected[code].geometry) << code;
     EXPECT_EQ(rawRows(code).toneMapping, expected[code].toneMapping) << code;
