@@ -190,11 +190,13 @@ std::string MainFrame::describeState() const {
   }
   if (openDialog_) out += openDialog_->describe();
   if (preferences_) out += preferences_->describe();
-  if (const auto* boxes = dynamic_cast<const WindowMessageBoxes*>(&context_.boxes))
+  if (const auto* boxes = dynamic_cast<const WindowMessageBoxes*>(&context_.boxes)) {
     for (std::string box : boxes->shown()) {
       std::replace(box.begin(), box.end(), '\n', '~');
       out += "box=" + box + "\n";
     }
+    for (const std::string& icon : boxes->icons()) out += "boxIcon=" + icon + "\n";
+  }
   out += "focus=" + std::string(listHasFocus() ? "list" : "other") + "\n";
   out += "listShortcuts=" + std::to_string(listShortcutsRegistered_ ? 1 : 0) + "\n";
   out += "status=" + text(GetStatusBar()->GetStatusText(0)) + "\n";

@@ -363,13 +363,14 @@ TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
     const char* title;
     const char* key;
     const char* answer;
+    const char* icon;
   };
   const Case cases[] = {
-      {"warning", "Warning", "Return", "ok\n"},
-      {"error", "Error", "Escape", "ok\n"},
-      {"information", "Check for Updates", "Return", "ok\n"},
-      {"question", "Check for Updates", "Escape", "no\n"},
-      {"warning-question", "Warning", "Return", "yes\n"},
+      {"warning", "Warning", "Return", "ok\n", "dialog-warning"},
+      {"error", "Error", "Escape", "ok\n", "dialog-error"},
+      {"information", "Check for Updates", "Return", "ok\n", "dialog-information"},
+      {"question", "Check for Updates", "Escape", "no\n", "dialog-question"},
+      {"warning-question", "Warning", "Return", "yes\n", "dialog-warning"},
   };
   for (const Case& c : cases) {
     // The box blocks the window's hooks until it is answered, so the
@@ -392,6 +393,19 @@ TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
     }
     ask.join();
     EXPECT_EQ(reply, c.answer) << c.kind;
+    // The box showed its kind's icon from the desktop's icon theme, at the
+    // size of a dialog's picture.
+    const std::vector<std::string> icons = window.state().values("boxIcon");
+    ASSERT_FALSE(icons.empty()) << c.kind;
+    std::istringstream icon(icons.back());
+    std::string name;
+    int shown = 0, width = 0, height = 0, inTheme = 0;
+    icon >> name >> shown >> width >> height >> inTheme;
+    EXPECT_EQ(name, c.icon);
+    EXPECT_EQ(shown, 1) << c.kind;
+    EXPECT_GE(width, 32) << c.kind;
+    EXPECT_GE(height, 32) << c.kind;
+    EXPECT_EQ(inTheme, 1) << c.kind;
   }
   EXPECT_EQ(window.quit(), 0);
 }
