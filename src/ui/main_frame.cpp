@@ -17,6 +17,7 @@
 
 #include "app/messages.h"
 #include "app/version.h"
+#include "ui/background_update_check.h"
 #include "ui/bitmaps.h"
 #include "ui/input_list_control.h"
 #include "ui/toolkit.h"
@@ -101,6 +102,8 @@ MainFrame::MainFrame(WindowContext& context, const WindowPlacement& placement)
 }
 
 MainFrame::~MainFrame() {
+  // A check still waiting for the site stops now, not at its time limit.
+  updateCheck_.reset();
   // The controls send events while they go (a list losing its rows and
   // focus); they must find this window whole, which the base class's own
   // clean-up, running after this, no longer would.
@@ -305,6 +308,7 @@ void MainFrame::relayout() {
   placeKeepingHeight(formatSelector_, layout_.formatSelector);
   place(formatButton_, layout_.formatButton);
   placeKeepingHeight(convertButton_, layout_.convertButton);
+  placeUpdateBusy();
   Refresh(false);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <gtk/gtk.h>
+#include <wx/activityindicator.h>
 #include <wx/bmpcbox.h>
 #include <wx/button.h>
 #include <wx/listctrl.h>
@@ -15,6 +16,7 @@
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
+#include "ui/background_update_check.h"
 #include "ui/bitmaps.h"
 #include "ui/input_list_control.h"
 #include "ui/main_frame.h"
@@ -200,6 +202,9 @@ std::string MainFrame::describeState() const {
   out += "focus=" + std::string(listHasFocus() ? "list" : "other") + "\n";
   out += "listShortcuts=" + std::to_string(listShortcutsRegistered_ ? 1 : 0) + "\n";
   out += "status=" + text(GetStatusBar()->GetStatusText(0)) + "\n";
+  out += "updateCheck=" + std::to_string(updateCheck_ ? 1 : 0) + "\n";
+  out += "updateBusy=" + allocation(updateBusy_ && updateBusy_->IsShown() ? updateBusy_ : nullptr) + "\n";
+  out += "pointerBusy=" + std::to_string(GetCursor().IsOk() ? 1 : 0) + "\n";
   for (unsigned i = 0; i < folderSelector_->GetCount(); ++i)
     out += "folderItem=" + text(folderSelector_->GetString(i)) + "|" + bitmapText(folderSelector_->GetItemBitmap(i)) +
            "\n";
