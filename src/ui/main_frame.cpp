@@ -53,6 +53,16 @@ void makeCompact(wxBitmapComboBox* selector) {
   g_list_free(cells);
 }
 
+// The selector's list drops below it, as the Preferences' drop-downs do.
+// The desktop's default, a menu that puts the selected item over the
+// selector, leaves empty room above the list when the selection is near
+// its top; a list laid out in one column is placed below (or above) the
+// selector instead.
+void dropAsList(wxBitmapComboBox* selector) {
+  GtkWidget* widget = selector->GetHandle();
+  if (widget && GTK_IS_COMBO_BOX(widget)) gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(widget), 1);
+}
+
 // The toolkit wraps its toolbar in a box of its own.
 GtkToolbar* nativeToolbar(wxToolBar* toolbar) {
   GtkWidget* widget = toolbar->GetHandle();
@@ -136,6 +146,7 @@ void MainFrame::buildControls() {
                            wxSize(l.formatSelector.width, l.formatSelector.height), 0, nullptr, wxCB_READONLY);
   alignTextToTop(formatLabel_);
   makeCompact(formatSelector_);
+  dropAsList(formatSelector_);
   // The format selector was created after the small buttons' place in the
   // tab order would suggest; keep the order of the controls on screen.
   formatSelector_->MoveAfterInTabOrder(formatLabel_);

@@ -58,6 +58,38 @@ namespace {
 
 std::string text(const wxString& value) { return value.ToStdString(wxConvUTF8); }
 
+// Where a selector's open list lies on the screen, beside the selector
+// itself: "selector x y w h list x y w h first-item-offset", or "closed".
+std::string popupPlace(const wxBitmapComboBox* selector) {
+  GtkWidget* combo = selector->GetHandle();
+  if (!combo || !GTK_IS_COMBO_BOX(combo)) return "closed";
+  gboolean shown = FALSE;
+  g_object_get(combo, "popup-shown", &shown, nullptr);
+  AtkObject* accessible = shown ? gtk_combo_box_get_popup_accessible(GTK_COMBO_BOX(combo)) : nullptr;
+  GtkWidget* list =
+      accessible && GTK_IS_ACCESSIBLE(accessible) ? gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible)) : nullptr;
+  GdkWindow* listWindow = list ? gtk_widget_get_window(gtk_widget_get_toplevel(list)) : nullptr;
+  GdkWindow* comboWindow = gtk_widget_get_window(combo);
+  if (!listWindow || !comboWindow) return "closed";
+  GtkAllocation area{};
+  gtk_widget_get_allocation(combo, &area);
+  int comboX = 0, comboY = 0, listX = 0, listY = 0;
+  gdk_window_get_origin(comboWindow, &comboX, &comboY);
+  gdk_window_get_origin(listWindow, &listX, &listY);
+  // GTK_IS_CONTAINER: the list is the desktop's menu of items.
+  int firstItem = -1;
+  if (GTK_IS_CONTAINER(list)) {
+    GList* items = gtk_container_get_children(GTK_CONTAINER(list));
+    if (items) {
+      int x = 0;
+      gtk_widget_translate_coordinates(GTK_WIDGET(items->data), gtk_widget_get_toplevel(list), 0, 0, &x, &firstItem);
+    }
+    g_list_free(items);
+  }
+  return numbers({comboX + area.x, comboY + area.y, area.width, area.height, listX, listY,
+                  gdk_window_get_width(listWindow), gdk_window_get_height(listWindow), firstItem});
+}
+
 // How far below a label's top its text really reaches.
 int textInkBottom(const wxStaticText* label) {
   GtkWidget* widget = label->GetHandle();
@@ -210,6 +242,7 @@ std::string MainFrame::describeState() const {
            "\n";
   out += "folderText=" + text(folderSelector_->GetValue()) + "\n";
   out += "outputFolder=" + context_.workspace.run.outputFolder + "\n";
+  out += "formatPopup=" + popupPlace(formatSelector_) + "\n";
   out += "formatItems=" + std::to_string(formatSelector_->GetCount()) + "\n";
   out += "formatText=" + text(formatSelector_->GetValue()) + "\n";
   if (formatSelector_->GetCount() > 0) out += "formatImage=" + bitmapText(formatSelector_->GetItemBitmap(0)) + "\n";

@@ -410,6 +410,38 @@ TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
   EXPECT_EQ(window.quit(), 0);
 }
 
+// The Output Format selector drops a plain list next to itself (below, or
+// above where the screen has no room), starting at its first item; Escape
+// closes it and keeps the format.
+TEST(WindowContent, OutputFormatListDropsBesideTheSelector) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  RunningWindow window(session, {{}, {}, settingsFile({}, {}, "Format = jpg\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const Box selector = window.state().box("formatSelector");
+  window.xdotool({"mousemove", "--window", window.window(), std::to_string(selector.x + selector.width / 2),
+                  std::to_string(selector.y + selector.height / 2)});
+  window.xdotool({"click", "1"});
+  WindowState state = stateWhen(
+      window, [](const WindowState& s) { return s.value("formatPopup") != "closed"; }, 10s);
+  ASSERT_NE(state.value("formatPopup"), "closed");
+  std::this_thread::sleep_for(300ms);
+  keepShot(window, "format-list-open");
+  std::istringstream place(state.value("formatPopup"));
+  Box on, list;
+  int firstItem = -1;
+  place >> on.x >> on.y >> on.width >> on.height >> list.x >> list.y >> list.width >> list.height >> firstItem;
+  EXPECT_TRUE(list.y >= on.bottom() - 2 || list.bottom() <= on.y + 2) << state.value("formatPopup");
+  EXPECT_GE(firstItem, 0);
+  EXPECT_LT(firstItem, 12) << state.value("formatPopup");
+
+  window.xdotool({"key", "Escape"});
+  state = stateWhen(
+      window, [](const WindowState& s) { return s.value("formatPopup") == "closed"; }, 10s);
+  EXPECT_EQ(state.value("outputFormat"), "jpg");
+  EXPECT_EQ(window.quit(), 0);
+}
+
 TEST(WindowContent, DoubleClickOpensTheAddInputChooserAndEscapeClosesIt) {
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
