@@ -8,6 +8,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/filedlg.h>
+#include <wx/image.h>
 #include <wx/panel.h>
 #include <wx/scrolwin.h>
 #include <wx/slider.h>
@@ -172,6 +173,16 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
            std::to_string(colour->list->GetCount()) + " " + colour->list->GetStringSelection().ToStdString(wxConvUTF8);
   });
   probe(name + "#more", more, [] { return std::string(); });
+  // The selected item's swatch: the colours of its corner and its middle.
+  probe(name + "#swatch", colour->list, [colour] {
+    const int selection = colour->list->GetSelection();
+    if (selection < 0) return std::string();
+    const wxImage picture = colour->list->GetItemBitmap(static_cast<unsigned>(selection)).ConvertToImage();
+    const auto at = [&picture](int x, int y) {
+      return colourToText({picture.GetRed(x, y), picture.GetGreen(x, y), picture.GetBlue(x, y)});
+    };
+    return at(0, 0) + " " + at(picture.GetWidth() / 2, picture.GetHeight() / 2);
+  });
   return colour;
 }
 

@@ -440,7 +440,12 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   const std::string dialog = openFromMenu(window);
   ASSERT_FALSE(dialog.empty());
-  showPage(window, dialog, 7);
+  const WindowState page = showPage(window, dialog, 7);
+  // White, the stored colour, stands out from the light list by a grey
+  // frame; every swatch has a frame of a darker shade of its colour.
+  EXPECT_EQ(control(page, "Watermark/Font Color").value, "1 FFFFFF 9 White");
+  EXPECT_EQ(control(page, "Watermark/Font Color#swatch").value, "999999 FFFFFF");
+  keepShot(window, "preferences-white-swatch");
   clickControl(window, dialog, "Watermark/Font Color#more");
   const std::string chooser = windowTitled(window, "[Cc]olou?r");
   ASSERT_FALSE(chooser.empty());
@@ -464,6 +469,7 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
       window,
       [](const WindowState& s) { return control(s, "Watermark/Font Color").value.rfind("9 123456 10 ", 0) == 0; }, 10s);
   EXPECT_EQ(control(state, "Watermark/Font Color").value.substr(0, 12), "9 123456 10 ");
+  EXPECT_EQ(control(state, "Watermark/Font Color#swatch").value, "0A1F33 123456");
 
   keysInto(window, dialog, {"Escape"});
   closed(window);
@@ -610,6 +616,37 @@ TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
   EXPECT_EQ(iniValue(written, "Watermark", "Font"), "Quill Sans");
   EXPECT_EQ(iniValue(written, "Watermark", "Font Size"), "10");
   EXPECT_EQ(iniValue(written, "Watermark", "Font Style"), "1");
+  EXPECT_EQ(window.quit(), 0);
+}
+
+// The font dialog opens on the stored font: Arial, which the desktop does
+// not have, as the family it stands for, in the stored style and size, so
+// that Return at once takes that font.
+TEST(Preferences, FontDialogOpensOnTheStoredFontOrTheFamilyItStandsFor) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  RunningWindow window(session, {{},
+                                 {},
+                                 fullConfig("", "Format = jpg\r\n",
+                                            "Do Watermark = 1\r\nFonts = Arial,Tahoma\r\nFont = Arial\r\n"
+                                            "Font Size = 14\r\nFont Style = 2\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const std::string dialog = openFromMenu(window);
+  ASSERT_FALSE(dialog.empty());
+  showPage(window, dialog, 7);
+  clickControl(window, dialog, "Watermark/Font#more");
+  const std::string chooser = windowTitled(window, "[Ff]ont");
+  ASSERT_FALSE(chooser.empty());
+  std::this_thread::sleep_for(500ms);
+  keepShot(window, "font-dialog-preselected");
+  keysInto(window, chooser, {"Return"});
+  const WindowState state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Watermark/Font").value == "2 3 Liberation Sans"; }, 10s);
+  EXPECT_EQ(control(state, "Watermark/Font").value, "2 3 Liberation Sans");
+  EXPECT_EQ(control(state, "Watermark/Font Size").value, "14");
+  EXPECT_EQ(control(state, "Watermark/Font Style").value, "2 Italic");
+  keysInto(window, dialog, {"Escape"});
+  closed(window);
   EXPECT_EQ(window.quit(), 0);
 }
 
