@@ -7,6 +7,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/datectrl.h>
 #include <wx/filedlg.h>
 #include <wx/image.h>
 #include <wx/panel.h>
@@ -15,6 +16,7 @@
 #include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timectrl.h>
 #include <wx/valtext.h>
 
 #include <algorithm>
@@ -46,6 +48,16 @@ std::string upper(std::string_view text) {
   for (char& c : result)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return result;
+}
+
+// Between the Custom Timestamp's date picker and its time picker.
+constexpr int kStampGap = 4;
+
+// The pickers are made of the toolkit's own entries and buttons, each of
+// which takes the compact style.
+void makeCompactThroughout(wxWindow* control) {
+  makeCompact(control);
+  for (wxWindow* part : control->GetChildren()) makeCompactThroughout(part);
 }
 
 const std::initializer_list<std::string_view> kFrameLoading = {"All Frames", "First Frame", "Middle Frame",
@@ -555,6 +567,13 @@ void PreferencesDialog::buildImagePanel(wxWindow* p) {
   pairRow(p, 280, "Watermark/Image Scale", "Scale", kScaleRange, &Settings::imageScale, &imageScaleRow_);
 }
 
+DateFields PreferencesDialog::shownStamp() const {
+  const wxDateTime day = stampDate_->GetValue();
+  const wxDateTime time = stampTime_->GetValue();
+  return {day.GetYear(),   static_cast<int>(day.GetMonth()) + 1, day.GetDay(), time.GetHour(), time.GetMinute(),
+          time.GetSecond()};
+}
+
 void PreferencesDialog::buildAdvanced(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   textRow(page, 10, "Advanced/Filename Mask", "Filename Mask", 240, &Settings::filenameMask);
@@ -563,44 +582,33 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   timestampType_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { applyRules(); });
 
   wxStaticText* text = label(page, 70, "Custom Timestamp");
-  customTimestamp_ = s.customTimestamp;
-  // One field for the date and the time, "yyyy/mm/dd hh:ii": typed, or
-  // stepped part by part with the arrow keys.
-  stamp_ = new wxTextCtrl(page, wxID_ANY, wxText(dateText(dateFields(s.customTimestamp))), wxPoint(170, 70),
-                          wxSize(240, 21));
-  makeCompact(stamp_);
-  stamp_->SetMaxLength(16);
-  stamp_->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
-    const int key = event.GetKeyCode();
-    if (key != WXK_UP && key != WXK_DOWN && key != WXK_NUMPAD_UP && key != WXK_NUMPAD_DOWN) {
-      event.Skip();
-      return;
-    }
-    const DateFields before = dateFields(customTimestamp_);
-    const DateFields now = dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second).value_or(before);
-    const long position = stamp_->GetInsertionPoint();
-    const DateFields stepped =
-        stepDatePart(now, static_cast<int>(position), key == WXK_UP || key == WXK_NUMPAD_UP ? 1 : -1);
-    customTimestamp_ = dateValue(stepped);
-    stamp_->ChangeValue(wxText(dateText(stepped)));
-    stamp_->SetInsertionPoint(position);
-  });
-  // A text that is no date goes back to the last date the field held.
-  stamp_->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
-    const DateFields before = dateFields(customTimestamp_);
-    if (const auto typed = dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second))
-      customTimestamp_ = dateValue(*typed);
-    else
-      stamp_->ChangeValue(wxText(dateText(before)));
-    event.Skip();
-  });
-  customTimestampRow_ = {text, {stamp_}};
-  storers_.push_back([this](Settings& settings) {
-    const DateFields before = dateFields(customTimestamp_);
-    const auto typed = dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second);
-    settings.customTimestamp = typed ? dateValue(*typed) : customTimestamp_;
-  });
-  probe("Advanced/Custom Timestamp", stamp_, [this] { return stamp_->GetValue().ToStdString(wxConvUTF8); });
+  // The desktop's date picker (a calendar drops down from it) and time
+  // picker side by side, where the one date field was, each as wide as it
+  // needs. Both show local time as it is, which is how the date counts its
+  // seconds.
+  const DateFields stored = dateFields(s.customTimestamp);
+  const auto month = static_cast<wxDateTime::Month>(stored.month - 1);
+  const auto day = static_cast<wxDateTime::wxDateTime_t>(stored.day);
+  stampDate_ = new wxDatePickerCtrl(page, wxID_ANY, wxDateTime(day, month, stored.year), wxPoint(170, 70),
+                                    wxDefaultSize, wxDP_DROPDOWN | wxDP_SHOWCENTURY);
+  stampTime_ =
+      new wxTimePickerCtrl(page, wxID_ANY,
+                           wxDateTime(day, month, stored.year, static_cast<wxDateTime::wxDateTime_t>(stored.hour),
+                                      static_cast<wxDateTime::wxDateTime_t>(stored.minute),
+                                      static_cast<wxDateTime::wxDateTime_t>(stored.second)),
+                           wxPoint(170, 70));
+  makeCompactThroughout(stampDate_);
+  // Only its text is compacted: the compact style of its spin buttons'
+  // own hidden entry would show it.
+  for (wxWindow* part : stampTime_->GetChildren())
+    if (dynamic_cast<wxTextCtrl*>(part)) makeCompact(part);
+  const int dateWidth = stampDate_->GetBestSize().x;
+  stampDate_->SetSize(170, 70, dateWidth, 21);
+  stampTime_->SetSize(170 + dateWidth + kStampGap, 70, stampTime_->GetBestSize().x, 21);
+  customTimestampRow_ = {text, {stampDate_, stampTime_}};
+  storers_.push_back([this](Settings& settings) { settings.customTimestamp = dateValue(shownStamp()); });
+  probe("Advanced/Custom Timestamp", stampDate_, [this] { return dateText(shownStamp()); });
+  probe("Advanced/Custom Timestamp#time", stampTime_, [] { return std::string(); });
 
   codeRow(page, 100, "Advanced/Out Folders History", "Out Folders History", {"Clean On Exit", "Keep Folders"},
           &Settings::outFoldersHistory);
