@@ -34,7 +34,7 @@ using Socket = platform::FileDescriptor;
 
 bool isHttpScheme(std::string_view scheme) { return equalsIgnoringCase(scheme, "http"); }
 
-std::optional<Socket> connectTo(const UrlParts& parts, Clock::time_point deadline) {
+std::optional<Socket> connectTo(const UrlParts& parts, Clock::time_point deadline, const platform::StopFlag* stop) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -45,13 +45,14 @@ std::optional<Socket> connectTo(const UrlParts& parts, Clock::time_point deadlin
   const Handle<addrinfo, freeaddrinfo> owner(found);
 
   for (const addrinfo* address = found; address; address = address->ai_next) {
+    if (stop && stop->raised()) return std::nullopt;
     Socket socket(
         ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address->ai_protocol));
     if (socket.get() < 0) continue;
     if (connect(socket.get(), address->ai_addr, address->ai_addrlen) == 0) return socket;
     if (errno != EINPROGRESS && errno != EINTR) continue;
-    if (!waitFor(socket.get(), POLLOUT, deadline)) {
-      if (millisecondsLeft(deadline) == 0) return std::nullopt;
+    if (!waitFor(socket.get(), POLLOUT, deadline, stop)) {
+      if (millisecondsLeft(deadline) == 0 || (stop && stop->raised())) return std::nullopt;
       continue;
     }
     int error = 0;
@@ -119,7 +120,8 @@ std::string readBodyStart(std::string_view answer) {
   return std::string(body.substr(0, 3));
 }
 
-std::string httpGetText(std::string_view url, std::string_view userAgent, std::chrono::milliseconds timeLimit) {
+std::string httpGetText(std::string_view url, std::string_view userAgent, std::chrono::milliseconds timeLimit,
+                        const platform::StopFlag* stop) {
   if (url.empty()) return {};
   const auto parts = splitUrl(url);
   if (!parts) return {};
@@ -127,12 +129,14 @@ std::string httpGetText(std::string_view url, std::string_view userAgent, std::c
   if (userAgent.find_first_of("\r\n") != std::string_view::npos) return {};
 
   const auto deadline = Clock::now() + timeLimit;
-  const auto socket = connectTo(*parts, deadline);
+  const auto socket = connectTo(*parts, deadline, stop);
   if (!socket) return {};
-  if (!platform::sendAll(socket->get(), composeHttpRequest(*parts, userAgent), deadline)) return {};
+  if (!platform::sendAll(socket->get(), composeHttpRequest(*parts, userAgent), deadline, stop)) return {};
 
   std::array<char, kHttpReceiveBufferSize> buffer{};
-  const std::size_t received = platform::receiveAll(socket->get(), buffer, deadline);
+  const std::size_t received = platform::receiveAll(socket->get(), buffer, deadline, stop);
+  // A stopped wait may hold part of an answer; nobody is waiting for it.
+  if (stop && stop->raised()) return {};
   return readBodyStart(std::string_view(buffer.data(), received));
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/stream.h"
+
 namespace qm {
 
 // Connecting, sending and waiting for the answer share this limit.
@@ -37,9 +39,11 @@ std::string composeHttpRequest(const UrlParts& parts, std::string_view userAgent
 std::string readBodyStart(std::string_view answer);
 
 // Fetches `url` and returns readBodyStart of the answer; empty on any
-// failure (no host, refused, nothing within `timeLimit`). An empty user
-// agent is replaced by kDefaultUserAgent.
+// failure (no host, refused, nothing within `timeLimit`) and once `stop` is
+// raised, which ends every wait for the server at once (the name lookup
+// alone is not interrupted). An empty user agent is replaced by
+// kDefaultUserAgent.
 std::string httpGetText(std::string_view url, std::string_view userAgent,
-                        std::chrono::milliseconds timeLimit = kHttpTimeLimit);
+                        std::chrono::milliseconds timeLimit = kHttpTimeLimit, const platform::StopFlag* stop = nullptr);
 
 }  // namespace qm

@@ -41,8 +41,9 @@ UpdateCheckOutcome judgeRemoteVersion(int remoteVersion) {
   return remoteVersion > kVersionNumber ? UpdateCheckOutcome::NewVersion : UpdateCheckOutcome::NoUpdate;
 }
 
-UpdateCheckOutcome queryUpdate(std::string_view site, std::chrono::milliseconds timeLimit) {
-  const std::string text = httpGetText(updateInformationUrl(site), titleLine(), timeLimit);
+UpdateCheckOutcome queryUpdate(std::string_view site, std::chrono::milliseconds timeLimit,
+                               const platform::StopFlag* stop) {
+  const std::string text = httpGetText(updateInformationUrl(site), titleLine(), timeLimit, stop);
   return judgeRemoteVersion(readVersionNumber(text));
 }
 
@@ -85,14 +86,18 @@ ScheduledCheckDecision decideScheduledCheck(const Settings& settings, std::int64
   return keep;
 }
 
-void scheduledCheck(Settings& settings, MessageBoxes& boxes, std::int64_t now, std::chrono::milliseconds timeLimit) {
+bool askScheduledCheck(Settings& settings, MessageBoxes& boxes, std::int64_t now) {
   const ScheduledCheckDecision decision = decideScheduledCheck(settings, now);
-  if (!decision.ask) return;
+  if (!decision.ask) return false;
   const MessageCatalogue& catalogue = messages();
   const bool yes = boxes.askYesNo(catalogue.lookUpText("Msg", "Check for Updates"),
                                   catalogue.lookUpText("Msg", "Ask check for updates"), QuestionIcon::Question);
   settings.updateDate = decision.updateDate;
-  if (yes) checkForUpdates(boxes, timeLimit);
+  return yes;
+}
+
+void scheduledCheck(Settings& settings, MessageBoxes& boxes, std::int64_t now, std::chrono::milliseconds timeLimit) {
+  if (askScheduledCheck(settings, boxes, now)) checkForUpdates(boxes, timeLimit);
 }
 
 }  // namespace qm

@@ -33,8 +33,10 @@ enum class UpdateCheckOutcome {
 UpdateCheckOutcome judgeRemoteVersion(int remoteVersion);
 
 // Fetches the update information file from `site` with the title line as
-// user agent. Blocks for up to `timeLimit`.
-UpdateCheckOutcome queryUpdate(std::string_view site, std::chrono::milliseconds timeLimit = kHttpTimeLimit);
+// user agent. Blocks for up to `timeLimit`, or until `stop` is raised (the
+// outcome then means nothing).
+UpdateCheckOutcome queryUpdate(std::string_view site, std::chrono::milliseconds timeLimit = kHttpTimeLimit,
+                               const platform::StopFlag* stop = nullptr);
 
 // Shows exactly the one box that belongs to the outcome; on Yes to the new
 // version it opens the home page.
@@ -57,9 +59,12 @@ struct ScheduledCheckDecision {
 // it is, `Update Date` moves to `now` whatever the answer will be.
 ScheduledCheckDecision decideScheduledCheck(const Settings& settings, std::int64_t now);
 
-// The start-up check: asks when due, runs checkForUpdates on Yes, and
-// stores the new `Update Date` in the settings. Screenshot mode must not
-// call it.
+// The start-up question: asks when due and stores the new `Update Date` in
+// the settings; true when the user wants the check now.
+bool askScheduledCheck(Settings& settings, MessageBoxes& boxes, std::int64_t now);
+
+// The start-up check: askScheduledCheck, then checkForUpdates on Yes.
+// Screenshot mode must not call it.
 void scheduledCheck(Settings& settings, MessageBoxes& boxes, std::int64_t now,
                     std::chrono::milliseconds timeLimit = kHttpTimeLimit);
 

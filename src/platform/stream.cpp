@@ -1,14 +1,31 @@
 #include "platform/stream.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 
 namespace qm::platform {
+
+StopFlag::StopFlag() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+void StopFlag::raise() {
+  // The counter only grows; one write is enough to make it readable, and a
+  // full counter (EAGAIN) is readable already.
+  const std::uint64_t one = 1;
+  while (::write(fd_.get(), &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+bool StopFlag::raised() const {
+  pollfd watched{fd_.get(), POLLIN, 0};
+  return ::poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN) != 0;
+}
 
 int millisecondsLeft(Deadline deadline) {
   if (deadline == kNoDeadline) return INT_MAX;
@@ -16,12 +33,14 @@ int millisecondsLeft(Deadline deadline) {
   return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
 }
 
-bool waitFor(int fd, short events, Deadline deadline) {
+bool waitFor(int fd, short events, Deadline deadline, const StopFlag* stop) {
   for (;;) {
     const int left = millisecondsLeft(deadline);
     if (left == 0) return false;
-    pollfd watched{fd, events, 0};
-    const int ready = ::poll(&watched, 1, deadline == kNoDeadline ? -1 : left);
+    // poll() passes over an entry whose descriptor is negative.
+    pollfd watched[2] = {{fd, events, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
+    const int ready = ::poll(watched, 2, deadline == kNoDeadline ? -1 : left);
+    if (watched[1].revents != 0) return false;
     if (ready > 0) return true;
     if (ready < 0 && errno != EINTR) return false;
   }
@@ -37,7 +56,7 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool sendAll(int socket, std::string_view bytes, Deadline deadline) {
+bool sendAll(int socket, std::string_view bytes, Deadline deadline, const StopFlag* stop) {
   while (!bytes.empty()) {
     // MSG_NOSIGNAL: a peer that hangs up early must not kill the program.
     const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -46,7 +65,7 @@ bool sendAll(int socket, std::string_view bytes, Deadline deadline) {
     } else if (sent < 0 && errno == EINTR) {
       continue;
     } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!waitFor(socket, POLLOUT, deadline)) return false;
+      if (!waitFor(socket, POLLOUT, deadline, stop)) return false;
     } else {
       return false;
     }
@@ -54,7 +73,7 @@ bool sendAll(int socket, std::string_view bytes, Deadline deadline) {
   return true;
 }
 
-std::size_t receiveAll(int socket, std::span<char> buffer, Deadline deadline) {
+std::size_t receiveAll(int socket, std::span<char> buffer, Deadline deadline, const StopFlag* stop) {
   std::size_t filled = 0;
   while (filled < buffer.size()) {
     const ssize_t got = ::recv(socket, buffer.data() + filled, buffer.size() - filled, 0);
@@ -65,7 +84,7 @@ std::size_t receiveAll(int socket, std::span<char> buffer, Deadline deadline) {
     } else if (errno == EINTR) {
       continue;
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (!waitFor(socket, POLLIN, deadline)) break;
+      if (!waitFor(socket, POLLIN, deadline, stop)) break;
     } else {
       break;
     }

@@ -2,15 +2,18 @@
 
 #include "ui/colour_pickers.h"
 
+#include <algorithm>
+
+#include <gtk/gtk.h>
 #include <wx/bmpbuttn.h>
 #include <wx/bmpcbox.h>
 #include <wx/choice.h>
 #include <wx/colordlg.h>
 #include <wx/fontdlg.h>
-#include <gtk/gtk.h>
 #include <wx/image.h>
 #include <wx/textctrl.h>
 
+#include "canvas/font.h"
 #include "ui/preferences_values.h"
 
 namespace qm {
@@ -38,6 +41,15 @@ wxBitmap colourSwatch(Rgb colour, int width, int height) {
   return wxBitmap(image, 24);
 }
 
+wxBitmap framedColourSwatch(Rgb colour) {
+  constexpr int kSide = 16;
+  const auto darker = [](std::uint8_t value) { return static_cast<unsigned char>(value * 3 / 5); };
+  wxImage image(kSide, kSide, false);
+  image.SetRGB(wxRect(0, 0, kSide, kSide), darker(colour.red), darker(colour.green), darker(colour.blue));
+  image.SetRGB(wxRect(1, 1, kSide - 2, kSide - 2), colour.red, colour.green, colour.blue);
+  return wxBitmap(image, 24);
+}
+
 void FixedColourRow::show(Rgb colour) {
   button->SetBitmap(colourSwatch(colour, 34, 12));
   text->ChangeValue(wxString::FromUTF8(colourToText(colour)));
@@ -52,7 +64,7 @@ void FixedColourRow::choose(wxWindow* owner) {
 }
 
 void HistoryColourRow::append(Rgb colour) {
-  list->Append(wxString::FromUTF8(colourName(colourToText(colour))), colourSwatch(colour, 16, 16));
+  list->Append(wxString::FromUTF8(colourName(colourToText(colour))), framedColourSwatch(colour));
   colours.push_back(colour);
 }
 
@@ -88,7 +100,13 @@ void chooseWatermarkFont(wxWindow* owner, wxChoice* fontList, wxTextCtrl* sizeFi
                          std::string& fonts) {
   const int points = leadingInteger(sizeField->GetValue().ToStdString(wxConvUTF8));
   wxFontInfo info(points > 0 ? points : 10);
-  info.FaceName(fontList->GetStringSelection());
+  // The dialog lists installed families only and selects nothing for a
+  // name it does not hold (Arial, Tahoma on most desktops): it opens on the
+  // family the watermark would really be drawn with, in the chosen style.
+  const std::string stored = fontList->GetStringSelection().ToStdString(wxConvUTF8);
+  info.FaceName(wxString::FromUTF8(resolveFontFamily(stored).value_or(stored)));
+  const int style = std::max(styleList->GetSelection(), 0);
+  info.Bold((style & 1) != 0).Italic((style & 2) != 0);
   wxFontData data;
   data.SetInitialFont(wxFont(info));
   data.EnableEffects(false);
@@ -99,7 +117,8 @@ void chooseWatermarkFont(wxWindow* owner, wxChoice* fontList, wxTextCtrl* sizeFi
   // The toolkit's font object rounds the size to whole points (10.5 comes
   // back as 11); the dialog itself still holds the tenths, which are cut.
   const int pangoSize = gtk_font_chooser_get_font_size(GTK_FONT_CHOOSER(dialog.m_widget));
-  const double chosenPoints = pangoSize > 0 ? static_cast<double>(pangoSize) / PANGO_SCALE : font.GetFractionalPointSize();
+  const double chosenPoints =
+      pangoSize > 0 ? static_cast<double>(pangoSize) / PANGO_SCALE : font.GetFractionalPointSize();
   const ChosenFont chosen = chosenFont(font.GetFaceName().ToStdString(wxConvUTF8), chosenPoints,
                                        font.GetNumericWeight(), font.GetStyle() == wxFONTSTYLE_ITALIC);
   const wxString face = wxString::FromUTF8(chosen.face);

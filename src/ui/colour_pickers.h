@@ -25,6 +25,10 @@ namespace qm {
 
 // A 24-bit picture of the given size in one colour.
 wxBitmap colourSwatch(Rgb colour, int width, int height);
+// The 16 x 16 swatch of a colour drop-down item, in a one-pixel frame of a
+// darker shade of its colour, so that White and the other light colours
+// stand out from the light list they are shown on.
+wxBitmap framedColourSwatch(Rgb colour);
 
 // A colour button with its read-only colour text beside it.
 struct FixedColourRow {

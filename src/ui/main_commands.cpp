@@ -1,6 +1,8 @@
 // What the main window's commands do, and the Input list's own events.
 #include "ui/toolkit_prelude.h"
 
+#include <gtk/gtk.h>
+#include <wx/activityindicator.h>
 #include <wx/app.h>
 #include <wx/bmpcbox.h>
 #include <wx/clipbrd.h>
@@ -15,28 +17,15 @@
 #include "formats/output_formats.h"
 #include "net/links.h"
 #include "net/update_check.h"
+#include "platform/clock.h"
 #include "platform/paths.h"
 #include "ui/add_input_chooser.h"
+#include "ui/background_update_check.h"
 #include "ui/input_list_control.h"
 #include "ui/main_frame.h"
 #include "ui/side_windows.h"
 
 namespace qm {
-
-namespace {
-
-// The window cannot react while the site is asked (up to the time limit);
-// the pointer says so. The answer's box comes after, with the usual pointer.
-void checkForUpdatesWaiting(MessageBoxes& boxes) {
-  UpdateCheckOutcome outcome;
-  {
-    wxBusyCursor busy;
-    outcome = queryUpdate(productSite());
-  }
-  showUpdateOutcome(outcome, boxes);
-}
-
-}  // namespace
 
 void MainFrame::runCommand(Command command) {
   switch (command) {
@@ -58,7 +47,7 @@ void MainFrame::runCommand(Command command) {
     case Command::Manual: openHelpFile(context_.workspace.run.programFolder); break;
     case Command::SendFeedback: openFeedbackMail(); break;
     case Command::Homepage: openHomePage(); break;
-    case Command::CheckForUpdates: checkForUpdatesWaiting(context_.boxes); break;
+    case Command::CheckForUpdates: startUpdateCheck(); break;
     case Command::SelectOutputFolder: selectOutputFolder(); break;
     case Command::Import: importList(); break;
     case Command::Export: exportList(); break;
@@ -200,6 +189,56 @@ void MainFrame::selectInputFolder() {
   if (!platform::isFolder(folder)) return;
   run.inputRoot = platform::withTrailingSlash(folder);
   importFolder(0);
+}
+
+}  // namespace qm
+
+namespace qm {
+
+void MainFrame::startUpdateCheck() {
+  if (updateCheck_) return;
+  showUpdateBusy(true);
+  // The box waits while another dialog has the window (a conversion, the
+  // Preferences, another box), as a box of the user's own doing would.
+  const auto mayAnswer = [this] { return IsEnabled() && !gtk_grab_get_current(); };
+  // The check is ended from outside its own timer's event.
+  const auto answer = [this](UpdateCheckOutcome outcome) {
+    CallAfter([this, outcome] {
+      updateCheck_.reset();
+      showUpdateBusy(false);
+      showUpdateOutcome(outcome, context_.boxes);
+    });
+  };
+  updateCheck_ = std::make_unique<BackgroundUpdateCheck>(productSite(), updateTimeLimit_, mayAnswer, answer);
+}
+
+void MainFrame::scheduledUpdateCheck() {
+  if (askScheduledCheck(context_.workspace.settings, context_.boxes, platform::nowLocalDate())) startUpdateCheck();
+}
+
+void MainFrame::showUpdateBusy(bool busy) {
+  if (busy && !updateBusy_) {
+    updateBusy_ = new wxActivityIndicator(GetStatusBar(), wxID_ANY);
+    placeUpdateBusy();
+  }
+  if (!updateBusy_) return;
+  updateBusy_->Show(busy);
+  if (busy)
+    updateBusy_->Start();
+  else
+    updateBusy_->Stop();
+  // The desktop's "working in the background" pointer: an arrow that still
+  // clicks, with a busy sign beside it.
+  SetCursor(busy ? wxCursor(wxCURSOR_ARROWWAIT) : wxNullCursor);
+}
+
+void MainFrame::placeUpdateBusy() {
+  if (!updateBusy_) return;
+  const wxSize bar = GetStatusBar()->GetClientSize();
+  const int side = std::min(16, std::max(bar.y - 4, 8));
+  // At the right end, where the status text rarely reaches and the size
+  // grip, when there is one, still leaves room.
+  updateBusy_->SetSize(bar.x - side - 24, (bar.y - side) / 2, side, side);
 }
 
 }  // namespace qm

@@ -17,6 +17,7 @@
 
 #include "app/messages.h"
 #include "app/version.h"
+#include "ui/background_update_check.h"
 #include "ui/bitmaps.h"
 #include "ui/input_list_control.h"
 #include "ui/toolkit.h"
@@ -50,6 +51,16 @@ void makeCompact(wxBitmapComboBox* selector) {
   GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
   for (GList* cell = cells; cell; cell = cell->next) gtk_cell_renderer_set_padding(GTK_CELL_RENDERER(cell->data), 2, 0);
   g_list_free(cells);
+}
+
+// The selector's list drops below it, as the Preferences' drop-downs do.
+// The desktop's default, a menu that puts the selected item over the
+// selector, leaves empty room above the list when the selection is near
+// its top; a list laid out in one column is placed below (or above) the
+// selector instead.
+void dropAsList(wxBitmapComboBox* selector) {
+  GtkWidget* widget = selector->GetHandle();
+  if (widget && GTK_IS_COMBO_BOX(widget)) gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(widget), 1);
 }
 
 // The toolkit wraps its toolbar in a box of its own.
@@ -101,6 +112,8 @@ MainFrame::MainFrame(WindowContext& context, const WindowPlacement& placement)
 }
 
 MainFrame::~MainFrame() {
+  // A check still waiting for the site stops now, not at its time limit.
+  updateCheck_.reset();
   // The controls send events while they go (a list losing its rows and
   // focus); they must find this window whole, which the base class's own
   // clean-up, running after this, no longer would.
@@ -133,6 +146,7 @@ void MainFrame::buildControls() {
                            wxSize(l.formatSelector.width, l.formatSelector.height), 0, nullptr, wxCB_READONLY);
   alignTextToTop(formatLabel_);
   makeCompact(formatSelector_);
+  dropAsList(formatSelector_);
   // The format selector was created after the small buttons' place in the
   // tab order would suggest; keep the order of the controls on screen.
   formatSelector_->MoveAfterInTabOrder(formatLabel_);
@@ -305,6 +319,7 @@ void MainFrame::relayout() {
   placeKeepingHeight(formatSelector_, layout_.formatSelector);
   place(formatButton_, layout_.formatButton);
   placeKeepingHeight(convertButton_, layout_.convertButton);
+  placeUpdateBusy();
   Refresh(false);
 }
 

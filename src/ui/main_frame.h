@@ -6,6 +6,7 @@
 
 #include "ui/toolkit_prelude.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -15,11 +16,13 @@
 
 #include "app/message_boxes.h"
 #include "engine/batch/run_start.h"
+#include "net/http_get.h"
 #include "themes/image_sets.h"
 #include "themes/themes.h"
 #include "ui/commands.h"
 #include "ui/layout.h"
 
+class wxActivityIndicator;
 class wxBitmapComboBox;
 class wxImageList;
 class wxButton;
@@ -32,6 +35,7 @@ class wxToolBar;
 
 namespace qm {
 
+class BackgroundUpdateCheck;
 class InputListControl;
 class PreferencesDialog;
 class ProgressDialog;
@@ -95,6 +99,16 @@ class MainFrame : public wxFrame {
   void appendRows(std::vector<std::string> paths);
 
   void setStatusText(const std::string& text);
+
+  // The update check of the Help menu: the site is asked off the main
+  // thread behind a busy indicator, and its box comes once the window is
+  // free for it. One check at a time; asking again while one runs does
+  // nothing more.
+  void startUpdateCheck();
+  // The start-up question of the update schedule, then the same check.
+  void scheduledUpdateCheck();
+  // How long a check waits for the site; the test hooks lengthen it.
+  void setUpdateTimeLimit(std::chrono::milliseconds limit) { updateTimeLimit_ = limit; }
   void requestRelayout();
 
   // For the screenshot mode: rows and an output folder that show what the
@@ -165,6 +179,8 @@ class MainFrame : public wxFrame {
   void onListSelected(wxListEvent& event);
   // Admit file, and the row for it when admitted.
   void admitAndShow(const std::string& path);
+  void showUpdateBusy(bool busy);
+  void placeUpdateBusy();
 
   WindowContext& context_;
   MainLayout layout_;
@@ -186,6 +202,9 @@ class MainFrame : public wxFrame {
   wxBitmapComboBox* formatSelector_ = nullptr;
   wxToolBar* formatButton_ = nullptr;
   wxButton* convertButton_ = nullptr;
+  wxActivityIndicator* updateBusy_ = nullptr;
+  std::unique_ptr<BackgroundUpdateCheck> updateCheck_;
+  std::chrono::milliseconds updateTimeLimit_ = kHttpTimeLimit;
 };
 
 // A modifier pressed alone is no key of the list's yet: Ctrl on its way to

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <gtk/gtk.h>
+#include <wx/activityindicator.h>
 #include <wx/bmpcbox.h>
 #include <wx/button.h>
 #include <wx/listctrl.h>
@@ -15,6 +16,7 @@
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
+#include "ui/background_update_check.h"
 #include "ui/bitmaps.h"
 #include "ui/input_list_control.h"
 #include "ui/main_frame.h"
@@ -55,6 +57,38 @@ void MainFrame::applyInterfaceChange(int formatSelection) {
 namespace {
 
 std::string text(const wxString& value) { return value.ToStdString(wxConvUTF8); }
+
+// Where a selector's open list lies on the screen, beside the selector
+// itself: "selector x y w h list x y w h first-item-offset", or "closed".
+std::string popupPlace(const wxBitmapComboBox* selector) {
+  GtkWidget* combo = selector->GetHandle();
+  if (!combo || !GTK_IS_COMBO_BOX(combo)) return "closed";
+  gboolean shown = FALSE;
+  g_object_get(combo, "popup-shown", &shown, nullptr);
+  AtkObject* accessible = shown ? gtk_combo_box_get_popup_accessible(GTK_COMBO_BOX(combo)) : nullptr;
+  GtkWidget* list =
+      accessible && GTK_IS_ACCESSIBLE(accessible) ? gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible)) : nullptr;
+  GdkWindow* listWindow = list ? gtk_widget_get_window(gtk_widget_get_toplevel(list)) : nullptr;
+  GdkWindow* comboWindow = gtk_widget_get_window(combo);
+  if (!listWindow || !comboWindow) return "closed";
+  GtkAllocation area{};
+  gtk_widget_get_allocation(combo, &area);
+  int comboX = 0, comboY = 0, listX = 0, listY = 0;
+  gdk_window_get_origin(comboWindow, &comboX, &comboY);
+  gdk_window_get_origin(listWindow, &listX, &listY);
+  // GTK_IS_CONTAINER: the list is the desktop's menu of items.
+  int firstItem = -1;
+  if (GTK_IS_CONTAINER(list)) {
+    GList* items = gtk_container_get_children(GTK_CONTAINER(list));
+    if (items) {
+      int x = 0;
+      gtk_widget_translate_coordinates(GTK_WIDGET(items->data), gtk_widget_get_toplevel(list), 0, 0, &x, &firstItem);
+    }
+    g_list_free(items);
+  }
+  return numbers({comboX + area.x, comboY + area.y, area.width, area.height, listX, listY,
+                  gdk_window_get_width(listWindow), gdk_window_get_height(listWindow), firstItem});
+}
 
 // How far below a label's top its text really reaches.
 int textInkBottom(const wxStaticText* label) {
@@ -190,19 +224,25 @@ std::string MainFrame::describeState() const {
   }
   if (openDialog_) out += openDialog_->describe();
   if (preferences_) out += preferences_->describe();
-  if (const auto* boxes = dynamic_cast<const WindowMessageBoxes*>(&context_.boxes))
+  if (const auto* boxes = dynamic_cast<const WindowMessageBoxes*>(&context_.boxes)) {
     for (std::string box : boxes->shown()) {
       std::replace(box.begin(), box.end(), '\n', '~');
       out += "box=" + box + "\n";
     }
+    for (const std::string& icon : boxes->icons()) out += "boxIcon=" + icon + "\n";
+  }
   out += "focus=" + std::string(listHasFocus() ? "list" : "other") + "\n";
   out += "listShortcuts=" + std::to_string(listShortcutsRegistered_ ? 1 : 0) + "\n";
   out += "status=" + text(GetStatusBar()->GetStatusText(0)) + "\n";
+  out += "updateCheck=" + std::to_string(updateCheck_ ? 1 : 0) + "\n";
+  out += "updateBusy=" + allocation(updateBusy_ && updateBusy_->IsShown() ? updateBusy_ : nullptr) + "\n";
+  out += "pointerBusy=" + std::to_string(GetCursor().IsOk() ? 1 : 0) + "\n";
   for (unsigned i = 0; i < folderSelector_->GetCount(); ++i)
     out += "folderItem=" + text(folderSelector_->GetString(i)) + "|" + bitmapText(folderSelector_->GetItemBitmap(i)) +
            "\n";
   out += "folderText=" + text(folderSelector_->GetValue()) + "\n";
   out += "outputFolder=" + context_.workspace.run.outputFolder + "\n";
+  out += "formatPopup=" + popupPlace(formatSelector_) + "\n";
   out += "formatItems=" + std::to_string(formatSelector_->GetCount()) + "\n";
   out += "formatText=" + text(formatSelector_->GetValue()) + "\n";
   if (formatSelector_->GetCount() > 0) out += "formatImage=" + bitmapText(formatSelector_->GetItemBitmap(0)) + "\n";

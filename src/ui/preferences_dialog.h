@@ -21,6 +21,8 @@
 class wxBitmapComboBox;
 class wxCheckBox;
 class wxChoice;
+class wxDatePickerCtrl;
+class wxTimePickerCtrl;
 class wxSlider;
 class wxSpinCtrl;
 class wxSpinCtrlDouble;
@@ -34,7 +36,7 @@ class MainFrame;
 struct WindowContext;
 
 // The nine categories, in the list's order.
-inline constexpr std::string_view kPreferencePages[9] = {"General",    "Interface", "Input", "Output",  "Transform",
+inline constexpr std::string_view kPreferencePages[9] = {"General",    "Interface", "Input",     "Output",  "Transform",
                                                          "Adjustment", "Frame",     "Watermark", "Advanced"};
 inline constexpr int kOutputPage = 3;
 
@@ -99,6 +101,8 @@ class PreferencesDialog : public wxDialog {
   void buildTextPanel(wxWindow* panel);
   void buildImagePanel(wxWindow* panel);
   void buildAdvanced(wxWindow* page);
+  // The date and time the two Custom Timestamp pickers show together.
+  DateFields shownStamp() const;
 
   // Row builders. Each creates the label and its control at the row's y,
   // fills the control from the Settings record and registers how OK
@@ -189,8 +193,8 @@ class PreferencesDialog : public wxDialog {
   ValuePair* contrast_ = nullptr;
   ValuePair* gamma_ = nullptr;
   wxCheckBox* invert_ = nullptr;
-  wxTextCtrl* stamp_ = nullptr;
-  std::int64_t customTimestamp_ = 0;
+  wxDatePickerCtrl* stampDate_ = nullptr;
+  wxTimePickerCtrl* stampTime_ = nullptr;
 };
 
 }  // namespace qm

@@ -7,13 +7,16 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/datectrl.h>
 #include <wx/filedlg.h>
+#include <wx/image.h>
 #include <wx/panel.h>
 #include <wx/scrolwin.h>
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timectrl.h>
 #include <wx/valtext.h>
 
 #include <algorithm>
@@ -47,12 +50,22 @@ std::string upper(std::string_view text) {
   return result;
 }
 
+// Between the Custom Timestamp's date picker and its time picker.
+constexpr int kStampGap = 4;
+
+// The pickers are made of the toolkit's own entries and buttons, each of
+// which takes the compact style.
+void makeCompactThroughout(wxWindow* control) {
+  makeCompact(control);
+  for (wxWindow* part : control->GetChildren()) makeCompactThroughout(part);
+}
+
 const std::initializer_list<std::string_view> kFrameLoading = {"All Frames", "First Frame", "Middle Frame",
                                                                "Last Frame", "Random Frame"};
 const std::initializer_list<std::string_view> kBoundaries = {"Bound Image", "Bound Frame"};
-const std::initializer_list<std::string_view> kPositions = {"Top-Left",     "Top-Center",    "Top-Right",
-                                                            "Middle-Left",  "Middle-Center", "Middle-Right",
-                                                            "Bottom-Left",  "Bottom-Center", "Bottom-Right"};
+const std::initializer_list<std::string_view> kPositions = {"Top-Left",    "Top-Center",    "Top-Right",
+                                                            "Middle-Left", "Middle-Center", "Middle-Right",
+                                                            "Bottom-Left", "Bottom-Center", "Bottom-Right"};
 
 }  // namespace
 
@@ -74,7 +87,9 @@ wxChoice* PreferencesDialog::dropDown(wxWindow* parent, int y, const std::string
   for (const std::string& item : items) choice->Append(wxText(item));
   if (selection >= 0 && selection < static_cast<int>(items.size())) choice->SetSelection(selection);
   if (row) *row = {text, {choice}};
-  probe(name, choice, [choice] { return std::to_string(choice->GetSelection()) + " " + choice->GetStringSelection().ToStdString(wxConvUTF8); });
+  probe(name, choice, [choice] {
+    return std::to_string(choice->GetSelection()) + " " + choice->GetStringSelection().ToStdString(wxConvUTF8);
+  });
   return choice;
 }
 
@@ -83,7 +98,8 @@ wxChoice* PreferencesDialog::codeRow(wxWindow* parent, int y, const std::string&
                                      std::initializer_list<std::string_view> itemKeys, Field Settings::*field,
                                      PreferenceRow* row) {
   wxChoice* choice = dropDown(parent, y, name, labelKey, texts(itemKeys), context_.workspace.settings.*field, row);
-  storers_.push_back([choice, field](Settings& s) { s.*field = static_cast<Field>(std::max(choice->GetSelection(), 0)); });
+  storers_.push_back(
+      [choice, field](Settings& s) { s.*field = static_cast<Field>(std::max(choice->GetSelection(), 0)); });
   return choice;
 }
 
@@ -161,23 +177,32 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
   colour->select(colourFromText(settings.*field));
   auto* more = new wxButton(parent, wxID_ANY, "...", wxPoint(389, y - 1), wxSize(22, 22));
   makeCompact(more);
-  more->Bind(wxEVT_BUTTON, [this, colour, history](wxCommandEvent&) {
-    colour->choose(this, context_.workspace.settings.*history);
-  });
+  more->Bind(wxEVT_BUTTON,
+             [this, colour, history](wxCommandEvent&) { colour->choose(this, context_.workspace.settings.*history); });
   storers_.push_back([colour, field](Settings& s) { s.*field = colourToText(colour->selected()); });
   probe(name, colour->list, [colour] {
     return std::to_string(colour->list->GetSelection()) + " " + colourToText(colour->selected()) + " " +
            std::to_string(colour->list->GetCount()) + " " + colour->list->GetStringSelection().ToStdString(wxConvUTF8);
   });
   probe(name + "#more", more, [] { return std::string(); });
+  // The selected item's swatch: the colours of its corner and its middle.
+  probe(name + "#swatch", colour->list, [colour] {
+    const int selection = colour->list->GetSelection();
+    if (selection < 0) return std::string();
+    const wxImage picture = colour->list->GetItemBitmap(static_cast<unsigned>(selection)).ConvertToImage();
+    const auto at = [&picture](int x, int y) {
+      return colourToText({picture.GetRed(x, y), picture.GetGreen(x, y), picture.GetBlue(x, y)});
+    };
+    return at(0, 0) + " " + at(picture.GetWidth() / 2, picture.GetHeight() / 2);
+  });
   return colour;
 }
 
 wxTextCtrl* PreferencesDialog::textRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,
                                        int width, std::string Settings::*field) {
   label(parent, y, labelKey);
-  auto* text = new wxTextCtrl(parent, wxID_ANY, wxText(context_.workspace.settings.*field), wxPoint(170, y),
-                              wxSize(width, 20));
+  auto* text =
+      new wxTextCtrl(parent, wxID_ANY, wxText(context_.workspace.settings.*field), wxPoint(170, y), wxSize(width, 20));
   makeCompact(text);
   storers_.push_back(
       [text, field](Settings& s) { s.*field = cleanTypedText(text->GetValue().ToStdString(wxConvUTF8)); });
@@ -201,9 +226,9 @@ void PreferencesDialog::buildGeneral(wxWindow* page) {
   // The one language; OK stores "en" whatever the file held.
   dropDown(page, 10, "General/Language", "Language", {"English"}, 0);
   storers_.push_back([](Settings& settings) { settings.language = "en"; });
-  wxChoice* range = dropDown(page, 40, "General/Update Range", "Check For Updates",
-                             texts({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}),
-                             s.updateRange);
+  wxChoice* range = dropDown(
+      page, 40, "General/Update Range", "Check For Updates",
+      texts({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}), s.updateRange);
   storers_.push_back([range](Settings& settings) { settings.updateRange = std::max(range->GetSelection(), 0); });
   checkRow(page, 70, "General/Save Window Position", "Save window position", &Settings::saveWindowPosition);
 }
@@ -218,7 +243,8 @@ void PreferencesDialog::buildInterface(wxWindow* page) {
     std::vector<std::pair<std::string, std::string>> themes;
     for (const auto& [key, name] : context_.themes.displayNames)
       if (!name.empty()) themes.emplace_back(key, name);
-    std::stable_sort(themes.begin(), themes.end(), [](const auto& a, const auto& b) { return upper(a.first) < upper(b.first); });
+    std::stable_sort(themes.begin(), themes.end(),
+                     [](const auto& a, const auto& b) { return upper(a.first) < upper(b.first); });
     for (const auto& [key, name] : themes) {
       if (key == s.uiTheme) selection = static_cast<int>(names.size());
       themeKeys_.push_back(key);
@@ -234,8 +260,8 @@ void PreferencesDialog::buildInterface(wxWindow* page) {
 void PreferencesDialog::buildInput(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   label(page, 10, "Input Format");
-  inputFormats_ = new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr,
-                                       wxCB_READONLY);
+  inputFormats_ =
+      new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr, wxCB_READONLY);
   makeCompact(inputFormats_);
   const wxBitmap icon = setBitmap(context_.images.menu, "New");
   std::vector<std::string> extensions;
@@ -251,7 +277,8 @@ void PreferencesDialog::buildInput(wxWindow* page) {
       settings.inputFormat = extensions[static_cast<std::size_t>(selection)];
   });
   probe("Input/Format", inputFormats_, [this] {
-    return std::to_string(inputFormats_->GetCount()) + " " + inputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
+    return std::to_string(inputFormats_->GetCount()) + " " +
+           inputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
   });
   inputFormats_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { applyRules(); });
 
@@ -285,8 +312,8 @@ void PreferencesDialog::buildInput(wxWindow* page) {
 void PreferencesDialog::buildOutput(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   label(page, 10, "Output Format");
-  outputFormats_ = new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr,
-                                        wxCB_READONLY);
+  outputFormats_ =
+      new wxBitmapComboBox(page, wxID_ANY, wxEmptyString, wxPoint(170, 10), wxSize(240, 21), 0, nullptr, wxCB_READONLY);
   makeCompact(outputFormats_);
   const wxBitmap icon = setBitmap(context_.images.menu, "New");
   for (std::size_t i = 0; i < kOutputExtensions.size(); ++i) {
@@ -298,7 +325,8 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
     if (selection >= 0) settings.outputFormat = std::string(kOutputExtensions[static_cast<std::size_t>(selection)]);
   });
   probe("Output/Format", outputFormats_, [this] {
-    return std::to_string(outputFormats_->GetCount()) + " " + outputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
+    return std::to_string(outputFormats_->GetCount()) + " " +
+           outputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
   });
   outputFormats_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { applyRules(); });
 
@@ -381,7 +409,8 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
     unit->SetSize(340, y - 1, std::clamp(unit->GetBestSize().x, 70, kUnitRoom), 21);
     unit->SetSelection(context_.workspace.settings.*field);
     row.controls.back() = unit;
-    storers_.push_back([unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });
+    storers_.push_back(
+        [unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });
     probe(name + "#unit", unit, [unit] { return std::to_string(unit->GetSelection()); });
   };
   realUnit(width, 160, "Transform/Image Width", &Settings::imageWidthUnit);
@@ -404,15 +433,15 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
 
 void PreferencesDialog::buildAdjustment(wxWindow* page) {
   Settings& s = context_.workspace.settings;
-  brightness_ = pairRow(page, 10, "Adjustment/Image Brightness", "Image Brightness", kPercentRange,
-                        &Settings::imageBrightness);
-  contrast_ =
-      pairRow(page, 40, "Adjustment/Image Contrast", "Image Contrast", kPercentRange, &Settings::imageContrast);
+  brightness_ =
+      pairRow(page, 10, "Adjustment/Image Brightness", "Image Brightness", kPercentRange, &Settings::imageBrightness);
+  contrast_ = pairRow(page, 40, "Adjustment/Image Contrast", "Image Contrast", kPercentRange, &Settings::imageContrast);
   label(page, 70, "Image Gamma");
   pairs_.push_back(std::make_unique<ValuePair>(page, 70, kGammaRange, true, gammaHundredths(s.imageGamma)));
   gamma_ = pairs_.back().get();
   storers_.push_back([this](Settings& settings) { settings.imageGamma = gammaFromHundredths(gamma_->value()); });
-  probe("Adjustment/Image Gamma#track", gamma_->track(), [this] { return std::to_string(gamma_->track()->GetValue()); });
+  probe("Adjustment/Image Gamma#track", gamma_->track(),
+        [this] { return std::to_string(gamma_->track()->GetValue()); });
   probe("Adjustment/Image Gamma", gamma_->spin(), [this] { return gamma_->spinText(); });
   invert_ = checkRow(page, 100, "Adjustment/Image Invert", "Image Invert", &Settings::imageInvert);
   checkRow(page, 130, "Adjustment/Image Greyscale", "Image Greyscale", &Settings::doImageGreyscale);
@@ -473,7 +502,8 @@ void PreferencesDialog::buildTextPanel(wxWindow* p) {
   fontButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
     chooseWatermarkFont(this, fontList_, fontSize_, fontStyle_, context_.workspace.settings.fonts);
   });
-  storers_.push_back([this](Settings& settings) { settings.font = fontList_->GetStringSelection().ToStdString(wxConvUTF8); });
+  storers_.push_back(
+      [this](Settings& settings) { settings.font = fontList_->GetStringSelection().ToStdString(wxConvUTF8); });
   probe("Watermark/Font", fontList_, [this] {
     return std::to_string(fontList_->GetSelection()) + " " + std::to_string(fontList_->GetCount()) + " " +
            fontList_->GetStringSelection().ToStdString(wxConvUTF8);
@@ -537,6 +567,13 @@ void PreferencesDialog::buildImagePanel(wxWindow* p) {
   pairRow(p, 280, "Watermark/Image Scale", "Scale", kScaleRange, &Settings::imageScale, &imageScaleRow_);
 }
 
+DateFields PreferencesDialog::shownStamp() const {
+  const wxDateTime day = stampDate_->GetValue();
+  const wxDateTime time = stampTime_->GetValue();
+  return {day.GetYear(),   static_cast<int>(day.GetMonth()) + 1, day.GetDay(), time.GetHour(), time.GetMinute(),
+          time.GetSecond()};
+}
+
 void PreferencesDialog::buildAdvanced(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   textRow(page, 10, "Advanced/Filename Mask", "Filename Mask", 240, &Settings::filenameMask);
@@ -545,53 +582,43 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   timestampType_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { applyRules(); });
 
   wxStaticText* text = label(page, 70, "Custom Timestamp");
-  customTimestamp_ = s.customTimestamp;
-  // One field for the date and the time, "yyyy/mm/dd hh:ii": typed, or
-  // stepped part by part with the arrow keys.
-  stamp_ = new wxTextCtrl(page, wxID_ANY, wxText(dateText(dateFields(s.customTimestamp))), wxPoint(170, 70),
-                          wxSize(240, 21));
-  makeCompact(stamp_);
-  stamp_->SetMaxLength(16);
-  stamp_->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
-    const int key = event.GetKeyCode();
-    if (key != WXK_UP && key != WXK_DOWN && key != WXK_NUMPAD_UP && key != WXK_NUMPAD_DOWN) {
-      event.Skip();
-      return;
-    }
-    const DateFields before = dateFields(customTimestamp_);
-    const DateFields now =
-        dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second).value_or(before);
-    const long position = stamp_->GetInsertionPoint();
-    const DateFields stepped =
-        stepDatePart(now, static_cast<int>(position), key == WXK_UP || key == WXK_NUMPAD_UP ? 1 : -1);
-    customTimestamp_ = dateValue(stepped);
-    stamp_->ChangeValue(wxText(dateText(stepped)));
-    stamp_->SetInsertionPoint(position);
-  });
-  // A text that is no date goes back to the last date the field held.
-  stamp_->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
-    const DateFields before = dateFields(customTimestamp_);
-    if (const auto typed = dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second))
-      customTimestamp_ = dateValue(*typed);
-    else
-      stamp_->ChangeValue(wxText(dateText(before)));
-    event.Skip();
-  });
-  customTimestampRow_ = {text, {stamp_}};
-  storers_.push_back([this](Settings& settings) {
-    const DateFields before = dateFields(customTimestamp_);
-    const auto typed = dateFromText(stamp_->GetValue().ToStdString(wxConvUTF8), before.second);
-    settings.customTimestamp = typed ? dateValue(*typed) : customTimestamp_;
-  });
-  probe("Advanced/Custom Timestamp", stamp_, [this] { return stamp_->GetValue().ToStdString(wxConvUTF8); });
+  // The desktop's date picker (a calendar drops down from it) and time
+  // picker side by side, where the one date field was, each as wide as it
+  // needs. Both show local time as it is, which is how the date counts its
+  // seconds.
+  const DateFields stored = dateFields(s.customTimestamp);
+  const auto month = static_cast<wxDateTime::Month>(stored.month - 1);
+  const auto day = static_cast<wxDateTime::wxDateTime_t>(stored.day);
+  stampDate_ = new wxDatePickerCtrl(page, wxID_ANY, wxDateTime(day, month, stored.year), wxPoint(170, 70),
+                                    wxDefaultSize, wxDP_DROPDOWN | wxDP_SHOWCENTURY);
+  stampTime_ =
+      new wxTimePickerCtrl(page, wxID_ANY,
+                           wxDateTime(day, month, stored.year, static_cast<wxDateTime::wxDateTime_t>(stored.hour),
+                                      static_cast<wxDateTime::wxDateTime_t>(stored.minute),
+                                      static_cast<wxDateTime::wxDateTime_t>(stored.second)),
+                           wxPoint(170, 70));
+  makeCompactThroughout(stampDate_);
+  // Only its text is compacted: the compact style of its spin buttons'
+  // own hidden entry would show it.
+  for (wxWindow* part : stampTime_->GetChildren())
+    if (dynamic_cast<wxTextCtrl*>(part)) makeCompact(part);
+  const int dateWidth = stampDate_->GetBestSize().x;
+  stampDate_->SetSize(170, 70, dateWidth, 21);
+  stampTime_->SetSize(170 + dateWidth + kStampGap, 70, stampTime_->GetBestSize().x, 21);
+  customTimestampRow_ = {text, {stampDate_, stampTime_}};
+  storers_.push_back([this](Settings& settings) { settings.customTimestamp = dateValue(shownStamp()); });
+  probe("Advanced/Custom Timestamp", stampDate_, [this] { return dateText(shownStamp()); });
+  probe("Advanced/Custom Timestamp#time", stampTime_, [] { return std::string(); });
 
   codeRow(page, 100, "Advanced/Out Folders History", "Out Folders History", {"Clean On Exit", "Keep Folders"},
           &Settings::outFoldersHistory);
   label(page, 130, "Out Folders Number");
   pairs_.push_back(std::make_unique<ValuePair>(page, 130, kFolderCountRange, false, s.outFoldersNumber));
   ValuePair* folders = pairs_.back().get();
-  storers_.push_back([folders](Settings& settings) { settings.outFoldersNumber = static_cast<SmallCode>(folders->value()); });
-  probe("Advanced/Out Folders Number#track", folders->track(), [folders] { return std::to_string(folders->track()->GetValue()); });
+  storers_.push_back(
+      [folders](Settings& settings) { settings.outFoldersNumber = static_cast<SmallCode>(folders->value()); });
+  probe("Advanced/Out Folders Number#track", folders->track(),
+        [folders] { return std::to_string(folders->track()->GetValue()); });
   probe("Advanced/Out Folders Number", folders->spin(), [folders] { return folders->spinText(); });
   checkRow(page, 160, "Advanced/Keep Subfolders", "Keep Subfolders", &Settings::keepSubfolders);
 }

@@ -31,10 +31,10 @@ struct NamedColour {
 };
 
 constexpr std::array<NamedColour, 19> kNamedColours = {{
-    {"Black", "000000"},  {"Silver", "C0C0C0"}, {"Gray", "808080"},   {"White", "FFFFFF"}, {"Maroon", "800000"},
-    {"Red", "FF0000"},    {"Purple", "800080"}, {"Fuchsia", "FF00FF"}, {"Green", "008000"}, {"Lime", "00FF00"},
-    {"Olive", "808000"},  {"Yellow", "FFFF00"}, {"Navy", "000080"},   {"Blue", "0000FF"},  {"Teal", "008080"},
-    {"Aqua", "00FFFF"},   {"Orange", "FF8000"}, {"Brown", "804000"},  {"Violet", "8000FF"},
+    {"Black", "000000"}, {"Silver", "C0C0C0"}, {"Gray", "808080"},    {"White", "FFFFFF"},  {"Maroon", "800000"},
+    {"Red", "FF0000"},   {"Purple", "800080"}, {"Fuchsia", "FF00FF"}, {"Green", "008000"},  {"Lime", "00FF00"},
+    {"Olive", "808000"}, {"Yellow", "FFFF00"}, {"Navy", "000080"},    {"Blue", "0000FF"},   {"Teal", "008080"},
+    {"Aqua", "00FFFF"},  {"Orange", "FF8000"}, {"Brown", "804000"},   {"Violet", "8000FF"},
 }};
 
 }  // namespace
@@ -203,61 +203,11 @@ std::int64_t dateValue(const DateFields& fields) {
   return static_cast<std::int64_t>(timegm(&parts));
 }
 
-namespace {
-
-int daysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
-int wrap(int value, int low, int high) {
-  const int span = high - low + 1;
-  return low + ((value - low) % span + span) % span;
-}
-
-}  // namespace
-
 std::string dateText(const DateFields& fields) {
   char text[32];
   std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d", fields.year, fields.month, fields.day, fields.hour,
                 fields.minute);
   return text;
-}
-
-std::optional<DateFields> dateFromText(std::string_view text, int seconds) {
-  // Exactly "dddd/dd/dd dd:dd".
-  static constexpr std::string_view kShape = "dddd/dd/dd dd:dd";
-  if (text.size() != kShape.size()) return std::nullopt;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool digit = text[i] >= '0' && text[i] <= '9';
-    if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return std::nullopt;
-  }
-  const auto number = [text](std::size_t at, std::size_t length) {
-    int value = 0;
-    for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
-    return value;
-  };
-  DateFields fields{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), seconds};
-  if (fields.year < 1970 || fields.month < 1 || fields.month > 12 || fields.day < 1 ||
-      fields.day > daysInMonth(fields.year, fields.month) || fields.hour > 23 || fields.minute > 59)
-    return std::nullopt;
-  return fields;
-}
-
-DateFields stepDatePart(DateFields fields, int position, int step) {
-  if (position <= 4)
-    fields.year = std::clamp(fields.year + step, 1970, 9999);
-  else if (position <= 7)
-    fields.month = wrap(fields.month + step, 1, 12);
-  else if (position <= 10)
-    fields.day = wrap(fields.day + step, 1, daysInMonth(fields.year, fields.month));
-  else if (position <= 13)
-    fields.hour = wrap(fields.hour + step, 0, 23);
-  else
-    fields.minute = wrap(fields.minute + step, 0, 59);
-  fields.day = std::min(fields.day, daysInMonth(fields.year, fields.month));
-  return fields;
 }
 
 }  // namespace qm

@@ -121,16 +121,7 @@ struct DateFields {
 DateFields dateFields(std::int64_t date);
 std::int64_t dateValue(const DateFields& fields);
 
-// The date field's text, "yyyy/mm/dd hh:ii", and back. A text that is not a
-// real date in that shape gives nothing; the seconds, which the text does
-// not show, come from `seconds`.
+// The date as the date field's mask writes it, "yyyy/mm/dd hh:ii".
 std::string dateText(const DateFields& fields);
-std::optional<DateFields> dateFromText(std::string_view text, int seconds);
-
-// The arrow keys of the date field: the part under the text position
-// (year, month, day, hour or minute) moves by `step`; month, day, hour and
-// minute wrap within their range without carrying, and a day past the end
-// of its month becomes the month's last day.
-DateFields stepDatePart(DateFields fields, int position, int step);
 
 }  // namespace qm

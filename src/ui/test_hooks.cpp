@@ -109,6 +109,12 @@ std::string TestHooks::carryOut(const std::string& command) {
     frame_.applyInterfaceChange(selection);
     return "done\n";
   }
+  if (verb == "update-time-limit") {
+    long milliseconds = 0;
+    lines >> milliseconds;
+    frame_.setUpdateTimeLimit(std::chrono::milliseconds(milliseconds));
+    return "done\n";
+  }
   if (verb == "message") {
     std::string kind;
     lines >> kind;

@@ -14,6 +14,8 @@
 //   interface-change CODE THEME SIZE
 //                                sets `UI Theme` and `UI Size` and applies
 //                                the change as the Preferences do
+//   update-time-limit MS         how long the window's update checks wait
+//                                for the site from now on
 //   message KIND                 shows the message box of that kind
 //                                (warning, error, information, question,
 //                                warning-question) and answers with the

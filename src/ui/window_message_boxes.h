@@ -12,6 +12,8 @@ namespace qm {
 
 class WindowMessageBoxes final : public MessageBoxes {
  public:
+  enum class Kind { Warning, Error, Information, Question };
+
   void showWarning(const std::string& text) override;
   void showError(const std::string& text) override;
   void showInformation(const std::string& title, const std::string& text) override;
@@ -19,11 +21,16 @@ class WindowMessageBoxes final : public MessageBoxes {
 
   // "title|text" of every box shown so far, for the window tests.
   const std::vector<std::string>& shown() const { return shown_; }
+  // For each of them, how its icon came out: "<icon name> <shown 0/1>
+  // <width> <height> <in the icon theme 0/1>".
+  const std::vector<std::string>& icons() const { return icons_; }
 
  private:
-  int show(const std::string& title, const std::string& text, long style);
+  // True when the user chose Yes.
+  bool show(const std::string& title, const std::string& text, Kind kind, bool yesNo);
 
   std::vector<std::string> shown_;
+  std::vector<std::string> icons_;
 };
 
 }  // namespace qm

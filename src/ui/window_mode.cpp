@@ -13,8 +13,6 @@
 #include <wx/timer.h>
 
 #include "app/messages.h"
-#include "net/update_check.h"
-#include "platform/clock.h"
 #include "platform/instance_handoff.h"
 #include "platform/paths.h"
 #include "platform/stop_signals.h"
@@ -144,8 +142,7 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
     // From inside the loop, once the window is up: the question then
     // stands over a drawn window (and the test hooks can already see it).
     if (context.workspace.run.runModeMarker != "T")
-      frame->CallAfter(
-          [&settings, &boxes = context.boxes] { scheduledCheck(settings, boxes, platform::nowLocalDate()); });
+      frame->CallAfter([&window = *frame] { window.scheduledUpdateCheck(); });
     const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
     const StopWatcher stopWatcher(*frame, stops);
     std::unique_ptr<HandoffReceiver> handoff;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "loopback_http_server.h"
 
@@ -145,6 +146,23 @@ TEST(HttpGet, GivesUpAtItsTimeLimit) {
   // would have waited that long.
   EXPECT_LT(elapsed, 4s);
   // It did ask before it gave up.
+  EXPECT_EQ(server.request().substr(0, 29), "GET /files/quillmark.dat HTTP");
+}
+
+// A stop raised on another thread ends the wait for a silent server; with
+// an hour's time limit nothing else would. The server saw the request, so
+// the stop came while the answer was awaited.
+TEST(HttpGet, ARaisedStopEndsTheWaitForTheAnswer) {
+  LoopbackHttpServer server(LoopbackHttpServer::silent());
+  platform::StopFlag stop;
+  EXPECT_FALSE(stop.raised());
+  std::thread stopper([&stop] {
+    std::this_thread::sleep_for(300ms);
+    stop.raise();
+  });
+  EXPECT_EQ(httpGetText(server.url("/files/quillmark.dat"), "Quillmark 2.5", 1h, &stop), "");
+  stopper.join();
+  EXPECT_TRUE(stop.raised());
   EXPECT_EQ(server.request().substr(0, 29), "GET /files/quillmark.dat HTTP");
 }
 

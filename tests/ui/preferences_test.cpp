@@ -390,44 +390,45 @@ TEST(Preferences, DefaultsAsksFirstAndYesResetsEverySetting) {
   EXPECT_EQ(window.quit(), 0);
 }
 
-// The custom time stamp is one field, "yyyy/mm/dd hh:ii", that takes a
-// typed date and steps the part under the caret with the arrow keys.
-TEST(Preferences, CustomTimestampIsTypedAndSteppedByParts) {
+// The custom time stamp is a date picker (the C locale's mm/dd/yyyy here)
+// and a time picker typed field by field; the seconds come along.
+TEST(Preferences, CustomTimestampIsADatePickerAndATimePicker) {
   XvfbSession session(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
-  RunningWindow window(session, {{}, {}, fullConfig("", "Format = jpg\r\n", "")});
+  RunningWindow window(session, {{}, {}, fullConfig("", "Format = jpg\r\n", ""), {"LC_ALL=C"}});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   const std::string dialog = openFromMenu(window);
   ASSERT_FALSE(dialog.empty());
   WindowState state = showPage(window, dialog, 8);
-  EXPECT_EQ(control(state, "Advanced/Custom Timestamp").value, "2020/09/13 12:26");
-  EXPECT_FALSE(control(state, "Advanced/Custom Timestamp").enabled);
+  const Control date = control(state, "Advanced/Custom Timestamp");
+  const Control time = control(state, "Advanced/Custom Timestamp#time");
+  EXPECT_EQ(date.value, "2020/09/13 12:26");
+  EXPECT_FALSE(date.enabled);
+  EXPECT_FALSE(time.enabled);
+  // Side by side on the row, the time picker after the date picker.
+  EXPECT_EQ(date.box.x, control(state, "Advanced/File Timestamp").box.x);
+  EXPECT_GE(time.box.x, date.box.right());
+  EXPECT_EQ(time.box.y, date.box.y);
   chooseItem(window, dialog, "Advanced/File Timestamp", 2);
   state = stateWhen(
-      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").enabled; }, 5s);
+      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp#time").enabled; }, 5s);
   ASSERT_TRUE(control(state, "Advanced/Custom Timestamp").enabled);
   keepShot(window, "preferences-custom-timestamp");
 
-  // Tab goes on from the drop-down to the field.
-  window.xdotool({"key", "Tab"});
-  window.xdotool({"key", "ctrl+a"});
-  window.xdotool({"type", "--delay", "20", "2021/02/28 23:59"});
-  stateWhen(
-      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").value == "2021/02/28 23:59"; },
-      5s);
-  window.xdotool({"key", "Up"});  // the caret is on the minutes
-  window.xdotool({"key", "Home"});
-  for (int i = 0; i < 6; ++i) window.xdotool({"key", "Right"});
-  window.xdotool({"key", "Up"});  // now on the month
+  // A click on the time's first field, then its hours and minutes typed,
+  // each field taking two digits; the date and the seconds stay.
+  clickControl(window, dialog, "Advanced/Custom Timestamp#time");
+  window.xdotool({"type", "--delay", "20", "2359"});
   state = stateWhen(
-      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").value == "2021/03/28 23:00"; },
+      window, [](const WindowState& s) { return control(s, "Advanced/Custom Timestamp").value == "2020/09/13 23:59"; },
       5s);
-  EXPECT_EQ(control(state, "Advanced/Custom Timestamp").value, "2021/03/28 23:00");
+  EXPECT_EQ(control(state, "Advanced/Custom Timestamp").value, "2020/09/13 23:59");
+  keepShot(window, "preferences-custom-timestamp-typed");
   pressOk(window, dialog);
   const std::string written = window.settingsText();
   EXPECT_EQ(iniValue(written, "Advanced", "File Timestamp"), "2");
-  // The seconds the field does not show are kept.
-  EXPECT_EQ(iniValue(written, "Advanced", "Custom Timestamp"), "1616972440");
+  // 2020-09-13 23:59, with the 40 seconds it had.
+  EXPECT_EQ(iniValue(written, "Advanced", "Custom Timestamp"), "1600041580");
   EXPECT_EQ(window.quit(), 0);
 }
 
@@ -440,7 +441,12 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
   const std::string dialog = openFromMenu(window);
   ASSERT_FALSE(dialog.empty());
-  showPage(window, dialog, 7);
+  const WindowState page = showPage(window, dialog, 7);
+  // White, the stored colour, stands out from the light list by a grey
+  // frame; every swatch has a frame of a darker shade of its colour.
+  EXPECT_EQ(control(page, "Watermark/Font Color").value, "1 FFFFFF 9 White");
+  EXPECT_EQ(control(page, "Watermark/Font Color#swatch").value, "999999 FFFFFF");
+  keepShot(window, "preferences-white-swatch");
   clickControl(window, dialog, "Watermark/Font Color#more");
   const std::string chooser = windowTitled(window, "[Cc]olou?r");
   ASSERT_FALSE(chooser.empty());
@@ -464,6 +470,7 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
       window,
       [](const WindowState& s) { return control(s, "Watermark/Font Color").value.rfind("9 123456 10 ", 0) == 0; }, 10s);
   EXPECT_EQ(control(state, "Watermark/Font Color").value.substr(0, 12), "9 123456 10 ");
+  EXPECT_EQ(control(state, "Watermark/Font Color#swatch").value, "0A1F33 123456");
 
   keysInto(window, dialog, {"Escape"});
   closed(window);
@@ -610,6 +617,37 @@ TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
   EXPECT_EQ(iniValue(written, "Watermark", "Font"), "Quill Sans");
   EXPECT_EQ(iniValue(written, "Watermark", "Font Size"), "10");
   EXPECT_EQ(iniValue(written, "Watermark", "Font Style"), "1");
+  EXPECT_EQ(window.quit(), 0);
+}
+
+// The font dialog opens on the stored font: Arial, which the desktop does
+// not have, as the family it stands for, in the stored style and size, so
+// that Return at once takes that font.
+TEST(Preferences, FontDialogOpensOnTheStoredFontOrTheFamilyItStandsFor) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  RunningWindow window(session, {{},
+                                 {},
+                                 fullConfig("", "Format = jpg\r\n",
+                                            "Do Watermark = 1\r\nFonts = Arial,Tahoma\r\nFont = Arial\r\n"
+                                            "Font Size = 14\r\nFont Style = 2\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const std::string dialog = openFromMenu(window);
+  ASSERT_FALSE(dialog.empty());
+  showPage(window, dialog, 7);
+  clickControl(window, dialog, "Watermark/Font#more");
+  const std::string chooser = windowTitled(window, "[Ff]ont");
+  ASSERT_FALSE(chooser.empty());
+  std::this_thread::sleep_for(500ms);
+  keepShot(window, "font-dialog-preselected");
+  keysInto(window, chooser, {"Return"});
+  const WindowState state = stateWhen(
+      window, [](const WindowState& s) { return control(s, "Watermark/Font").value == "2 3 Liberation Sans"; }, 10s);
+  EXPECT_EQ(control(state, "Watermark/Font").value, "2 3 Liberation Sans");
+  EXPECT_EQ(control(state, "Watermark/Font Size").value, "14");
+  EXPECT_EQ(control(state, "Watermark/Font Style").value, "2 Italic");
+  keysInto(window, dialog, {"Escape"});
+  closed(window);
   EXPECT_EQ(window.quit(), 0);
 }
 

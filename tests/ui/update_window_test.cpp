@@ -16,6 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kCheckForUpdatesItem = 4;
+constexpr int kAboutItem = 5;
 constexpr std::int64_t kDay = 86400;
 
 const std::string kRequest =
@@ -103,6 +104,45 @@ TEST(UpdateWindow, ASiteThatNeverAnswersCostsTheTimeLimit) {
   keysInto(window, box, {"Return"});
   EXPECT_TRUE(windowGone(window, "^Error$"));
   EXPECT_EQ(window.quit(), 0);
+}
+
+// A check waiting for a silent site leaves the window working, shows that
+// it waits, and ends with the window: with a time limit of an hour, only a
+// wait that closing the window stops lets the program end.
+TEST(UpdateWindow, AWaitingCheckKeepsTheWindowWorkingAndEndsWithIt) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  const OwnedFd listener = loopbackSocket(true);
+  const std::string site = "http://127.0.0.1:" + std::to_string(boundPort(listener));
+  RunningWindow window(session, {{}, {}, settingsFile({}), {"QUILLMARK_SITE=" + site}});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  ASSERT_EQ(window.command("update-time-limit 3600000"), "done\n");
+
+  menuItem(window, Menu::Help, kCheckForUpdatesItem);
+  WindowState state = stateWhen(
+      window, [](const WindowState& s) { return s.value("updateCheck") == "1"; }, 10s);
+  ASSERT_EQ(state.value("updateCheck"), "1");
+  const Box busy = state.box("updateBusy");
+  EXPECT_GT(busy.width, 0);
+  EXPECT_GT(busy.height, 0);
+  EXPECT_EQ(state.value("pointerBusy"), "1");
+  keepShot(window, "update-waiting");
+  // Asking again while one check waits starts no second one.
+  menuItem(window, Menu::Help, kCheckForUpdatesItem);
+  // The window still takes its commands: the About window opens and closes.
+  menuItem(window, Menu::Help, kAboutItem);
+  const std::string about = windowTitled(window, "^About");
+  ASSERT_FALSE(about.empty());
+  keysInto(window, about, {"Escape"});
+  EXPECT_TRUE(windowGone(window, "^About"));
+  state = window.state();
+  EXPECT_EQ(state.value("updateCheck"), "1");
+  EXPECT_TRUE(state.values("box").empty());
+
+  // Closed by its close box while the site keeps silent.
+  keysInto(window, window.window(), {"alt+F4"});
+  EXPECT_EQ(window.waitForExit(120s), 0);
+  EXPECT_FALSE(window.settingsText().empty());
 }
 
 TEST(UpdateWindow, ScheduledCheckAsksOnlyWhenDueAndMovesTheDate) {

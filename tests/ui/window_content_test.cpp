@@ -363,13 +363,14 @@ TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
     const char* title;
     const char* key;
     const char* answer;
+    const char* icon;
   };
   const Case cases[] = {
-      {"warning", "Warning", "Return", "ok\n"},
-      {"error", "Error", "Escape", "ok\n"},
-      {"information", "Check for Updates", "Return", "ok\n"},
-      {"question", "Check for Updates", "Escape", "no\n"},
-      {"warning-question", "Warning", "Return", "yes\n"},
+      {"warning", "Warning", "Return", "ok\n", "dialog-warning"},
+      {"error", "Error", "Escape", "ok\n", "dialog-error"},
+      {"information", "Check for Updates", "Return", "ok\n", "dialog-information"},
+      {"question", "Check for Updates", "Escape", "no\n", "dialog-question"},
+      {"warning-question", "Warning", "Return", "yes\n", "dialog-warning"},
   };
   for (const Case& c : cases) {
     // The box blocks the window's hooks until it is answered, so the
@@ -392,7 +393,52 @@ TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
     }
     ask.join();
     EXPECT_EQ(reply, c.answer) << c.kind;
+    // The box showed its kind's icon from the desktop's icon theme, at the
+    // size of a dialog's picture.
+    const std::vector<std::string> icons = window.state().values("boxIcon");
+    ASSERT_FALSE(icons.empty()) << c.kind;
+    std::istringstream icon(icons.back());
+    std::string name;
+    int shown = 0, width = 0, height = 0, inTheme = 0;
+    icon >> name >> shown >> width >> height >> inTheme;
+    EXPECT_EQ(name, c.icon);
+    EXPECT_EQ(shown, 1) << c.kind;
+    EXPECT_GE(width, 32) << c.kind;
+    EXPECT_GE(height, 32) << c.kind;
+    EXPECT_EQ(inTheme, 1) << c.kind;
   }
+  EXPECT_EQ(window.quit(), 0);
+}
+
+// The Output Format selector drops a plain list next to itself (below, or
+// above where the screen has no room), starting at its first item; Escape
+// closes it and keeps the format.
+TEST(WindowContent, OutputFormatListDropsBesideTheSelector) {
+  XvfbSession session(WindowManager::Openbox);
+  QM_REQUIRE_DISPLAY(session);
+  RunningWindow window(session, {{}, {}, settingsFile({}, {}, "Format = jpg\r\n")});
+  ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
+  const Box selector = window.state().box("formatSelector");
+  window.xdotool({"mousemove", "--window", window.window(), std::to_string(selector.x + selector.width / 2),
+                  std::to_string(selector.y + selector.height / 2)});
+  window.xdotool({"click", "1"});
+  WindowState state = stateWhen(
+      window, [](const WindowState& s) { return s.value("formatPopup") != "closed"; }, 10s);
+  ASSERT_NE(state.value("formatPopup"), "closed");
+  std::this_thread::sleep_for(300ms);
+  keepShot(window, "format-list-open");
+  std::istringstream place(state.value("formatPopup"));
+  Box on, list;
+  int firstItem = -1;
+  place >> on.x >> on.y >> on.width >> on.height >> list.x >> list.y >> list.width >> list.height >> firstItem;
+  EXPECT_TRUE(list.y >= on.bottom() - 2 || list.bottom() <= on.y + 2) << state.value("formatPopup");
+  EXPECT_GE(firstItem, 0);
+  EXPECT_LT(firstItem, 12) << state.value("formatPopup");
+
+  window.xdotool({"key", "Escape"});
+  state = stateWhen(
+      window, [](const WindowState& s) { return s.value("formatPopup") == "closed"; }, 10s);
+  EXPECT_EQ(state.value("outputFormat"), "jpg");
   EXPECT_EQ(window.quit(), 0);
 }
 
