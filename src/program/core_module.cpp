@@ -5,7 +5,8 @@
 namespace qm {
 
 const CoreModuleEntries* CoreModule::entries() {
-  if (entries_) return entries_;
+  if (tried_) return entries_;
+  tried_ = true;
   module_ = openProgramModule(kCoreModuleName);
   std::string problem;
   entries_ = static_cast<const CoreModuleEntries*>(moduleSymbol(module_, kCoreModuleEntries, problem));

@@ -13,12 +13,14 @@ namespace qm {
 class CoreModule {
  public:
   // The entry table, the module opened at the first call. Null when it
-  // cannot be loaded, after one line on stderr that says why.
+  // cannot be loaded, after one line on stderr (at the first call) that
+  // says why.
   const CoreModuleEntries* entries();
 
  private:
   OpenedModule module_;
   const CoreModuleEntries* entries_ = nullptr;
+  bool tried_ = false;
 };
 
 // A worker process: the whole of its life runs in the core; 1 when the
