@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -125,7 +126,9 @@ std::string mappedLibrary(pid_t pid, const std::vector<std::string>& names) {
 
 // Caught in the middle of a batch (stopped after its first file, while its
 // workers wait for the next), neither the program nor a worker has the
-// window toolkit mapped; both have the image library.
+// window toolkit mapped; the program and the worker that wrote the file
+// have the image library. (A worker caught as it starts may not have
+// opened the core yet, so not every worker is asked for it.)
 TEST(Startup, ConvertingMapsNoWindowToolkit) {
   test::TempFolder folder;
   const std::string in = folder.makeFolder("in");
@@ -157,10 +160,11 @@ TEST(Startup, ConvertingMapsNoWindowToolkit) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   ASSERT_TRUE(caught) << result.out;
   ASSERT_GE(seen.size(), 2u) << "no worker was running";
-  for (const Mapped& process : seen) {
-    EXPECT_EQ(process.toolkit, "") << "process " << process.pid;
-    EXPECT_NE(process.imageLibrary, "") << "process " << process.pid;
-  }
+  for (const Mapped& process : seen) EXPECT_EQ(process.toolkit, "") << "process " << process.pid;
+  EXPECT_NE(seen.front().imageLibrary, "") << "the program";
+  EXPECT_TRUE(std::any_of(seen.begin() + 1, seen.end(), [](const Mapped& worker) {
+    return !worker.imageLibrary.empty();
+  })) << "no worker has the image library";
 }
 
 // Every library the dynamic loader mapped into the program and the
