@@ -1,6 +1,6 @@
 # Installing Quillmark like a desktop program, and its Debian package (cpack -G DEB):
-#   <prefix>/lib/quillmark/          the program, its window module in modules/ and its gfx/ themes (it
-#                                    looks for them beside itself)
+#   <prefix>/lib/quillmark/          the program, its core and window modules in modules/ and its gfx/
+#                                    themes (it looks for them beside itself)
 #   <prefix>/bin/quillmark           a relative link to the program
 #   <prefix>/share/applications/     the desktop entry: window mode, "Open with" for PSD documents
 #   <prefix>/share/metainfo/         AppStream metainfo for software centres
@@ -62,10 +62,10 @@ file(CREATE_LINK "${_qm_link_target}" "${_qm_install_out}/bin/quillmark" SYMBOLI
 # --- Install rules -----------------------------------------------------------------------------------
 
 install(TARGETS quillmark RUNTIME DESTINATION "${QM_INSTALL_PROGRAM_DIR}")
-# A module, not an executable: no execute bit. In a folder of its own, since cpack adds ldconfig
+# Modules, not executables: no execute bit. In a folder of their own, since cpack adds ldconfig
 # calls to the package scripts for a shared object directly below a lib/ folder, and a private
-# module has no business in the linker cache.
-install(TARGETS quillmark_window LIBRARY DESTINATION "${QM_INSTALL_PROGRAM_DIR}/modules"
+# module has no business in the linker cache. The window module finds the core beside it.
+install(TARGETS quillmark_core quillmark_window LIBRARY DESTINATION "${QM_INSTALL_PROGRAM_DIR}/modules"
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES "${QM_THEME_ZIP}" DESTINATION "${QM_INSTALL_PROGRAM_DIR}/gfx")
 install(FILES "${_qm_install_out}/bin/quillmark" DESTINATION "${CMAKE_INSTALL_BINDIR}")
@@ -103,8 +103,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.ferroval.example/")
-# The libraries come from dpkg-shlibdeps, which reads the window module too, so the package still
-# brings the window's toolkit although the program itself does not link it; the fonts that stand in for the watermark's default faces
+# The libraries come from dpkg-shlibdeps, which reads the modules too, so the package still brings
+# the image libraries and the window's toolkit although the program itself links neither; the fonts that stand in for the watermark's default faces
 # are no library, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core")

@@ -6,7 +6,6 @@
 
 #include "app/messages.h"
 #include "app/version.h"
-#include "cli/command_line_run.h"
 #include "cli/help.h"
 #include "cli/options.h"
 #include "cli/profile.h"
@@ -162,7 +161,8 @@ std::optional<std::vector<std::string>> windowStartPaths(const Workspace& app,
   return existingPaths(loop.words);
 }
 
-CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters) {
+CommandLineOutcome parseCommandLine(const Workspace& app, const std::vector<std::string>& parameters,
+                                    const CommandLineRunner& runCommandLine) {
   using Next = CommandLineOutcome::Next;
   if (parameters.empty()) return {};
   resetRun(app.run, app.inputs);

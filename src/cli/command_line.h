@@ -2,6 +2,7 @@
 // input, runs the conversion with console output.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +12,10 @@
 #include "engine/batch/run_start.h"
 
 namespace qm {
+
+namespace platform {
+class Console;
+}
 
 // What start-up does after the parser: end with the exit code (help,
 // version, an error, a command-line run), or go on in one of the window
@@ -35,9 +40,15 @@ struct FirstParameterName {
 };
 std::span<const FirstParameterName> firstParameterNames();
 
+// The conversion of a command-line run (runCommandLine). It lives with the
+// image libraries, which start-up loads only once the parameters have
+// passed, so it comes in from there.
+using CommandLineRunner = std::function<int(const Workspace& workspace, bool quiet, platform::Console& console)>;
+
 // Window mode follows when the parameters hold no input option (or there
 // are none).
-CommandLineOutcome parseCommandLine(const Workspace& workspace, const std::vector<std::string>& parameters);
+CommandLineOutcome parseCommandLine(const Workspace& workspace, const std::vector<std::string>& parameters,
+                                    const CommandLineRunner& runCommandLine);
 
 // For a start that finds the window already running: the paths the window
 // would open with when these parameters open the window (no mode of the

@@ -1,5 +1,6 @@
 // The application object: the one owner of the Settings record, the Run
-// state and the Input list. Everything else gets them by reference.
+// state, the Input list and the core module. Everything else gets them by
+// reference.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "app/run_state.h"
 #include "engine/batch/input_list.h"
 #include "engine/batch/run_start.h"
+#include "program/core_module.h"
 #include "settings/settings.h"
 
 namespace qm {
@@ -16,6 +18,7 @@ struct Application {
   Settings settings;
   RunState run;
   InputList inputs;
+  CoreModule core;
 
   Workspace workspace() { return {settings, run, inputs}; }
 };

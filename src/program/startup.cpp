@@ -67,7 +67,11 @@ int runProgram(const std::vector<std::string>& parameters) {
     return 1;
   }
 
-  const CommandLineOutcome outcome = parseCommandLine(app.workspace(), parameters);
+  const CommandLineOutcome outcome = parseCommandLine(
+      app.workspace(), parameters, [&app](const Workspace& workspace, bool quiet, platform::Console& console) {
+        const CoreModuleEntries* core = app.core.entries();
+        return core ? core->runCommandLine(workspace, quiet, console) : 1;
+      });
   switch (outcome.next) {
     case CommandLineOutcome::Next::Exit: return outcome.exitCode;
     case CommandLineOutcome::Next::Screenshots:

@@ -6,8 +6,7 @@
 
 #include "ui/window_mode.h"
 
-// The module's folder below the program's, and its file name.
-inline constexpr const char* kWindowModuleFolder = "modules/";
+// The module's file name in the program's modules/ folder.
 inline constexpr const char* kWindowModuleName = "quillmark-window.so";
 inline constexpr const char* kWindowModuleEntry = "quillmark_run_window_mode";
 

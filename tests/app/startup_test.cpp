@@ -4,9 +4,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -124,7 +126,9 @@ std::string mappedLibrary(pid_t pid, const std::vector<std::string>& names) {
 
 // Caught in the middle of a batch (stopped after its first file, while its
 // workers wait for the next), neither the program nor a worker has the
-// window toolkit mapped; both have the image library.
+// window toolkit mapped; the program and the worker that wrote the file
+// have the image library. (A worker caught as it starts may not have
+// opened the core yet, so not every worker is asked for it.)
 TEST(Startup, ConvertingMapsNoWindowToolkit) {
   test::TempFolder folder;
   const std::string in = folder.makeFolder("in");
@@ -156,10 +160,116 @@ TEST(Startup, ConvertingMapsNoWindowToolkit) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   ASSERT_TRUE(caught) << result.out;
   ASSERT_GE(seen.size(), 2u) << "no worker was running";
-  for (const Mapped& process : seen) {
-    EXPECT_EQ(process.toolkit, "") << "process " << process.pid;
-    EXPECT_NE(process.imageLibrary, "") << "process " << process.pid;
+  for (const Mapped& process : seen) EXPECT_EQ(process.toolkit, "") << "process " << process.pid;
+  EXPECT_NE(seen.front().imageLibrary, "") << "the program";
+  EXPECT_TRUE(std::any_of(seen.begin() + 1, seen.end(), [](const Mapped& worker) {
+    return !worker.imageLibrary.empty();
+  })) << "no worker has the image library";
+}
+
+// Every library the dynamic loader mapped into the program and the
+// processes it started, by file name, from the loader's own trace: unlike
+// a look at /proc/<pid>/maps this also sees a run that ends within moments.
+struct LoadedLibraries {
+  int exitCode = -1;
+  std::set<std::string> names;
+
+  bool any(const std::string& prefix) const {
+    const auto next = names.lower_bound(prefix);
+    return next != names.end() && next->starts_with(prefix);
   }
+};
+
+LoadedLibraries librariesLoadedBy(const std::vector<std::string>& arguments) {
+  test::TempFolder trace;
+  test::ProgramOptions options;
+  options.environment = {"LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + trace.str() + "loader"};
+  LoadedLibraries loaded;
+  loaded.exitCode = test::runProgram(arguments, options).exitCode;
+  for (const auto& entry : std::filesystem::directory_iterator(trace.path())) {
+    std::ifstream file(entry.path());
+    for (std::string line; std::getline(file, line);) {
+      const std::size_t at = line.find("file=");
+      if (at == std::string::npos) continue;
+      const std::string path = line.substr(at + 5, line.find(' ', at) - at - 5);
+      loaded.names.insert(std::filesystem::path(path).filename().string());
+    }
+  }
+  return loaded;
+}
+
+// --version, --help and a command line refused while its options are read
+// end before any work: they load neither the core module nor the image,
+// drawing and colour libraries it brings. A conversion loads them.
+TEST(Startup, OnlyWorkLoadsTheImageLibraries) {
+  test::TempFolder folder;
+  const std::string out = folder.makeFolder("out");
+  const std::string document = std::string(QM_SOURCE_DIR) + "/samples/sunset.psd";
+  const std::vector<std::string> imageLibraries = {"quillmark-core", "libfreeimage", "libIL.", "libcairo",
+                                                   "libpango",       "libtiff",      "libjxr", "liblcms2"};
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    int exitCode;
+    bool working;
+  };
+  const std::vector<Case> cases = {
+      {"version", {"--version"}, 0, false},
+      {"help", {"--help"}, 0, false},
+      {"an option without its value", {"-q", "-i"}, 1, false},
+      {"a bad jobs value", {"-q", "-i", document, "--jobs=0"}, 1, false},
+      {"a bad profile", {"-q", "-i", document, "--profile=" + folder.str() + "missing.ini"}, 1, false},
+      {"a conversion", {"-q", "-i", document, "-o", out, "-c", "png"}, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const LoadedLibraries loaded = librariesLoadedBy(c.arguments);
+    EXPECT_EQ(loaded.exitCode, c.exitCode);
+    // The trace is there at all.
+    EXPECT_TRUE(loaded.any("libstdc++"));
+    for (const std::string& library : imageLibraries) EXPECT_EQ(loaded.any(library), c.working) << library;
+  }
+}
+
+// A program whose core module cannot be loaded says so in one line when
+// there is work, and still answers what needs no image library.
+TEST(Startup, WithoutTheCoreModuleOnlyWorkFails) {
+  test::TempFolder folder;
+  const std::string program = folder / "quillmark";
+  std::filesystem::copy_file(test::programPath(), program);
+  const std::string module = folder.write("modules/quillmark-core.so", "no module\n");
+  const std::string out = folder.makeFolder("out");
+  const std::string document = std::string(QM_SOURCE_DIR) + "/samples/sunset.psd";
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string errorStart;  // of the one line on stderr; none when empty
+  };
+  const std::vector<Case> cases = {
+      {"version", {"--version"}, 0, ""},
+      {"help", {"--help"}, 0, ""},
+      {"refused options", {"-q", "-i", document, "--jobs=0"}, 1, "Error: Invalid jobs value"},
+      {"conversion",
+       {"-q", "-i", document, "-o", out, "-c", "png"},
+       1,
+       "Error: the conversion core cannot be loaded: " + module + ": "},
+  };
+  test::ProgramOptions options;
+  options.program = program;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::ProgramResult result = test::runProgram(c.arguments, options);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    if (c.errorStart.empty()) {
+      EXPECT_EQ(result.err, "");
+    } else {
+      ASSERT_EQ(result.errLines().size(), 1u) << result.err;
+      EXPECT_EQ(result.err.rfind(c.errorStart, 0), 0u) << result.err;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
 // A program whose window module cannot be loaded says so in one line when

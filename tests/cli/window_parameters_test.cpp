@@ -9,6 +9,7 @@
 
 #include "app/run_state.h"
 #include "cli/command_line.h"
+#include "cli/command_line_run.h"
 #include "engine/batch/input_list.h"
 #include "settings/settings.h"
 #include "support/temp_folder.h"
@@ -49,7 +50,7 @@ TEST(WindowParameters, ExistingFilesAndFoldersThatAreNoOptionValuesGoToTheWindow
     Settings settings;
     RunState run;
     InputList inputs;
-    const CommandLineOutcome outcome = parseCommandLine({settings, run, inputs}, c.parameters);
+    const CommandLineOutcome outcome = parseCommandLine({settings, run, inputs}, c.parameters, runCommandLine);
     EXPECT_EQ(outcome.next, CommandLineOutcome::Next::WindowMode) << c.name;
     EXPECT_EQ(outcome.windowPaths, c.expected) << c.name;
     // The window admits them itself, after its New command.

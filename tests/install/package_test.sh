@@ -64,14 +64,15 @@ deb=$(echo "$work"/package/quillmark_*_*.deb)
 step "dpkg-deb: fields and contents"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-# dpkg-shlibdeps found the libraries; the fonts are named by hand.
-for needed in libfreeimage3 libdevil1c2 libwxgtk3.2 libarchive13 libcairo2 libc6 fonts-liberation; do
+# dpkg-shlibdeps found the libraries, those of both modules among them; the fonts are named by hand.
+for needed in libfreeimage3 libdevil1c2 libtiff6 libjxr0 liblcms2-2 libpangocairo-1.0-0 libwxgtk3.2 libarchive13 \
+  libcairo2 libc6 fonts-liberation; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = quillmark ] || fail "package name"
 dpkg-deb --contents "$deb" >"$work/contents"
 for path in ./usr/bin/quillmark ./usr/lib/quillmark/quillmark ./usr/lib/quillmark/gfx/handdrawn.zip \
-  ./usr/lib/quillmark/modules/quillmark-window.so \
+  ./usr/lib/quillmark/modules/quillmark-core.so ./usr/lib/quillmark/modules/quillmark-window.so \
   ./usr/share/applications/example.ferroval.quillmark.desktop \
   ./usr/share/metainfo/example.ferroval.quillmark.metainfo.xml \
   ./usr/share/icons/hicolor/16x16/apps/quillmark.png ./usr/share/icons/hicolor/256x256/apps/quillmark.png \

@@ -57,6 +57,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, const Progra
   if (options.display && !options.display->empty()) env.push_back("DISPLAY=" + *options.display);
   env.push_back("XDG_RUNTIME_DIR=" + runtimeDir);
   env.push_back("XDG_CONFIG_HOME=" + configDir);
+  env.insert(env.end(), options.environment.begin(), options.environment.end());
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);

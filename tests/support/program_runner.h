@@ -33,6 +33,8 @@ struct ProgramOptions {
   // The X display of the child: unset, the test's own; empty, none at all;
   // otherwise that display (and never a Wayland one).
   std::optional<std::string> display;
+  // More NAME=value entries for the child's environment.
+  std::vector<std::string> environment;
   // Called with the child's process id and everything it has written so
   // far, after each read: a test can signal the child at the moment it
   // chooses.

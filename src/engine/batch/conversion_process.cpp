@@ -62,10 +62,6 @@ int serveConversionTasks(int socket, const TaskRenderer& render) {
   return 0;
 }
 
-bool isWorkerModeRequest(const std::vector<std::string>& parameters) {
-  return !parameters.empty() && parameters[0] == kWorkerModeArgument;
-}
-
 int runConversionWorkerProcess(const std::vector<std::string>& parameters, const TaskRenderer& render) {
   if (parameters.size() < 2) return 2;
   char* end = nullptr;

@@ -31,8 +31,11 @@ using TaskRenderer = std::function<RenderResult(const Settings& settings, const 
 // process exit code (0 at a clean end, 2 on a damaged message).
 int serveConversionTasks(int socket, const TaskRenderer& render = renderDocument);
 
-// True when the parameters ask for worker mode.
-bool isWorkerModeRequest(const std::vector<std::string>& parameters);
+// True when the parameters ask for worker mode. Inline, as start-up asks
+// before it loads the engine's code.
+inline bool isWorkerModeRequest(const std::vector<std::string>& parameters) {
+  return !parameters.empty() && parameters[0] == kWorkerModeArgument;
+}
 
 // The whole life of a worker process started with the mode argument.
 int runConversionWorkerProcess(const std::vector<std::string>& parameters, const TaskRenderer& render = renderDocument);

@@ -112,14 +112,6 @@ void InputList::remove(const std::string& path) {
   --count_;
 }
 
-void InputList::clear() {
-  for (Chain& chain : buckets_) {
-    chain.hashes.clear();
-    chain.entries.clear();
-  }
-  count_ = 0;
-}
-
 void InputList::forEach(const std::function<void(const InputEntry&)>& visit) const {
   for (const Chain& chain : buckets_)
     for (auto it = chain.entries.rbegin(); it != chain.entries.rend(); ++it) visit(*it);

@@ -50,7 +50,14 @@ class InputList {
   bool contains(const std::string& path) const;
   const InputEntry* find(const std::string& path) const;
   void remove(const std::string& path);
-  void clear();
+  // Inline for resetRun.
+  void clear() {
+    for (Chain& chain : buckets_) {
+      chain.hashes.clear();
+      chain.entries.clear();
+    }
+    count_ = 0;
+  }
   std::size_t entryCount() const { return count_; }
 
   // Visits the entries in bucket order.

@@ -8,11 +8,6 @@
 
 namespace qm {
 
-void resetRun(RunState& run, InputList& inputs) {
-  resetRunState(run);
-  inputs.clear();
-}
-
 bool namesFile(std::string_view input) {
   auto dot = input.rfind('.');
   if (dot == std::string_view::npos || dot + 1 == input.size()) return false;

@@ -25,8 +25,13 @@ struct Workspace {
   InputList& inputs;
 };
 
-// Empties the Run state (see resetRunState) and the Input list.
-void resetRun(RunState& run, InputList& inputs);
+// Empties the Run state (see resetRunState) and the Input list. Inline, as
+// the command-line parser runs it in a program that has not loaded the
+// engine's code.
+inline void resetRun(RunState& run, InputList& inputs) {
+  resetRunState(run);
+  inputs.clear();
+}
 
 enum class RunFace { CommandLine, Window };
 
