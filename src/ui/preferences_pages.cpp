@@ -190,8 +190,8 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
     const int selection = colour->list->GetSelection();
     if (selection < 0) return std::string();
     const wxImage picture = colour->list->GetItemBitmap(static_cast<unsigned>(selection)).ConvertToImage();
-    const auto at = [&picture](int x, int y) {
-      return colourToText({picture.GetRed(x, y), picture.GetGreen(x, y), picture.GetBlue(x, y)});
+    const auto at = [&picture](int column, int row) {
+      return colourToText({picture.GetRed(column, row), picture.GetGreen(column, row), picture.GetBlue(column, row)});
     };
     return at(0, 0) + " " + at(picture.GetWidth() / 2, picture.GetHeight() / 2);
   });
