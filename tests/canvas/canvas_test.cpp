@@ -7,8 +7,8 @@
 #include <string>
 
 #include "canvas/canvas.h"
-#include "support/image_readback.h"
 #include "platform/handle.h"
+#include "support/image_readback.h"
 
 namespace qm {
 namespace {

@@ -42,7 +42,11 @@ TEST(OutputNaming, MasksExpandInTableOrderWithLowerCasedLiterals) {
       {"%filename[u]%-%filename[l]%-%filename[t]%", "/in/hoLiDay.psd", "gif", 1, "HOLIDAY-holiday-Holiday"},
       // Every letter changes case, not only A to Z, in the mask too.
       {"%filename[u]%-%filename[t]%", "/in/\xC3\xA4rger.psd", "png", 1, "\xC3\x84RGER-\xC3\x84rger"},
-      {"\xC3\x9C" "ber %filename[l]%", "/in/\xC3\x89T\xC3\x89.psd", "png", 1, "\xC3\xBC" "ber \xC3\xA9t\xC3\xA9"},
+      {"\xC3\x9C"
+       "ber %filename[l]%",
+       "/in/\xC3\x89T\xC3\x89.psd", "png", 1,
+       "\xC3\xBC"
+       "ber \xC3\xA9t\xC3\xA9"},
       {"%ext%-%ext[u]%-%ext[t]%", "/in/x.psd", "tiff", 1, "tiff-TIFF-Tiff"},
       {"%bpp%_%width%x%height%", "/in/x.psd", "png", 1, "24_640x480"},
       {"%rnd%-%n%", "/in/x.psd", "png", 123456, "00042-12345"},

@@ -54,7 +54,9 @@ struct Batch {
     run.outputFolder = out.str();
     run.outputExtension = "png";
   }
-  WorkerContext context() { return {settings, run, inputs, progress, makeRunFormat(settings, "png"), {}, {}, test::workerLimits()}; }
+  WorkerContext context() {
+    return {settings, run, inputs, progress, makeRunFormat(settings, "png"), {}, {}, test::workerLimits()};
+  }
 
   test::TempFolder in;
   test::TempFolder out;

@@ -43,9 +43,9 @@ std::optional<std::string> convertToSrgb(const std::vector<std::uint8_t>& profil
                                          const std::vector<std::uint16_t>& input, std::vector<std::uint16_t>& rgb,
                                          std::size_t pixels) {
   const bool embeddedLab = lab && profileColourSpace(profileBytes) == "Lab ";
-  Profile source(lab && !embeddedLab ? cmsCreateLab4Profile(nullptr)
-                                     : cmsOpenProfileFromMem(profileBytes.data(),
-                                                             static_cast<cmsUInt32Number>(profileBytes.size())));
+  Profile source(lab && !embeddedLab
+                     ? cmsCreateLab4Profile(nullptr)
+                     : cmsOpenProfileFromMem(profileBytes.data(), static_cast<cmsUInt32Number>(profileBytes.size())));
   if (!source) return std::string("its embedded colour profile is damaged");
   const cmsColorSpaceSignature space = cmsGetColorSpace(source.get());
   if ((lab && space != cmsSigLabData) || (!lab && space != cmsSigCmykData))
@@ -79,7 +79,8 @@ void attachProfile(Bitmap& image, const std::vector<std::uint8_t>& profile) {
   constexpr std::uint8_t kD50[12] = {0, 0, 0xF6, 0xD6, 0, 1, 0, 0, 0, 0, 0xD3, 0x2D};
   if (profile.size() < 128 || !std::equal(std::begin(kD50), std::end(kD50), profile.begin() + 68)) return;
   if ((space == "RGB " && colour) || (space == "GRAY" && grey))
-    FreeImage_CreateICCProfile(image.get(), const_cast<std::uint8_t*>(profile.data()), static_cast<long>(profile.size()));
+    FreeImage_CreateICCProfile(image.get(), const_cast<std::uint8_t*>(profile.data()),
+                               static_cast<long>(profile.size()));
 }
 
 }  // namespace qm

@@ -54,8 +54,7 @@ DocumentImage documentImage(Composite pixels, const PsdDocument& document) {
     result.profile = document.iccProfile;
   }
   const unsigned width = pixels.width, height = pixels.height;
-  const bool transparent =
-      std::any_of(pixels.alpha.begin(), pixels.alpha.end(), [](float a) { return a < 1.0f; });
+  const bool transparent = std::any_of(pixels.alpha.begin(), pixels.alpha.end(), [](float a) { return a < 1.0f; });
   const bool grey = pixels.colour.size() == 1;
   const unsigned depth = document.header.depth;
   auto colour = [&](unsigned c, std::size_t i) { return pixels.colour[grey ? 0 : c][i]; };
@@ -70,14 +69,13 @@ DocumentImage documentImage(Composite pixels, const PsdDocument& document) {
     bpp = grey && !transparent ? 8 : transparent ? 32 : 24;
   Bitmap image(FreeImage_AllocateT(type, static_cast<int>(width), static_cast<int>(height), bpp));
   if (!image) {
-    result.failure = "there is not enough memory for its " + std::to_string(width) + " x " + std::to_string(height) +
-                     " image";
+    result.failure =
+        "there is not enough memory for its " + std::to_string(width) + " x " + std::to_string(height) + " image";
     return result;
   }
   if (type == FIT_BITMAP && bpp == 8) {
     RGBQUAD* palette = FreeImage_GetPalette(image.get());
-    for (int i = 0; i < 256; ++i)
-      palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
+    for (int i = 0; i < 256; ++i) palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
   }
   for (unsigned y = 0; y < height; ++y) {
     // FreeImage keeps the bottom row first.
