@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/document/descriptor.h"
+#include "engine/document/span_reader.h"
 
 namespace qm {
 
@@ -17,32 +18,7 @@ namespace {
 bool is(const BlendKey& key, const char* text) { return std::memcmp(key.data(), text, 4) == 0; }
 
 // Big-endian reads that fail, and yield zeros, past the end.
-class Bytes {
- public:
-  explicit Bytes(std::span<const std::uint8_t> data) : data_(data) {}
-  bool ok() const { return ok_; }
-  std::size_t left() const { return data_.size() - pos_; }
-  std::uint32_t number(std::size_t count) {
-    if (!ok_ || count > left()) {
-      ok_ = false;
-      return 0;
-    }
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = value << 8 | data_[pos_ + i];
-    pos_ += count;
-    return value;
-  }
-  std::uint8_t u8() { return static_cast<std::uint8_t>(number(1)); }
-  std::uint16_t u16() { return static_cast<std::uint16_t>(number(2)); }
-  std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
-  float f32() { return std::bit_cast<float>(number(4)); }
-  void skip(std::size_t count) { count <= left() ? pos_ += count : (ok_ = false, pos_ = data_.size()); }
-
- private:
-  std::span<const std::uint8_t> data_;
-  std::size_t pos_ = 0;
-  bool ok_ = true;
-};
+using Bytes = SpanReader;
 
 float clamp01(float v) { return std::isfinite(v) ? std::clamp(v, 0.0f, 1.0f) : 0.0f; }
 

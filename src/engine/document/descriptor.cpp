@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/document/span_reader.h"
+
 namespace qm {
 
 namespace {
@@ -11,41 +13,10 @@ namespace {
 constexpr int kMaxDepth = 32;
 constexpr unsigned kMaxValues = 100000;
 
-class Reader {
+class Reader : public SpanReader {
  public:
-  explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  using SpanReader::SpanReader;
 
-  bool ok() const { return ok_; }
-  std::size_t left() const { return bytes_.size() - pos_; }
-  void fail() { ok_ = false; }
-
-  std::uint64_t number(std::size_t count) {
-    if (!ok_ || count > left()) {
-      ok_ = false;
-      return 0;
-    }
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = value << 8 | bytes_[pos_ + i];
-    pos_ += count;
-    return value;
-  }
-  std::uint32_t u32() { return static_cast<std::uint32_t>(number(4)); }
-  double f64() { return std::bit_cast<double>(number(8)); }
-  std::string bytes(std::size_t count) {
-    if (!ok_ || count > left()) {
-      ok_ = false;
-      return {};
-    }
-    std::string out(reinterpret_cast<const char*>(bytes_.data() + pos_), count);
-    pos_ += count;
-    return out;
-  }
-  void skip(std::uint64_t count) {
-    if (!ok_ || count > left())
-      ok_ = false;
-    else
-      pos_ += static_cast<std::size_t>(count);
-  }
   // A key or class: a length, or 0 for four characters.
   std::string key() {
     const std::uint32_t length = u32();
@@ -54,8 +25,8 @@ class Reader {
   // UTF-16 code units, big-endian, as UTF-8; a trailing NUL dropped.
   std::string unicode() {
     const std::uint64_t units = u32();
-    if (!ok_ || units > left() / 2) {
-      ok_ = false;
+    if (!ok() || units > left() / 2) {
+      fail();
       return {};
     }
     std::string out;
@@ -87,11 +58,6 @@ class Reader {
     }
     return out;
   }
-
- private:
-  std::span<const std::uint8_t> bytes_;
-  std::size_t pos_ = 0;
-  bool ok_ = true;
 };
 
 class Parser {

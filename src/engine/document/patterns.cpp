@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/document/psd_pixels.h"
+#include "engine/document/span_reader.h"
 
 namespace qm {
 
@@ -12,31 +13,7 @@ namespace {
 constexpr std::uint64_t kMaxPatternPixels = 1u << 24;
 constexpr unsigned kMaxPatterns = 1000;
 
-class Bytes {
- public:
-  Bytes(std::span<const std::uint8_t> data, std::size_t begin, std::size_t end)
-      : data_(data), pos_(begin), end_(std::min(end, data.size())) {}
-  bool ok() const { return ok_; }
-  std::size_t pos() const { return pos_; }
-  std::size_t left() const { return pos_ < end_ ? end_ - pos_ : 0; }
-  std::uint32_t number(std::size_t count) {
-    if (!ok_ || count > left()) {
-      ok_ = false;
-      return 0;
-    }
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = value << 8 | data_[pos_ + i];
-    pos_ += count;
-    return value;
-  }
-  void skip(std::size_t count) { count <= left() ? pos_ += count : (ok_ = false, pos_ = end_); }
-  const std::uint8_t* here() const { return data_.data() + pos_; }
-
- private:
-  std::span<const std::uint8_t> data_;
-  std::size_t pos_, end_;
-  bool ok_ = true;
-};
+using Bytes = SpanReader;
 
 unsigned channelsOf(unsigned mode) {
   switch (mode) {
