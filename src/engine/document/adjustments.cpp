@@ -136,7 +136,7 @@ Tone curveThrough(std::vector<std::pair<float, float>> points) {
 std::optional<AdjustPixel> readCurves(Bytes& in, unsigned channels) {
   in.skip(1);
   const unsigned version = in.u16();
-  const std::uint32_t present = in.number(4);
+  const std::uint32_t present = in.u32();
   if (!in.ok() || (version != 1 && version != 4)) return std::nullopt;
   auto tones = std::make_shared<ChannelTones>();
   tones->perChannel.resize(channels);

@@ -26,15 +26,15 @@ unsigned channelsOf(unsigned mode) {
 
 // One channel of the pattern's image: raw or PackBits, 8 bits.
 bool readChannel(Bytes& in, unsigned width, unsigned height, std::vector<float>& plane) {
-  if (in.number(4) == 0) return false;  // not written
-  const std::size_t length = in.number(4);
+  if (in.u32() == 0) return false;  // not written
+  const std::size_t length = in.u32();
   if (!in.ok() || length < 23 || length > in.left()) return false;
   const std::size_t end = in.pos() + length;
   in.skip(4);  // depth
-  const std::int32_t top = static_cast<std::int32_t>(in.number(4)), left = static_cast<std::int32_t>(in.number(4));
-  const std::int32_t bottom = static_cast<std::int32_t>(in.number(4)), right = static_cast<std::int32_t>(in.number(4));
-  const unsigned depth = in.number(2);
-  const unsigned compression = in.number(1);
+  const std::int32_t top = static_cast<std::int32_t>(in.u32()), left = static_cast<std::int32_t>(in.u32());
+  const std::int32_t bottom = static_cast<std::int32_t>(in.u32()), right = static_cast<std::int32_t>(in.u32());
+  const unsigned depth = in.u16();
+  const unsigned compression = in.u8();
   if (!in.ok() || depth != 8 || bottom - top != static_cast<std::int64_t>(height) ||
       right - left != static_cast<std::int64_t>(width))
     return false;
@@ -45,7 +45,7 @@ bool readChannel(Bytes& in, unsigned width, unsigned height, std::vector<float>&
     for (std::size_t i = 0; i < plane.size(); ++i) plane[i] = in.here()[i] / 255.0f;
   } else if (compression == 1) {
     std::vector<std::size_t> lengths(height);
-    for (auto& n : lengths) n = in.number(2);
+    for (auto& n : lengths) n = in.u16();
     for (unsigned y = 0; y < height; ++y) {
       if (!in.ok() || lengths[y] > in.left() || !unpackBits(in.here(), lengths[y], row.data(), row.size()))
         return false;
@@ -62,13 +62,13 @@ bool readChannel(Bytes& in, unsigned width, unsigned height, std::vector<float>&
 // One pattern from `in`, which spans it; false when it cannot be drawn.
 bool readPattern(Bytes& in, PsdMode mode, unsigned channels, Pattern& out) {
   in.skip(4);  // version
-  const unsigned patternMode = in.number(4);
-  out.height = in.number(2);
-  out.width = in.number(2);
-  const std::size_t nameUnits = in.number(4);
+  const unsigned patternMode = in.u32();
+  out.height = in.u16();
+  out.width = in.u16();
+  const std::size_t nameUnits = in.u32();
   if (!in.ok() || nameUnits > in.left() / 2) return false;
   in.skip(nameUnits * 2);
-  const std::size_t idLength = in.number(1);
+  const std::size_t idLength = in.u8();
   if (!in.ok() || idLength > in.left()) return false;
   out.id.assign(reinterpret_cast<const char*>(in.here()), idLength);
   in.skip(idLength);
@@ -78,7 +78,7 @@ bool readPattern(Bytes& in, PsdMode mode, unsigned channels, Pattern& out) {
   // A greyscale pattern serves any mode; others only their own.
   if (stored != 1 && static_cast<unsigned>(mode) != patternMode) return false;
   in.skip(4 + 4 + 16);  // the array list's version, length and rectangle
-  const unsigned arrays = in.number(4);
+  const unsigned arrays = in.u32();
   if (!in.ok() || arrays < stored) return false;
   std::vector<std::vector<float>> planes(stored);
   for (unsigned c = 0; c < stored; ++c)
@@ -97,7 +97,7 @@ bool readPattern(Bytes& in, PsdMode mode, unsigned channels, Pattern& out) {
 void readPatterns(std::span<const std::uint8_t> block, PsdMode mode, unsigned channels, std::vector<Pattern>& out) {
   Bytes in(block, 0, block.size());
   while (in.ok() && in.left() >= 4 && out.size() < kMaxPatterns) {
-    const std::size_t length = in.number(4);
+    const std::size_t length = in.u32();
     if (!in.ok() || length > in.left()) return;
     const std::size_t begin = in.pos();
     Bytes one(block, begin, begin + length);
