@@ -33,7 +33,8 @@ const Lines kBanner = {"Quillmark 2.5", "Copyright (c) 2009-2026 Ferroval. All r
 std::string writeDocument(const std::string& path, unsigned width = 8, unsigned height = 6) {
   test::PsdImage image(test::PsdColourMode::Rgb, width, height, 8, 3);
   for (unsigned y = 0; y < height; ++y)
-    for (unsigned x = 0; x < width; ++x) image.setPixel(x, y, 10 * x, 20 * y, 128);
+    for (unsigned x = 0; x < width; ++x)
+      image.setPixel(x, y, static_cast<std::uint16_t>(10 * x), static_cast<std::uint16_t>(20 * y), 128);
   fs::create_directories(fs::path(path).parent_path());
   return test::writePsd(path, image);
 }

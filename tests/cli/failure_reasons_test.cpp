@@ -209,7 +209,8 @@ TEST(FailureReasons, AFullDiskIsNamedForEveryWriter) {
   test::PsdImage noise(test::PsdColourMode::Rgb, 400, 300, 8, 3);
   for (unsigned y = 0; y < 300; ++y)
     for (unsigned x = 0; x < 400; ++x)
-      noise.setPixel(x, y, (x * 7919 + y) % 251, (y * 104729 + x) % 241, (x ^ y) & 255);
+      noise.setPixel(x, y, static_cast<std::uint16_t>((x * 7919 + y) % 251),
+                     static_cast<std::uint16_t>((y * 104729 + x) % 241), (x ^ y) & 255);
   const std::string document = test::writePsd(in / "noise.psd", noise);
   for (const char* extension : {"psd", "dds", "pcx", "png", "tiff"}) {
     SCOPED_TRACE(extension);

@@ -24,7 +24,8 @@ TEST(DocumentProblem, EveryTruncationIsFound) {
   for (test::PsdCompression compression : {test::PsdCompression::Raw, test::PsdCompression::Rle}) {
     test::PsdImage image(test::PsdColourMode::Rgb, 9, 7, 8, 4, compression);
     for (unsigned y = 0; y < 7; ++y)
-      for (unsigned x = 0; x < 9; ++x) image.setPixel(x, y, x * 20, y * 30, 7, 255);
+      for (unsigned x = 0; x < 9; ++x)
+        image.setPixel(x, y, static_cast<std::uint16_t>(x * 20), static_cast<std::uint16_t>(y * 30), 7, 255);
     const std::string whole = test::encodePsd(image);
     EXPECT_EQ(documentProblem(folder.write("whole.psd", whole)), std::nullopt);
     for (std::size_t size = 0; size < whole.size(); ++size) {
@@ -43,7 +44,8 @@ TEST(DocumentProblem, PackedRowsMustUnpackToWholeRows) {
   test::TempFolder folder;
   test::PsdImage image(test::PsdColourMode::Rgb, 9, 7, 8, 3, test::PsdCompression::Rle);
   for (unsigned y = 0; y < 7; ++y)
-    for (unsigned x = 0; x < 9; ++x) image.setPixel(x, y, x * 20, y * 30, 7);
+    for (unsigned x = 0; x < 9; ++x)
+      image.setPixel(x, y, static_cast<std::uint16_t>(x * 20), static_cast<std::uint16_t>(y * 30), 7);
   const std::string whole = test::encodePsd(image);
   constexpr std::size_t kTable = 40;  // header, three empty sections, compression
   constexpr std::size_t kRows = 3 * 7;
