@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
@@ -169,6 +170,12 @@ void removeIfParentDies(const std::string& path) {
   if (path.empty() || path.size() >= sizeof unfinishedFile) return;
   std::memcpy(unfinishedFile, path.c_str(), path.size() + 1);
   hasUnfinishedFile = 1;
+}
+
+void keepFreedMemoryForReuse() {
+  constexpr int kMegabyte = 1 << 20;
+  ::mallopt(M_MMAP_THRESHOLD, 32 * kMegabyte);
+  ::mallopt(M_TRIM_THRESHOLD, 128 * kMegabyte);
 }
 
 int usableCoreCount() {

@@ -63,6 +63,14 @@ bool tieToParent(pid_t parent);
 // empty for none.
 void removeIfParentDies(const std::string& path);
 
+// A process that renders one document after another keeps the memory it
+// freed for the next one, rather than giving it back to the system and
+// asking for it again each time: that round trip (and the page faults
+// after it) cost small documents more than their rendering. Blocks of
+// 32 MiB and more still come and go by themselves, so a large document's
+// pixels are returned as soon as it is done.
+void keepFreedMemoryForReuse();
+
 // The cores the process may run on.
 int usableCoreCount();
 

@@ -68,6 +68,7 @@ int runConversionWorkerProcess(const std::vector<std::string>& parameters, const
   long parent = std::strtol(parameters[1].c_str(), &end, 10);
   if (end == parameters[1].c_str() || *end != '\0' || parent <= 0) return 2;
   if (!platform::tieToParent(static_cast<pid_t>(parent))) return 0;
+  platform::keepFreedMemoryForReuse();
   return serveConversionTasks(platform::kChildSocketFd, render);
 }
 
