@@ -10,6 +10,7 @@
 
 #include "engine/document/colour_profile.h"
 #include "engine/library_messages.h"
+#include "engine/loaded_picture.h"
 #include "engine/naming.h"
 #include "engine/steps/steps.h"
 #include "engine/watermark/watermark.h"
@@ -53,41 +54,6 @@ namespace {
 std::string withLibraryWords(std::string reason, const LibraryMessages& messages) {
   const std::string words = messages.last();
   return words.empty() ? reason : reason + " (" + words + ")";
-}
-
-// The document's picture, with what the steps need to know of it.
-struct LoadedPicture {
-  Bitmap image;
-  std::vector<std::uint8_t> iccProfile;
-  bool colourPalette = false;
-  bool sourceHasAlpha = false;  // 16 bits or floats a sample, with alpha
-};
-
-// Checks and loads the document; on failure `result` says why and the
-// picture is empty.
-LoadedPicture loadPicture(const JobInput& input, RenderResult& result) {
-  LoadedPicture picture;
-  if (auto problem = documentProblem(input.inputPath)) {
-    result.failure = std::move(*problem);
-    return picture;
-  }
-  LibraryMessages messages;
-  LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
-  picture.image = std::move(loaded.image);
-  picture.iccProfile = std::move(loaded.iccProfile);
-  for (const std::string& part : loaded.leftOut) result.notes += "Left out: " + part + "\n";
-  const Bitmap& image = picture.image;
-  result.sourceBitDepth = static_cast<int>(image.bpp());
-  picture.colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
-  const FREE_IMAGE_TYPE type = image ? FreeImage_GetImageType(image.get()) : FIT_UNKNOWN;
-  picture.sourceHasAlpha = type == FIT_RGBA16 || type == FIT_RGBAF;
-  if (image.width() == 0 || image.height() == 0) {
-    result.failure = !loaded.failure.empty()
-                         ? loaded.failure
-                         : withLibraryWords("damaged: the Photoshop reader could not read it", messages);
-    picture.image = Bitmap();
-  }
-  return picture;
 }
 
 // Results the machine or the format cannot hold fail before any step
@@ -173,10 +139,34 @@ void writePicture(Bitmap image, const Settings& settings, const RunFormat& forma
 
 }  // namespace
 
-RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
-                            const WatermarkAssets* watermark) {
-  RenderResult result;
-  LoadedPicture picture = loadPicture(input, result);
+LoadedPicture loadPicture(const JobInput& input) {
+  LoadedPicture picture;
+  if (auto problem = documentProblem(input.inputPath)) {
+    picture.result.failure = std::move(*problem);
+    return picture;
+  }
+  LibraryMessages messages;
+  LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
+  picture.image = std::move(loaded.image);
+  picture.iccProfile = std::move(loaded.iccProfile);
+  for (const std::string& part : loaded.leftOut) picture.result.notes += "Left out: " + part + "\n";
+  const Bitmap& image = picture.image;
+  picture.result.sourceBitDepth = static_cast<int>(image.bpp());
+  picture.colourPalette = image && FreeImage_GetColorType(image.get()) == FIC_PALETTE;
+  const FREE_IMAGE_TYPE type = image ? FreeImage_GetImageType(image.get()) : FIT_UNKNOWN;
+  picture.sourceHasAlpha = type == FIT_RGBA16 || type == FIT_RGBAF;
+  if (image.width() == 0 || image.height() == 0) {
+    picture.result.failure = !loaded.failure.empty()
+                                 ? loaded.failure
+                                 : withLibraryWords("damaged: the Photoshop reader could not read it", messages);
+    picture.image = Bitmap();
+  }
+  return picture;
+}
+
+RenderResult renderPicture(LoadedPicture picture, const Settings& settings, const RunFormat& format,
+                           const JobInput& input, const WatermarkAssets* watermark) {
+  RenderResult result = std::move(picture.result);
   if (!picture.image) return result;
   if (auto problem = plannedSizeProblem(settings, format.extension, picture.image)) {
     result.failure = std::move(*problem);
@@ -194,6 +184,11 @@ RenderResult renderDocument(const Settings& settings, const RunFormat& format, c
   result.height = stepped.height;
   writePicture(std::move(stepped.image), settings, format, input, picture.iccProfile, result);
   return result;
+}
+
+RenderResult renderDocument(const Settings& settings, const RunFormat& format, const JobInput& input,
+                            const WatermarkAssets* watermark) {
+  return renderPicture(loadPicture(input), settings, format, input, watermark);
 }
 
 JobResult commitOutput(const Settings& settings, const RunFormat& format, const JobInput& input,

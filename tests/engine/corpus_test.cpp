@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "engine/job.h"
+#include "engine/loaded_picture.h"
 #include "engine/steps/steps.h"
 #include "formats/output_formats.h"
 #include "platform/paths.h"
@@ -162,23 +163,24 @@ DocumentRun convertInChild(const std::string& document, const std::string& exten
     close(channel[0]);
     alarm(300);  // a reader that never returns counts as crashing
     std::FILE* out = fdopen(channel[1], "w");
-    {
-      // A document whose structure is broken is not handed to the reader.
-      Bitmap probe = documentProblem(document) ? Bitmap() : loadDocument(document).image;
-      std::fprintf(out, "L %d %u %d\n", probe ? 1 : 0, probe.bpp(),
-                   probe && FreeImage_IsTransparent(probe.get()) ? 1 : 0);
-      std::fflush(out);
-    }
+    // Read once and written at every depth: a document whose structure is
+    // broken is not handed to the reader.
+    JobInput input;
+    input.inputPath = document;
+    input.outputFolder = outputFolder;
+    const LoadedPicture loaded = loadPicture(input);
+    const Bitmap& probe = loaded.image;
+    std::fprintf(out, "L %d %u %d\n", probe ? 1 : 0, probe.bpp(),
+                 probe && FreeImage_IsTransparent(probe.get()) ? 1 : 0);
+    std::fflush(out);
     Settings base;
     resetSettings(base, SettingsForm::CommandLine, DesktopSize{});
     for (int setting : settings) {
       Settings s = base;
       s.filenameMask = "d" + std::to_string(setting) + ".%ext%";
       if (std::int32_t* bpp = bppField(s, extension)) *bpp = setting;
-      JobInput input;
-      input.inputPath = document;
-      input.outputFolder = outputFolder;
-      JobResult result = convertFile(s, makeRunFormat(s, extension), input, nullptr);
+      const RunFormat format = makeRunFormat(s, extension);
+      JobResult result = commitOutput(s, format, input, renderPicture(loaded.copy(), s, format, input, nullptr));
       // The job's reason, which quotes the library's own words.
       if (!result.failure.empty()) std::fprintf(out, "M %s\n", result.failure.c_str());
       std::fprintf(out, "R %d %d %d %d %d %s\n", setting, result.written ? 1 : 0, result.bitDepth, result.width,
