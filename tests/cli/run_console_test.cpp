@@ -221,7 +221,9 @@ TEST(RunConsole, AStoppedRunAccountsForEveryDocumentOnce) {
       EXPECT_EQ(result.exitCode, 1);
       EXPECT_EQ(lines[lines.size() - 2], "Conversion stopped");
     } else {
-      EXPECT_EQ(result.exitCode, 0);
+      // A signal that lands after the whole run, while the program ends,
+      // takes its default action: the run is complete either way.
+      EXPECT_TRUE(result.exitCode == 0 || result.exitCode == -1) << result.exitCode;
       EXPECT_EQ(lines[lines.size() - 2], "Conversion complete");
     }
     EXPECT_EQ(stoppedLines, 12 - written);
