@@ -177,7 +177,7 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, unsigned channels,
   std::size_t i = 0;
   for (std::int64_t y = area.top; y < area.bottom; ++y)
     for (std::int64_t x = area.left; x < area.right; ++x, ++i) {
-      const double px = static_cast<double>(x) + 0.5 - cx, py = static_cast<double>(y) + 0.5 - cy;
+      const double px = static_cast<double>(x) - cx, py = static_cast<double>(y) - cy;
       const double along = px * dx + py * dy;
       double t = 0;
       switch (shape) {
