@@ -96,7 +96,7 @@ int selfCheck(const std::string& folder) {
   auto histogram = [](const char* name, std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const auto at = [&](double q) {
-      return values.empty() ? 0.0 : values[static_cast<std::size_t>(q * (values.size() - 1))];
+      return values.empty() ? 0.0 : values[static_cast<std::size_t>(q * static_cast<double>(values.size() - 1))];
     };
     const auto share =
         values.empty()

@@ -68,10 +68,33 @@ std::vector<std::uint8_t> curvesBlock(std::uint32_t channels,
   return out;
 }
 
+// A hue/saturation block: colorize or not, the colorize and master
+// settings, then the six ranges at Photoshop's defaults, reds with
+// `reds` as their settings.
+std::vector<std::uint8_t> hueBlock(bool colorize, std::initializer_list<int> tint, std::initializer_list<int> master,
+                                   std::initializer_list<int> reds = {0, 0, 0}) {
+  std::vector<std::uint8_t> out = words({2});
+  out.push_back(colorize ? 1 : 0);
+  out.push_back(0);
+  for (auto record : {tint, master}) {
+    const auto bytes = words(record);
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  for (int range = 0; range < 6; ++range) {
+    const int centre = range * 60;
+    const auto bytes = words({(centre + 315) % 360, (centre + 345) % 360, (centre + 15) % 360, (centre + 45) % 360});
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    const auto settings = words(range == 0 ? reds : std::initializer_list<int>{0, 0, 0});
+    out.insert(out.end(), settings.begin(), settings.end());
+  }
+  return out;
+}
+
 TEST(Adjustments, EachKindChangesAPixelAsWorkedOutByHand) {
   const PsdHeader rgb{false, 3, 1, 1, 8, PsdMode::Rgb};
   const PsdHeader cmyk{false, 4, 1, 1, 8, PsdMode::Cmyk};
   const PsdHeader grey{false, 1, 1, 1, 16, PsdMode::Greyscale};
+  const PsdHeader rgb16{false, 3, 1, 1, 16, PsdMode::Rgb};
   struct Case {
     const char* what;
     const char* key;
@@ -104,6 +127,49 @@ TEST(Adjustments, EachKindChangesAPixelAsWorkedOutByHand) {
        {127 / 255.0f, 127 / 255.0f, 127 / 255.0f},
        {0.0f, 0.0f, 0.0f}},
       {"threshold above the level", "thrs", words({128, 0}), rgb, {0.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 1.0f}},
+      {"threshold of a 16-bit colour document compares the grey unrounded",
+       "thrs",
+       words({128, 0}),
+       rgb16,
+       {127.6f / 255, 127.6f / 255, 127.6f / 255},
+       {0.0f, 0.0f, 0.0f}},
+      {"hue turns red to green", "hue2", hueBlock(false, {0, 25, 0}, {120, 0, 0}), rgb, {1, 0, 0}, {0, 1, 0}},
+      {"saturation -100 leaves the lightness",
+       "hue2",
+       hueBlock(false, {0, 25, 0}, {0, -100, 0}),
+       rgb,
+       {1, 0, 0},
+       {0.5f, 0.5f, 0.5f}},
+      {"saturation +50 of a half-saturated colour saturates it fully",
+       "hue2",
+       hueBlock(false, {0, 25, 0}, {0, 50, 0}),
+       rgb,
+       {0.75f, 0.25f, 0.25f},
+       {1, 0, 0}},
+      {"lightness +50 goes half way to white",
+       "hue2",
+       hueBlock(false, {0, 25, 0}, {0, 0, 50}),
+       rgb,
+       {1, 0, 0},
+       {1, 0.5f, 0.5f}},
+      {"the reds' own lightness darkens red",
+       "hue2",
+       hueBlock(false, {0, 25, 0}, {0, 0, 0}, {0, 0, -100}),
+       rgb,
+       {1, 0, 0},
+       {0, 0, 0}},
+      {"the reds' own settings leave green",
+       "hue2",
+       hueBlock(false, {0, 25, 0}, {0, 0, 0}, {0, 0, -100}),
+       rgb,
+       {0, 1, 0},
+       {0, 1, 0}},
+      {"colorize tints at the pixel's lightness",
+       "hue2",
+       hueBlock(true, {240, 100, 0}, {0, 0, 0}),
+       rgb,
+       {0.5f, 0.5f, 0.5f},
+       {0, 0, 1}},
       // Input range 0..127 stretched to 0..255, then red's output limited to 0..51.
       {"levels: the channel's record, then the composite's",
        "levl",
@@ -160,6 +226,9 @@ TEST(Adjustments, ABlockCutShortOrImpossibleIsNothing) {
   const PsdHeader rgb{false, 3, 1, 1, 8, PsdMode::Rgb};
   const std::vector<std::uint8_t> levels = levelsBlock({0, 255, 0, 255, 100}, {0, 255, 0, 255, 100});
   const std::vector<std::uint8_t> curves = curvesBlock(3, {{0, 0, 255, 255}, {0, 0, 255, 255}});
+  const std::vector<std::uint8_t> hue = hueBlock(false, {0, 25, 0}, {10, 0, 0});
+  std::vector<std::uint8_t> hueVersion1 = hue;
+  hueVersion1[1] = 1;
   struct Case {
     const char* key;
     std::vector<std::uint8_t> block;
@@ -174,7 +243,9 @@ TEST(Adjustments, ABlockCutShortOrImpossibleIsNothing) {
       {"thrs", {0}},
       {"expA", exposureBlock(1, 0, 0)},  // gamma 0
       {"expA", words({1, 2})},
-      {"hue2", words({2})},  // a kind not drawn
+      {"hue2", {hue.begin(), hue.end() - 2}},
+      {"hue2", hueVersion1},  // an unknown version
+      {"selc", words({1})},   // a kind not drawn
   };
   for (const Case& c : cases)
     EXPECT_FALSE(readAdjustment(key(c.key), c.block, rgb, 3)) << c.key << " of " << c.block.size() << " bytes";

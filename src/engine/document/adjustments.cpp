@@ -196,16 +196,22 @@ std::optional<AdjustPixel> readPosterize(Bytes& in, unsigned depth) {
   return applyTones(std::move(tones));
 }
 
-std::optional<AdjustPixel> readThreshold(Bytes& in, PsdMode mode) {
+// The grey compared is the channels weighted 0.30, 0.59, 0.11 (CMYK after
+// its black). Photoshop's merged images show the grey rounded to eight
+// bits before the comparison, except in 16-bit colour documents, where it
+// is compared as computed.
+std::optional<AdjustPixel> readThreshold(Bytes& in, const PsdHeader& header) {
   const float level = in.u16() / 255.0f;
   if (!in.ok()) return std::nullopt;
-  return AdjustPixel([level, mode](std::span<float> colour) {
+  const PsdMode mode = header.mode;
+  const float rounding = header.depth == 16 && (mode == PsdMode::Rgb || mode == PsdMode::Cmyk) ? 0.0f : 0.5f / 255;
+  return AdjustPixel([level, mode, rounding](std::span<float> colour) {
     float grey = colour[0];
     if (mode == PsdMode::Rgb && colour.size() == 3)
-      grey = 0.299f * colour[0] + 0.587f * colour[1] + 0.114f * colour[2];
+      grey = 0.30f * colour[0] + 0.59f * colour[1] + 0.11f * colour[2];
     else if (mode == PsdMode::Cmyk && colour.size() == 4)
-      grey = (0.299f * colour[0] + 0.587f * colour[1] + 0.114f * colour[2]) * colour[3];
-    const float out = grey + 0.5f / 255 >= level ? 1.0f : 0.0f;
+      grey = (0.30f * colour[0] + 0.59f * colour[1] + 0.11f * colour[2]) * colour[3];
+    const float out = grey + rounding >= level ? 1.0f : 0.0f;
     for (std::size_t c = 0; c < colour.size(); ++c) colour[c] = mode == PsdMode::Cmyk && c < 3 ? 1.0f : out;
   });
 }
@@ -227,6 +233,105 @@ std::optional<AdjustPixel> readLegacyBrightness(Bytes& in, bool shiftLast) {
   return applyTones(std::move(tones));
 }
 
+// Hue, saturation and lightness: a master setting and six hue ranges
+// (reds, yellows, greens, cyans, blues, magentas), each weighted by how
+// far the pixel's hue lies inside its range and its ramps; or colorize,
+// one hue and saturation for every pixel at its own lightness.
+struct HueRange {
+  float rampBegin = 0, begin = 0, end = 0, rampEnd = 0;  // degrees
+  float hue = 0, saturation = 0, lightness = 0;          // -1..1 (hue in degrees)
+  // 1 inside the range, falling to 0 across its ramps.
+  float weight(float h) const {
+    const auto from = [](float a, float b) { return std::fmod(b - a + 720.0f, 360.0f); };
+    const float x = from(rampBegin, h);
+    const float in = from(rampBegin, begin), out = from(rampBegin, end), last = from(rampBegin, rampEnd);
+    if (x > last) return 0;
+    if (x < in) return in > 0 ? x / in : 1;
+    if (x <= out) return 1;
+    return last > out ? (last - x) / (last - out) : 1;
+  }
+};
+
+float hueOf(float r, float g, float b) {
+  const float hi = std::max({r, g, b}), lo = std::min({r, g, b}), d = hi - lo;
+  if (d <= 0) return 0;
+  float h = hi == r ? (g - b) / d : hi == g ? 2 + (b - r) / d : 4 + (r - g) / d;
+  h *= 60;
+  return h < 0 ? h + 360 : h;
+}
+
+// An RGB colour of that hue (degrees) between `lo` and `hi`.
+void fromHue(float h, float lo, float hi, float* rgb) {
+  h = std::fmod(std::fmod(h, 360.0f) + 360.0f, 360.0f) / 60;
+  const float f = h - std::floor(h), d = hi - lo;
+  const float up = lo + d * f, down = hi - d * f;
+  switch (static_cast<int>(h) % 6) {
+    case 0: rgb[0] = hi, rgb[1] = up, rgb[2] = lo; break;
+    case 1: rgb[0] = down, rgb[1] = hi, rgb[2] = lo; break;
+    case 2: rgb[0] = lo, rgb[1] = hi, rgb[2] = up; break;
+    case 3: rgb[0] = lo, rgb[1] = down, rgb[2] = hi; break;
+    case 4: rgb[0] = up, rgb[1] = lo, rgb[2] = hi; break;
+    default: rgb[0] = hi, rgb[1] = lo, rgb[2] = down; break;
+  }
+}
+
+// Lightness moves every channel towards white or towards black.
+float lighten(float v, float lightness) { return lightness >= 0 ? v + (1 - v) * lightness : v * (1 + lightness); }
+
+std::optional<AdjustPixel> readHueSaturation(Bytes& in, const PsdHeader& header, unsigned channels) {
+  if (in.u16() != 2) return std::nullopt;
+  const bool colorize = in.u8() != 0;
+  in.skip(1);
+  const float tintHue = in.i16(), tintSaturation = std::clamp(in.i16() / 100.0f, 0.0f, 1.0f);
+  const float tintLightness = std::clamp(in.i16() / 100.0f, -1.0f, 1.0f);
+  HueRange master;
+  master.hue = std::clamp<float>(in.i16(), -180, 180);
+  master.saturation = std::clamp(in.i16() / 100.0f, -1.0f, 1.0f);
+  master.lightness = std::clamp(in.i16() / 100.0f, -1.0f, 1.0f);
+  std::array<HueRange, 6> ranges;
+  for (HueRange& range : ranges) {
+    range.rampBegin = in.i16(), range.begin = in.i16(), range.end = in.i16(), range.rampEnd = in.i16();
+    range.hue = std::clamp<float>(in.i16(), -180, 180);
+    range.saturation = std::clamp(in.i16() / 100.0f, -1.0f, 1.0f);
+    range.lightness = std::clamp(in.i16() / 100.0f, -1.0f, 1.0f);
+  }
+  if (!in.ok() || header.mode != PsdMode::Rgb || channels != 3) return std::nullopt;
+  if (colorize)
+    return AdjustPixel([=](std::span<float> colour) {
+      // The pixel's lightness, tinted at the colorize hue and saturation.
+      const float hi = std::max({colour[0], colour[1], colour[2]}), lo = std::min({colour[0], colour[1], colour[2]});
+      const float l = lighten((hi + lo) / 2, tintLightness);
+      const float d = tintSaturation * (l <= 0.5f ? l : 1 - l);
+      float rgb[3];
+      fromHue(tintHue, l - d, l + d, rgb);
+      for (std::size_t c = 0; c < 3; ++c) colour[c] = clamp01(rgb[c]);
+    });
+  return AdjustPixel([=](std::span<float> colour) {
+    float r = clamp01(colour[0]), g = clamp01(colour[1]), b = clamp01(colour[2]);
+    const float h = hueOf(r, g, b);
+    float hueShift = master.hue, saturation = master.saturation, lightness = master.lightness;
+    if (std::max({r, g, b}) > std::min({r, g, b}))
+      for (const HueRange& range : ranges) {
+        const float w = range.weight(h);
+        hueShift += w * range.hue, saturation += w * range.saturation, lightness += w * range.lightness;
+      }
+    saturation = std::clamp(saturation, -1.0f, 1.0f), lightness = std::clamp(lightness, -1.0f, 1.0f);
+    float rgb[3] = {r, g, b};
+    const float hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    if (hueShift != 0 && hi > lo) fromHue(h + hueShift, lo, hi, rgb);
+    // Saturation scales each channel's distance from the lightness; raising
+    // it can at most saturate the colour fully.
+    const float l = (hi + lo) / 2, sum = hi + lo, d = hi - lo;
+    if (saturation != 0 && d > 0) {
+      const float s = l < 0.5f ? d / sum : d / (2 - sum);
+      float gain = 1 + saturation;
+      if (saturation > 0) gain = 1 / (saturation + s >= 1 ? s : 1 - saturation);
+      for (float& v : rgb) v = l + (v - l) * gain;
+    }
+    for (std::size_t c = 0; c < 3; ++c) colour[c] = clamp01(lighten(clamp01(rgb[c]), lightness));
+  });
+}
+
 }  // namespace
 
 std::optional<AdjustPixel> readAdjustment(const BlendKey& key, std::span<const std::uint8_t> data,
@@ -243,7 +348,8 @@ std::optional<AdjustPixel> readAdjustment(const BlendKey& key, std::span<const s
   if (is(key, "brit")) return readLegacyBrightness(in, header.mode == PsdMode::Greyscale);
   if (is(key, "curv")) return readCurves(in, channels);
   if (is(key, "post")) return readPosterize(in, header.depth);
-  if (is(key, "thrs")) return readThreshold(in, header.mode);
+  if (is(key, "thrs")) return readThreshold(in, header);
+  if (is(key, "hue2")) return readHueSaturation(in, header, channels);
   return std::nullopt;
 }
 

@@ -160,9 +160,10 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, unsigned channels,
   const double cx = box.left + w / 2 + offsetX * w, cy = box.top + h / 2 + offsetY * h;
   const double angle = degrees * std::numbers::pi / 180;
   const double dx = std::cos(angle), dy = -std::sin(angle);
-  // A linear gradient spans the box along its direction; the shapes that
-  // grow from the centre reach half the box's shorter side, whatever the
-  // angle (measured against Photoshop's own renderings).
+  // A linear gradient spans the box along its direction, and a reflected
+  // one half that each way; the shapes that grow from the centre reach
+  // half the box's shorter side, whatever the angle (measured against
+  // Photoshop's own renderings).
   const double span = std::max(1.0, (std::fabs(w * dx) + std::fabs(h * dy)) * scale);
   const double half = std::max(0.5, std::min(w, h) / 2 * scale);
   // Smoothness eases the stretches of linear and reflected gradients only.
@@ -182,7 +183,7 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, unsigned channels,
       switch (shape) {
         case Shape::Linear: t = 0.5 + along / span; break;
         case Shape::Radial: t = std::hypot(px, py) / half; break;
-        case Shape::Reflected: t = std::fabs(along) / half; break;
+        case Shape::Reflected: t = 2 * std::fabs(along) / span; break;
         case Shape::Diamond: t = (std::fabs(along) + std::fabs(-px * dy + py * dx)) / half; break;
         case Shape::Angle: {
           // Counter-clockwise from the gradient's direction, once round.

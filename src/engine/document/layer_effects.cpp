@@ -88,8 +88,6 @@ constexpr NotDrawn kNotDrawn[] = {
     {"IrGl", "", "inner glow"},
     {"ebbl", "", "bevel and emboss"},
     {"ChFX", "", "satin"},
-    {"GrFl", "gradientFillMulti", "gradient overlay"},
-    {"patternFill", "", "pattern overlay"},
 };
 
 // Squared Euclidean distance of each sample to the nearest one where `near`
@@ -206,6 +204,20 @@ std::optional<LayerEffects> readLayerEffects(std::span<const std::uint8_t> block
     else
       out.leftOut.push_back("colour overlay");
   }
+  if (const DescriptorValue* gradient = effectOf(*effects, "GrFl", "gradientFillMulti"); enabled(gradient)) {
+    // Painted once here on one pixel, so a gradient that cannot be drawn
+    // is named now rather than missed later.
+    FillPaint probe;
+    static constexpr BlendKey kGradient{'G', 'd', 'F', 'l'};
+    if (paintFill(kGradient, *gradient, header, channels, {0, 0, 1, 1}, {0, 0, 1, 1}, probe))
+      out.gradientOverlay = PaintedOverlay{
+          modeKey(*gradient), static_cast<float>(finite(gradient->numberOr("Opct", 100), 0, 100) / 100), *gradient};
+    else
+      out.leftOut.push_back("gradient overlay");
+  }
+  if (const DescriptorValue* pattern = effectOf(*effects, "patternFill", ""); enabled(pattern))
+    out.patternOverlay = PaintedOverlay{
+        modeKey(*pattern), static_cast<float>(finite(pattern->numberOr("Opct", 100), 0, 100) / 100), *pattern};
   if (const DescriptorValue* frame = effectOf(*effects, "FrFX", "frameFXMulti"); enabled(frame)) {
     StrokeEffect stroke;
     const std::string style = frame->textOr("Styl", "OutF");

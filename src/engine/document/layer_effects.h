@@ -1,8 +1,9 @@
-// Layer effects the compositor draws: colour overlay, stroke (solid colour)
-// and drop shadow, read from a layer's lfx2/lmfx block, with the shapes
-// they take from the layer's coverage. Effects that are switched on but
-// not drawn (glows, inner shadow, bevel, satin, gradient and pattern
-// overlays and strokes) are named so the composite can say so.
+// Layer effects the compositor draws: colour, gradient and pattern
+// overlays, stroke (solid colour) and drop shadow, read from a layer's
+// lfx2/lmfx block, with the shapes they take from the layer's coverage.
+// Effects that are switched on but not drawn (glows, inner shadow, bevel,
+// satin, gradient and pattern strokes) are named so the composite can say
+// so.
 //
 // The block comes from an untrusted file: the descriptor reader checks
 // every read, and sizes and distances are capped before any work is done.
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/document/descriptor.h"
 #include "engine/document/psd_structure.h"
 
 namespace qm {
@@ -38,8 +40,18 @@ struct ShadowEffect : EffectPaint {
   bool knockedOut = true;  // the layer hides its own shadow
 };
 
+// A gradient or pattern overlay: its mode and opacity, and the paint as a
+// gradient or pattern fill describes it (the two share their items).
+struct PaintedOverlay {
+  BlendKey mode{'n', 'o', 'r', 'm'};
+  float opacity = 1;
+  DescriptorValue paint;
+};
+
 struct LayerEffects {
   std::optional<EffectPaint> overlay;
+  std::optional<PaintedOverlay> gradientOverlay;
+  std::optional<PaintedOverlay> patternOverlay;
   std::optional<StrokeEffect> stroke;
   std::optional<ShadowEffect> shadow;
   std::vector<std::string> leftOut;  // effects switched on but not drawn

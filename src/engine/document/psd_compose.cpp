@@ -245,8 +245,12 @@ class Composer {
     const bool whole = isNonSeparable(mode) && channels_ == 3;
     std::vector<float> before(channels_), after(channels_), mixed(channels_);
     for (std::size_t i = 0; i < canvas.pixels; ++i) {
-      float t = strength * (mask.empty() ? 1.0f : mask[i]) * (clip ? (*clip)[i] : 1.0f);
-      if (t <= 0 || canvas.alpha[i] <= 0) continue;
+      if (canvas.alpha[i] <= 0) continue;
+      // Clipped, it changes the base's share of the pixel: all of it where
+      // nothing lay under the base.
+      const float share = clip ? std::min(1.0f, (*clip)[i] / canvas.alpha[i]) : 1.0f;
+      const float t = strength * (mask.empty() ? 1.0f : mask[i]) * share;
+      if (t <= 0) continue;
       for (unsigned c = 0; c < channels_; ++c) before[c] = after[c] = canvas.colour[c][i];
       (*adjustment)(after);
       if (mode == BlendMode::Normal) {
@@ -303,6 +307,49 @@ class Composer {
     return out;
   }
 
+  // The box of what `shape` (over `area`) covers; `area` when it covers nothing.
+  static PsdRect coveredBox(const std::vector<float>& shape, const PsdRect& area) {
+    PsdRect box{area.bottom, area.right, area.top, area.left};
+    std::size_t i = 0;
+    for (std::int32_t y = area.top; y < area.bottom; ++y)
+      for (std::int32_t x = area.left; x < area.right; ++x, ++i)
+        if (shape[i] > 0)
+          box = {std::min(box.top, y), std::min(box.left, x), std::max(box.bottom, y + 1), std::max(box.right, x + 1)};
+    return box.empty() ? area : box;
+  }
+
+  // An overlay painted over the layer's shape in its mode: `paint` holds
+  // one value per pixel, or one for all; `paintAlpha`, when given, the
+  // paint's own coverage. The overlay ignores fill opacity unless the layer
+  // blends its interior effects with its content.
+  void cover(LayerPixels& pixels, const std::vector<float>& shape, const BlendKey& key, float opacity,
+             const std::vector<std::vector<float>>& paint, const std::vector<float>* paintAlpha, bool withFill) const {
+    const BlendMode mode = blendModeOf(key).value_or(BlendMode::Normal);
+    std::vector<float> colour(channels_), painted(channels_);
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+      const float a = shape[i];
+      if (a <= 0) continue;
+      const float alpha = pixels.alpha[i];
+      const float over = opacity * (paintAlpha ? (*paintAlpha)[i] : 1.0f);
+      for (unsigned c = 0; c < channels_; ++c) {
+        colour[c] = pixels.colour[c][i];
+        painted[c] = paint[c].size() == 1 ? paint[c][0] : paint[c][i];
+      }
+      if (mode != BlendMode::Normal) {
+        if (isNonSeparable(mode) && channels_ == 3) {
+          const Rgb r = blendColour(mode, {colour[0], colour[1], colour[2]}, {painted[0], painted[1], painted[2]});
+          painted = {r.r, r.g, r.b};
+        } else {
+          for (unsigned c = 0; c < channels_; ++c) painted[c] = blendChannel(mode, colour[c], painted[c]);
+        }
+      }
+      const float total = a * over + alpha * (1 - over);
+      for (unsigned c = 0; c < channels_; ++c)
+        pixels.colour[c][i] = total > 0 ? (painted[c] * a * over + colour[c] * alpha * (1 - over)) / total : 0.0f;
+      if (!withFill) pixels.alpha[i] = total;
+    }
+  }
+
   // A layer with effects: its shadow beneath it, then its content (at its
   // fill opacity) under its colour overlay and with its stroke, blended
   // as one at the layer's opacity. The effects ignore fill opacity, unless
@@ -326,31 +373,34 @@ class Composer {
       blend(shadow, canvas, opacity, effects.shadow->mode, clip);
     }
     const float fill = static_cast<float>(layer.fillOpacity) / 255.0f;
-    const std::optional<BlendMode> overlayMode =
-        effects.overlay ? blendModeOf(effects.overlay->mode) : std::optional<BlendMode>{};
-    std::vector<float> colour(channels_);
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-      const float a = shape[i];
-      float alpha = a * fill;
-      if (effects.overlay && a > 0) {
-        const float over = effects.overlay->opacity;
-        for (unsigned c = 0; c < channels_; ++c) colour[c] = pixels.colour[c][i];
-        const BlendMode mode = overlayMode.value_or(BlendMode::Normal);
-        std::vector<float> painted = effects.overlay->colour;
-        if (mode != BlendMode::Normal) {
-          if (isNonSeparable(mode) && channels_ == 3) {
-            const Rgb r = blendColour(mode, {colour[0], colour[1], colour[2]}, {painted[0], painted[1], painted[2]});
-            painted = {r.r, r.g, r.b};
-          } else {
-            for (unsigned c = 0; c < channels_; ++c) painted[c] = blendChannel(mode, colour[c], painted[c]);
-          }
-        }
-        const float total = a * over + alpha * (1 - over);
-        for (unsigned c = 0; c < channels_; ++c)
-          pixels.colour[c][i] = total > 0 ? (painted[c] * a * over + colour[c] * alpha * (1 - over)) / total : 0.0f;
-        alpha = layer.interiorEffectsWithFill ? a * fill : total;
-      }
-      pixels.alpha[i] = alpha;
+    for (std::size_t i = 0; i < shape.size(); ++i) pixels.alpha[i] = shape[i] * fill;
+    // The overlays cover the shape one over the other: pattern, gradient,
+    // then colour.
+    if (effects.patternOverlay) {
+      const PaintedOverlay& overlay = *effects.patternOverlay;
+      // Linked with the layer, the tiles start at its corner.
+      const PsdRect origin = overlay.paint.numberOr("Algn", 1) != 0 ? coveredBox(shape, area) : docRect_;
+      const PsdRect shifted{area.top - origin.top, area.left - origin.left, area.bottom - origin.top,
+                            area.right - origin.left};
+      FillPaint paint;
+      if (paintPattern(overlay.paint, patterns(), shifted, paint) && paint.colour.size() == channels_)
+        cover(pixels, shape, overlay.mode, overlay.opacity, paint.colour, nullptr, layer.interiorEffectsWithFill);
+      else
+        note(layer, "layer effect pattern overlay (its pattern is not in the document)");
+    }
+    if (effects.gradientOverlay) {
+      const PaintedOverlay& overlay = *effects.gradientOverlay;
+      FillPaint paint;
+      static constexpr BlendKey kGradient{'G', 'd', 'F', 'l'};
+      const PsdRect box = overlay.paint.numberOr("Algn", 1) != 0 ? coveredBox(shape, area) : docRect_;
+      if (paintFill(kGradient, overlay.paint, header_, channels_, area, box, paint))
+        cover(pixels, shape, overlay.mode, overlay.opacity, paint.colour, &paint.alpha, layer.interiorEffectsWithFill);
+    }
+    if (effects.overlay) {
+      std::vector<std::vector<float>> colour;
+      for (float v : effects.overlay->colour) colour.emplace_back(1, v);
+      cover(pixels, shape, effects.overlay->mode, effects.overlay->opacity, colour, nullptr,
+            layer.interiorEffectsWithFill);
     }
     if (effects.stroke) {
       const StrokeEffect& stroke = *effects.stroke;
@@ -577,7 +627,8 @@ class Composer {
               opacity;
     }
     const LayerEffects* effects = effectsOf(layer);
-    if (effects && (effects->overlay || effects->stroke || effects->shadow))
+    if (effects &&
+        (effects->overlay || effects->gradientOverlay || effects->patternOverlay || effects->stroke || effects->shadow))
       drawWithEffects(layer, pixels, *effects, canvas, clip, opacity);
     else
       blend(pixels, canvas, opacity * static_cast<float>(layer.fillOpacity) / 255.0f, layer.blendMode, clip);
@@ -637,11 +688,15 @@ class Composer {
 
   void composeGroup(const Node& node, Canvas& canvas, const std::vector<float>* clip) {
     const PsdLayer& group = *node.layer;
-    const float opacity = static_cast<float>(group.opacity) / 255.0f;
+    // A group has no pixels of its own: its fill opacity fades its layers
+    // as its opacity does. Photoshop's merged images show a pass-through
+    // group below full fill composed apart, as a normal group: what its
+    // adjustments change stays within it.
+    const float opacity = static_cast<float>(group.opacity) / 255.0f * static_cast<float>(group.fillOpacity) / 255.0f;
     const PsdRect bounds = intersection(node.bounds, canvas.area);
     const std::vector<float> mask = maskOver(group, bounds);
     if (problem) return;
-    if (is(group.blendMode, "pass")) {
+    if (is(group.blendMode, "pass") && group.fillOpacity == 255) {
       if (opacity >= 1.0f && mask.empty() && !clip) {
         composeNodes(node.children, canvas);
         return;
@@ -671,7 +726,8 @@ class Composer {
     pixels.colour = std::move(isolated.colour);
     pixels.alpha = std::move(isolated.alpha);
     for (std::size_t i = 0; i < mask.size(); ++i) pixels.alpha[i] *= mask[i];
-    blend(pixels, canvas, opacity, group.blendMode, clip);
+    static constexpr BlendKey kNormal{'n', 'o', 'r', 'm'};
+    blend(pixels, canvas, opacity, is(group.blendMode, "pass") ? kNormal : group.blendMode, clip);
   }
 };
 

@@ -6,9 +6,9 @@
 // groups (pass-through and with a blend mode of their own), clipping, the
 // blend modes; solid colour, gradient and pattern fill layers, and shapes
 // (a fill inside its path, with its stroke); the adjustment layers invert,
-// levels, curves, posterize, threshold, exposure and the legacy
-// brightness/contrast; the layer effects colour overlay, stroke and drop
-// shadow. What is left out is named in the result: the other adjustments
+// levels, curves, posterize, threshold, exposure, hue/saturation and the
+// legacy brightness/contrast; the layer effects colour, gradient and
+// pattern overlays, stroke and drop shadow. What is left out is named in the result: the other adjustments
 // and effects, artboard backgrounds, dissolve's scatter.
 //
 // The result is in the document's colour mode: its colour channels and an
