@@ -142,8 +142,9 @@ int steps(const std::string& document, const std::string& extension, const std::
   const auto start = Clock::now();
   qm::Bitmap image = qm::loadDocument(document).image;
   const int depth = qm::automaticBitDepth(extension, static_cast<int>(image.bpp()));
-  image = qm::normaliseGreyTypes(std::move(image));
-  image = qm::toneMap(std::move(image));
+  const bool keepWide = qm::keepsWideSamples(settings, depth);
+  image = qm::normaliseGreyTypes(std::move(image), keepWide);
+  image = qm::toneMap(std::move(image), keepWide);
   image = qm::flattenTransparency(std::move(image), extension);
   image = qm::convertBitDepth(std::move(image), extension, depth);
   const bool saved = image && FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(format->writerId), image.get(),
