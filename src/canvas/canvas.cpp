@@ -11,7 +11,7 @@ void setColour(cairo_t* cr, Rgba c) {
 // Cairo's PNG writer un-premultiplies with rounding the same way, which
 // keeps toBitmap() equal to a PNG round trip.
 std::uint8_t straight(std::uint32_t premultiplied, std::uint32_t alpha) {
-  return alpha == 0 ? 0 : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
+  return alpha == 0 ? std::uint8_t{0} : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
 }
 
 }  // namespace
