@@ -14,7 +14,8 @@ bool MemoryBytes::read(std::uint64_t offset, void* target, std::size_t count) co
   return true;
 }
 
-FileBytes::FileBytes(const std::string& path) : FileBytes(openRegularFile(path).value_or(RegularFile{})) {}
+FileBytes::FileBytes(const std::string& path)
+    : FileBytes(openRegularFile(path).value_or(RegularFile{platform::FileDescriptor(), 0})) {}
 
 bool FileBytes::read(std::uint64_t offset, void* target, std::size_t count) const {
   if (!fd_.valid() || offset > size_ || count > size_ - offset) return false;

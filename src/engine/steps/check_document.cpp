@@ -94,7 +94,7 @@ std::optional<std::string> checkPackedRows(const ByteSource& file, std::uint64_t
 
 std::optional<std::string> documentProblem(const std::string& path) {
   int openError = 0;
-  const std::optional<RegularFile> opened = openRegularFile(path, &openError);
+  std::optional<RegularFile> opened = openRegularFile(path, &openError);
   if (!opened && openError != 0) return "cannot be read: " + std::string(std::strerror(openError));
   if (!opened) return "not a regular file";
   const FileBytes file(std::move(*opened));
