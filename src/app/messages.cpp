@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace qm {
 
 namespace {
@@ -9,26 +11,8 @@ namespace {
 constexpr std::string_view kGroupMarker = "_GROUP_";
 constexpr std::string_view kEndMarker = "_END_";
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string upperCased(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = upper(c);
-  return out;
-}
-
 bool isMarker(std::string_view text, std::string_view marker) {
-  return text.size() == marker.size() && upperCased(text) == marker;
-}
-
-std::size_t findIgnoringCase(std::string_view text, std::string_view pattern, std::size_t from) {
-  if (pattern.size() > text.size()) return std::string_view::npos;
-  for (std::size_t i = from; i + pattern.size() <= text.size(); ++i) {
-    bool same = true;
-    for (std::size_t j = 0; j < pattern.size() && same; ++j) same = upper(text[i + j]) == upper(pattern[j]);
-    if (same) return i;
-  }
-  return std::string_view::npos;
+  return text.size() == marker.size() && asciiUpper(text) == marker;
 }
 
 }  // namespace
@@ -54,10 +38,10 @@ MessageCatalogue MessageCatalogue::parse(std::span<const std::string_view> store
     if (isMarker(stored[i], kGroupMarker)) {
       closeGroup();
       Group& group = catalogue.groups_.emplace_back();
-      group.name = upperCased(stored[i + 1]);
+      group.name = asciiUpper(stored[i + 1]);
       group.first = entriesSeen() + 1;
     } else {
-      catalogue.keys_.push_back(upperCased(stored[i]));
+      catalogue.keys_.push_back(asciiUpper(stored[i]));
       catalogue.texts_.emplace_back(stored[i + 1]);
     }
   }
@@ -102,11 +86,11 @@ MessageCatalogue MessageCatalogue::parse(std::span<const std::string_view> store
 // any thread.
 std::string MessageCatalogue::lookUpText(std::string_view group, std::string_view key) const {
   if (key.empty()) return std::string(kNoStringError);
-  const std::string groupName = upperCased(group);
+  const std::string groupName = asciiUpper(group);
   auto found = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.name == groupName; });
   if (found == groups_.end()) return std::string(kNoStringError);
 
-  const std::string wanted = upperCased(key);
+  const std::string wanted = asciiUpper(key);
   for (std::uint32_t number = found->firstByChar[static_cast<unsigned char>(wanted.front())];
        number != 0 && number <= found->last; ++number) {
     const std::string& candidate = keys_[number - 1];
@@ -117,7 +101,7 @@ std::string MessageCatalogue::lookUpText(std::string_view group, std::string_vie
 }
 
 std::size_t MessageCatalogue::entryCount(std::string_view group) const {
-  const std::string groupName = upperCased(group);
+  const std::string groupName = asciiUpper(group);
   for (const Group& g : groups_)
     if (g.name == groupName) return g.first <= g.last ? g.last - g.first + 1 : 0;
   return 0;

@@ -5,6 +5,7 @@
 // for the way back, since several words share a code.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -73,10 +74,34 @@ inline constexpr Keyword kBoundary[] = {{"IMAGE", code(Boundary::Image)}, {"FRAM
 inline constexpr Keyword kPosition[] = {{"TOPLEFT", 0},    {"TOPCENTER", 1},    {"TOPRIGHT", 2},
                                         {"MIDDLELEFT", 3}, {"MIDDLECENTER", 4}, {"MIDDLERIGHT", 5},
                                         {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
-inline constexpr Keyword kSize[] = {{"FIXED", 0}};
+// Only the fixed size has a word.
+inline constexpr Keyword kSize[] = {{"FIXED", code(StampSize::Fixed)}};
 inline constexpr Keyword kTimestamp[] = {{"CURRENT", code(FileTimestamp::Current)},
                                          {"ORIGINAL", code(FileTimestamp::Original)},
                                          {"CUSTOM", code(FileTimestamp::Custom)}};
+
+// A table that names a list of codes has one word per code, in code order,
+// so that the debug echo's way back finds the word the option took.
+template <typename Code, std::size_t N>
+constexpr bool namesEveryCode(const Keyword (&table)[N]) {
+  if (static_cast<int>(N) != codeCount<Code>) return false;
+  for (std::size_t i = 0; i < N; ++i)
+    if (table[i].code != static_cast<int>(i)) return false;
+  return true;
+}
+
+static_assert(namesEveryCode<ColourTable>(kColourTable));
+static_assert(namesEveryCode<ColourModel>(kColourModel));
+static_assert(namesEveryCode<RotationType>(kRotation));
+static_assert(namesEveryCode<ResizeUnit>(kUnit));
+static_assert(namesEveryCode<ResizeType>(kResizeType));
+static_assert(namesEveryCode<FrameType>(kFrameType));
+static_assert(namesEveryCode<WatermarkType>(kWatermarkType));
+static_assert(namesEveryCode<FontStyle>(kFontStyle));
+static_assert(namesEveryCode<FontEffect>(kFontEffect));
+static_assert(namesEveryCode<TextAlignment>(kAlignment));
+static_assert(namesEveryCode<Boundary>(kBoundary));
+static_assert(namesEveryCode<FileTimestamp>(kTimestamp));
 
 }  // namespace tables
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include "platform/text.h"
+
 namespace qm {
 
 std::span<const OutputFormat> outputFormats() { return kOutputFormats; }
@@ -63,8 +65,7 @@ int automaticBitDepth(std::string_view extension, int sourceBitDepth, bool colou
 }
 
 std::string formatLabel(std::string_view extension, bool withDescription) {
-  std::string label;
-  for (char c : extension) label += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  std::string label = asciiUpper(extension);
   if (withDescription) {
     if (const OutputFormat* format = findOutputFormat(extension)) {
       label += " (";

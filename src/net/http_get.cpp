@@ -114,10 +114,7 @@ std::string readBodyStart(std::string_view answer) {
   body = body.substr(0, body.find(kEmptyLine));
 
   constexpr std::string_view kBlanks = " \t\r\n";
-  const auto first = body.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  body = body.substr(first, body.find_last_not_of(kBlanks) - first + 1);
-  return std::string(body.substr(0, 3));
+  return std::string(trim(body, kBlanks).substr(0, 3));
 }
 
 std::string httpGetText(std::string_view url, std::string_view userAgent, std::chrono::milliseconds timeLimit,

@@ -7,15 +7,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <string_view>
 #include <utility>
+
+#include "platform/stream.h"
 
 namespace qm::platform {
 
 namespace {
 
 // How long either side waits for the other's next bytes.
-constexpr int kWaitMilliseconds = 5000;
+constexpr auto kWait = std::chrono::seconds(5);
 // More than any command line can carry; a sender beyond it is dropped.
 constexpr std::size_t kMessageLimit = 16u << 20;
 constexpr char kTaken = 'k';
@@ -28,26 +32,11 @@ std::optional<sockaddr_un> socketAddress(const std::string& path) {
   return address;
 }
 
-bool waitFor(int fd, short events) {
-  pollfd entry{fd, events, 0};
-  for (;;) {
-    const int ready = ::poll(&entry, 1, kWaitMilliseconds);
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
-  }
-}
+bool waitFor(int fd, short events) { return platform::waitFor(fd, events, std::chrono::steady_clock::now() + kWait); }
 
-bool writeAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && errno == EAGAIN && waitFor(fd, POLLOUT)) continue;
-    if (written <= 0) return false;
-    done += static_cast<std::size_t>(written);
-  }
-  return true;
-}
+// The messages are small and the peer is on this machine: one wait's worth
+// of time is plenty for the whole of one.
+bool sendWhole(int fd, std::string_view bytes) { return sendAll(fd, bytes, std::chrono::steady_clock::now() + kWait); }
 
 bool sameUser(int fd) {
   ucred peer{};
@@ -124,7 +113,7 @@ std::vector<std::vector<std::string>> HandoffListener::receive() {
     if (!sameUser(peer.get())) continue;
     std::optional<std::vector<std::string>> message = readMessage(peer.get());
     if (!message) continue;
-    if (writeAll(peer.get(), std::string(1, kTaken))) messages.push_back(std::move(*message));
+    if (sendWhole(peer.get(), std::string_view(&kTaken, 1))) messages.push_back(std::move(*message));
   }
   return messages;
 }
@@ -141,7 +130,7 @@ bool handOver(const std::string& path, const std::vector<std::string>& parameter
     message += parameter;
     message += '\0';
   }
-  if (!writeAll(fd.get(), message) || ::shutdown(fd.get(), SHUT_WR) != 0) return false;
+  if (!sendWhole(fd.get(), message) || ::shutdown(fd.get(), SHUT_WR) != 0) return false;
   char answer = 0;
   for (;;) {
     if (!waitFor(fd.get(), POLLIN)) return false;

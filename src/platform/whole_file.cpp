@@ -17,20 +17,26 @@ namespace qm {
 using platform::FileDescriptor;
 using platform::writeAll;
 
-namespace {}  // namespace
+std::optional<RegularFile> openRegularFile(const std::string& path, int* openError) {
+  if (openError) *openError = 0;
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!file.valid()) {
+    if (openError) *openError = errno;
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return RegularFile{std::move(file), static_cast<std::uint64_t>(info.st_size)};
+}
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
   if (path.empty()) return std::nullopt;
-  // Non-blocking so that a FIFO at the path cannot hang the caller; it is
-  // refused below as not a regular file.
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!file.valid()) return std::nullopt;
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  if (static_cast<std::uint64_t>(info.st_size) > maxBytes) return std::nullopt;
+  std::optional<RegularFile> opened = openRegularFile(path);
+  if (!opened || opened->size > maxBytes) return std::nullopt;
+  const FileDescriptor& file = opened->file;
 
   std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(info.st_size));
+  bytes.reserve(static_cast<std::size_t>(opened->size));
   char buffer[65536];
   for (;;) {
     ssize_t got = ::read(file.get(), buffer, sizeof buffer);

@@ -4,11 +4,26 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/file_descriptor.h"
+
 namespace qm {
+
+struct RegularFile {
+  platform::FileDescriptor file;
+  std::uint64_t size = 0;
+};
+
+// Opens a regular file for reading. Non-blocking, so that a FIFO at the
+// path cannot hang the caller; it is refused like any other file that is
+// not regular. On nullopt `openError` (when given) holds the system's
+// reason the open failed, or 0 when the path opened but is not a regular
+// file.
+std::optional<RegularFile> openRegularFile(const std::string& path, int* openError = nullptr);
 
 inline constexpr std::size_t kLargestWholeFile = std::size_t{256} << 20;
 

@@ -9,8 +9,6 @@
 
 namespace qm {
 
-void ModuleCloser::operator()(void* handle) const { dlclose(handle); }
-
 namespace {
 
 OpenedModule openModule(const std::string& path) {

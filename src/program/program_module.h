@@ -4,8 +4,11 @@
 // neither.
 #pragma once
 
-#include <memory>
+#include <dlfcn.h>
+
 #include <string>
+
+#include "platform/handle.h"
 
 namespace qm {
 
@@ -14,10 +17,7 @@ inline constexpr const char* kModuleFolder = "modules/";
 // Libraries register types and exit handlers that must outlive any
 // unloading, so a module stays mapped (RTLD_NODELETE) and the close only
 // drops the handle.
-struct ModuleCloser {
-  void operator()(void* handle) const;
-};
-using ModuleHandle = std::unique_ptr<void, ModuleCloser>;
+using ModuleHandle = Handle<void, dlclose>;
 
 struct OpenedModule {
   ModuleHandle handle;

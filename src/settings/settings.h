@@ -29,6 +29,38 @@ enum class Boundary : SmallCode { Image = 0, Frame = 1 };
 enum class FileTimestamp : SmallCode { Current = 0, Original = 1, Custom = 2 };
 enum class ColourTable : std::int32_t { Auto = 0, Exact = 1 };
 enum class ColourModel : std::int32_t { Rgb = 0, Cmyk = 1, Lab = 2 };
+// Only Fixed can be chosen; a file may still hold another size, for which
+// the window shows the scale row.
+enum class StampSize : SmallCode { Fixed = 0, Scaled = 1 };
+
+// How many codes a list has, so that every table that names them (keywords,
+// the Preferences items) can be checked against it when it is compiled.
+template <typename Code>
+inline constexpr int codeCount = 0;
+template <>
+inline constexpr int codeCount<RotationType> = 2;
+template <>
+inline constexpr int codeCount<ResizeUnit> = 2;
+template <>
+inline constexpr int codeCount<ResizeType> = 2;
+template <>
+inline constexpr int codeCount<FrameType> = 2;
+template <>
+inline constexpr int codeCount<WatermarkType> = 3;
+template <>
+inline constexpr int codeCount<FontStyle> = 4;
+template <>
+inline constexpr int codeCount<FontEffect> = 3;
+template <>
+inline constexpr int codeCount<TextAlignment> = 3;
+template <>
+inline constexpr int codeCount<Boundary> = 2;
+template <>
+inline constexpr int codeCount<FileTimestamp> = 3;
+template <>
+inline constexpr int codeCount<ColourTable> = 2;
+template <>
+inline constexpr int codeCount<ColourModel> = 3;
 
 // The number a code is stored as.
 template <typename Code>

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/handle.h"
 #include "themes/theme_config.h"
 #include "themes/zip_reader.h"
 
@@ -22,10 +23,6 @@ constexpr std::string_view kThemesFolder = "gfx/";
 constexpr std::string_view kPackageExtension = ".zip";
 constexpr std::size_t kDisplayNameBytes = 255;
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
 // Regular files only; a link to a package counts as the package.
 bool isFile(int folderFd, const dirent& found) {
   if (found.d_type == DT_REG) return true;
@@ -36,7 +33,7 @@ bool isFile(int folderFd, const dirent& found) {
 
 std::vector<std::string> listPackageIdentifiers(const std::string& folder) {
   std::vector<std::string> identifiers;
-  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+  Handle<DIR, closedir> dir(opendir(folder.c_str()));
   if (!dir) return identifiers;
   while (const dirent* found = readdir(dir.get())) {
     const std::string_view name = found->d_name;

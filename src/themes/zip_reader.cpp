@@ -2,14 +2,16 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <utility>
 
+#include "platform/whole_file.h"
+
 namespace qm {
+
+void releaseArchive(archive* handle) { archive_read_free(handle); }
 
 namespace {
 
@@ -18,19 +20,12 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 
 }  // namespace
 
-void ZipReader::ArchiveFree::operator()(archive* handle) const { archive_read_free(handle); }
-
 std::optional<ZipReader> ZipReader::open(const std::string& path, const ZipLimits& limits) {
-  // Non-blocking, so that a FIFO named like a package cannot hang the
-  // program; regular files read the same either way.
-  platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.get() < 0) return std::nullopt;
-  struct stat status {};
-  if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0 ||
-      static_cast<std::uint64_t>(status.st_size) > limits.packageBytes)
-    return std::nullopt;
+  std::optional<RegularFile> opened = openRegularFile(path);
+  if (!opened || opened->size == 0 || opened->size > limits.packageBytes) return std::nullopt;
+  platform::FileDescriptor file = std::move(opened->file);
 
-  std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
+  ZipReader::ArchiveHandle handle(archive_read_new());
   if (!handle) return std::nullopt;
   // Only the reader that starts from the central directory: it knows every
   // entry's sizes, passes over unwanted entries by seeking instead of

@@ -16,10 +16,14 @@
 #include <vector>
 
 #include "platform/file_descriptor.h"
+#include "platform/handle.h"
 
 struct archive;
 
 namespace qm {
+
+// Frees a reader made by libarchive, whose header stays out of this one.
+void releaseArchive(archive* handle);
 
 struct ZipLimits {
   // A real theme is well under a megabyte. libarchive reads the whole
@@ -65,11 +69,9 @@ class ZipReader {
   std::uint64_t unpackedBytes() const { return unpackedBytes_; }
 
  private:
-  struct ArchiveFree {
-    void operator()(archive* handle) const;
-  };
+  using ArchiveHandle = Handle<archive, releaseArchive>;
 
-  ZipReader(platform::FileDescriptor file, std::unique_ptr<archive, ArchiveFree> handle, const ZipLimits& limits)
+  ZipReader(platform::FileDescriptor file, ArchiveHandle handle, const ZipLimits& limits)
       : file_(std::move(file)), archive_(std::move(handle)), limits_(limits) {}
 
   std::optional<std::vector<std::uint8_t>> unpack(std::size_t most, bool wholeEntry);
@@ -77,7 +79,7 @@ class ZipReader {
   // Declared in this order so that the archive lets go of the file
   // before the file is closed.
   platform::FileDescriptor file_;
-  std::unique_ptr<archive, ArchiveFree> archive_;
+  ArchiveHandle archive_;
   ZipLimits limits_;
   std::size_t entriesSeen_ = 0;
   std::uint64_t unpackedBytes_ = 0;

@@ -287,8 +287,8 @@ void PreferencesDialog::applyRules() {
   framePanel_->Show(frameType_->GetSelection() == code(FrameType::Solid));
   textPanel_->Show(watermarkType_->GetSelection() == code(WatermarkType::Text));
   imagePanel_->Show(watermarkType_->GetSelection() == code(WatermarkType::Image));
-  textScaleRow_.show(textSize_->GetSelection() == 1);
-  imageScaleRow_.show(imageSize_->GetSelection() == 1);
+  textScaleRow_.show(textSize_->GetSelection() == code(StampSize::Scaled));
+  imageScaleRow_.show(imageSize_->GetSelection() == code(StampSize::Scaled));
   customTimestampRow_.enable(timestampType_->GetSelection() == code(FileTimestamp::Custom));
 }
 

@@ -24,6 +24,7 @@
 #include "app/messages.h"
 #include "formats/input_formats.h"
 #include "formats/output_formats.h"
+#include "platform/text.h"
 #include "ui/bitmaps.h"
 #include "ui/main_frame.h"
 #include "ui/preferences_dialog.h"
@@ -41,13 +42,6 @@ std::vector<std::string> texts(std::initializer_list<std::string_view> keys) {
   std::vector<std::string> items;
   for (std::string_view key : keys) items.push_back(preferencesText(key));
   return items;
-}
-
-std::string upper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return result;
 }
 
 // Between the Custom Timestamp's date picker and its time picker.
@@ -244,7 +238,7 @@ void PreferencesDialog::buildInterface(wxWindow* page) {
     for (const auto& [key, name] : context_.themes.displayNames)
       if (!name.empty()) themes.emplace_back(key, name);
     std::stable_sort(themes.begin(), themes.end(),
-                     [](const auto& a, const auto& b) { return upper(a.first) < upper(b.first); });
+                     [](const auto& a, const auto& b) { return asciiUpper(a.first) < asciiUpper(b.first); });
     for (const auto& [key, name] : themes) {
       if (key == s.uiTheme) selection = static_cast<int>(names.size());
       themeKeys_.push_back(key);
@@ -267,7 +261,7 @@ void PreferencesDialog::buildInput(wxWindow* page) {
   std::vector<std::string> extensions;
   for (std::string_view extension : inputTypeList()) {
     if (extension.empty()) continue;
-    inputFormats_->Append(wxText(upper(extension)), icon);
+    inputFormats_->Append(wxText(asciiUpper(extension)), icon);
     extensions.emplace_back(extension);
     if (extension == s.inputFormat) inputFormats_->SetSelection(static_cast<int>(extensions.size()) - 1);
   }
@@ -317,7 +311,7 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
   makeCompact(outputFormats_);
   const wxBitmap icon = setBitmap(context_.images.menu, "New");
   for (std::size_t i = 0; i < kOutputExtensions.size(); ++i) {
-    outputFormats_->Append(wxText(upper(kOutputExtensions[i])), icon);
+    outputFormats_->Append(wxText(asciiUpper(kOutputExtensions[i])), icon);
     if (kOutputExtensions[i] == s.outputFormat) outputFormats_->SetSelection(static_cast<int>(i));
   }
   storers_.push_back([this](Settings& settings) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <utility>
 
 #include "app/messages.h"
+#include "platform/text.h"
 
 namespace qm {
 
@@ -19,11 +19,7 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view trimSpaces(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
+std::string_view trimSpaces(std::string_view text) { return trim(text, " "); }
 
 struct NamedColour {
   std::string_view key;
@@ -117,8 +113,7 @@ std::vector<std::string> listFields(std::string_view text) {
 }
 
 std::string colourName(std::string_view colourText) {
-  std::string upper(colourText);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = asciiUpper(colourText);
   for (const NamedColour& named : kNamedColours)
     if (named.text == upper) return messages().lookUpText("Preferences", named.key);
   return messages().lookUpText("Preferences", "Color") + " #" + upper;

@@ -11,6 +11,7 @@
 #include <wx/app.h>
 #include <wx/evtloop.h>
 
+#include "platform/handle.h"
 #include "platform/paths.h"
 #include "platform/whole_file.h"
 #include "ui/main_frame.h"
@@ -64,11 +65,11 @@ void letWindowDraw(MainFrame& frame, std::chrono::milliseconds duration) {
 std::optional<Picture> pictureWindow(MainFrame& frame) {
   const wxSize inner = frame.innerSize();
   if (inner.x <= 0 || inner.y <= 0) return std::nullopt;
-  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, inner.x, inner.y), cairo_surface_destroy);
+  Handle<cairo_surface_t, cairo_surface_destroy> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, inner.x, inner.y));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
   {
-    std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()), cairo_destroy);
+    Handle<cairo_t, cairo_destroy> context(cairo_create(surface.get()));
     gtk_widget_draw(frame.GetHandle(), context.get());
   }
   cairo_surface_flush(surface.get());

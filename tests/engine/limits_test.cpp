@@ -1,6 +1,7 @@
 // What can be told before the steps run: whether a file is a whole
 // Photoshop document, and whether the result can be made and written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -117,6 +118,9 @@ TEST(DocumentProblem, NamesWhatTheFileIs) {
       {patched(14, std::string("\0\1\0\0", 4)), "damaged: impossible header (4 x 65536, 3 channels)"},
       {folder / "missing.psd", "cannot be read: No such file or directory"},
       {folder.makeFolder("folder.psd"), "not a regular file"},
+      {folder.write("signature.psd", std::string("8BPS\0\1", 6)),
+       "damaged or truncated: the file ends at byte 6, its image data needs 26"},
+      {patched(12, std::string("\0\x39", 2)), "damaged: impossible header (4 x 4, 57 channels)"},
       // 30000 x 30000 pixels claimed by 48 bytes of zip data: the library's
       // reader would take gigabytes before it failed.
       {patched(14, std::string("\0\0\x75\x30\0\0\x75\x30\0\x08\0\x03", 12) + std::string(12, '\0') +
@@ -124,6 +128,11 @@ TEST(DocumentProblem, NamesWhatTheFileIs) {
        "damaged: the merged image's zip data (48 bytes) cannot hold its 30000 x 30000 pixels"},
   };
   for (const Case& c : cases) EXPECT_EQ(documentProblem(c.path).value_or("none"), c.reason) << c.path;
+
+  // Opened without blocking: a FIFO with no writer is refused at once.
+  const std::string fifo = folder / "fifo.psd";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(documentProblem(fifo).value_or("none"), "not a regular file");
 }
 
 TEST(Limits, SizesKnownBeforeTheSteps) {

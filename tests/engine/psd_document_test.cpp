@@ -641,5 +641,51 @@ TEST(PsdDocument, ForgedSizesAreRefusedBeforeTheyCostMemory) {
   EXPECT_NE(problem->find("damaged"), std::string::npos) << *problem;
 }
 
+// The structure reader and the document check read the header alike but
+// word its faults each in their own way; these are the structure reader's.
+TEST(PsdStructure, HeaderFaultsInTheOrderTheyAreJudged) {
+  std::string valid;
+  valid.append("8BPS", 4);
+  put16(valid, 1);
+  valid.append(6, '\0');
+  put16(valid, 3);  // channels
+  put32(valid, 4);  // height
+  put32(valid, 5);  // width
+  put16(valid, 8);  // depth
+  put16(valid, 3);  // RGB
+  put32(valid, 0);  // colour mode data, resources, layers
+  put32(valid, 0);
+  put32(valid, 0);
+  auto patched = [&](std::size_t at, std::string bytes) {
+    return valid.substr(0, at) + bytes + valid.substr(at + bytes.size());
+  };
+  struct Case {
+    std::string bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"8BP", "not a Photoshop document"},
+      {std::string("8BPS\0", 5), "not a Photoshop document (unknown version)"},
+      {valid.substr(0, 25), "damaged: the header is cut short"},
+      {patched(12, std::string("\0\x39", 2)), "damaged: impossible header"},
+      {patched(18, std::string("\0\0\x75\x31", 4)), "damaged: impossible header"},
+      {patched(22, std::string("\0\7", 2)), "damaged: impossible depth 7"},
+      {valid, ""},
+  };
+  for (const Case& c : cases) {
+    const MemoryBytes bytes({reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size()});
+    PsdDocument document;
+    EXPECT_EQ(readPsdStructure(bytes, document).value_or(""), c.reason) << c.reason;
+    if (!*c.reason) {
+      EXPECT_EQ(document.header.width * document.header.height, 20u);
+    }
+  }
+  // The large variant allows ten times the side.
+  PsdHeader large{true, 3, 300000, 1, 8, PsdMode::Rgb};
+  EXPECT_TRUE(possiblePsdSize(large));
+  large.large = false;
+  EXPECT_FALSE(possiblePsdSize(large));
+}
+
 }  // namespace
 }  // namespace qm

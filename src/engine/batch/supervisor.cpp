@@ -6,17 +6,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <optional>
 #include <set>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/batch/conversion_process.h"
 #include "engine/batch/task_messages.h"
 #include "engine/batch/worker.h"
+#include "engine/document/psd_header.h"
 #include "engine/naming.h"
 #include "engine/writers/writers.h"
 #include "platform/file_descriptor.h"
@@ -42,23 +45,18 @@ constexpr std::uint64_t kSmallestCeiling = 512 * kMegabyte;
 // passed time limit or a grown worker is seen.
 constexpr int kPollMilliseconds = 50;
 
-std::uint32_t bigEndian(const unsigned char* bytes, int size) {
-  std::uint32_t value = 0;
-  for (int i = 0; i < size; ++i) value = value << 8 | bytes[i];
-  return value;
-}
-
 }  // namespace
 
 std::uint64_t estimateRenderMemory(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  unsigned char header[26] = {};
-  file.read(reinterpret_cast<char*>(header), sizeof header);
-  if (file.gcount() == sizeof header && bigEndian(header, 4) == 0x38425053 /* 8BPS */) {
-    const std::uint64_t channels = bigEndian(header + 12, 2);
-    const std::uint64_t height = bigEndian(header + 14, 4);
-    const std::uint64_t width = bigEndian(header + 18, 4);
-    const std::uint64_t depth = bigEndian(header + 22, 2);
+  std::array<std::uint8_t, kPsdHeaderBytes> first{};
+  file.read(reinterpret_cast<char*>(first.data()), first.size());
+  const PsdHeaderFields fields = readPsdHeader(std::span(first.data(), static_cast<std::size_t>(file.gcount())));
+  if (fields.signature && fields.complete) {
+    const std::uint64_t channels = fields.header.channels;
+    const std::uint64_t height = fields.header.height;
+    const std::uint64_t width = fields.header.width;
+    const std::uint64_t depth = fields.header.depth;
     const std::uint64_t sampleBytes = std::max<std::uint64_t>(depth / 8, 1);
     // The decoded document, widened to at least four channels, and the
     // two copies the steps hold while they replace the working image. A

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <concepts>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/stream.h"
 #include "settings/settings_file.h"
@@ -15,18 +17,25 @@ namespace qm {
 
 namespace {
 
+// Each message's fields are listed once, in fieldsOf(), and walked by a
+// Writer to encode and by a Reader to decode, so the two cannot drift.
 class Writer {
  public:
-  Writer& number(std::int64_t value) {
+  template <typename Value>
+  Writer& number(Value value) {
     auto narrowed = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
     for (int shift = 0; shift < 32; shift += 8) bytes_ += static_cast<char>((narrowed >> shift) & 0xFF);
     return *this;
   }
+  Writer& flag(bool value) { return number(value ? 1 : 0); }
   Writer& text(std::string_view value) {
-    number(static_cast<std::int64_t>(value.size()));
+    number(value.size());
     bytes_.append(value);
     return *this;
   }
+  // Numbers travel as 32 bits: a byte count goes in MiB.
+  Writer& mebibytes(std::uint64_t bytes) { return number(std::min<std::uint64_t>(bytes >> 20, 0x7FFFFFFF)); }
+  Writer& settings(const Settings& settings) { return text(settingsRecordText(settings)); }
   std::string take() { return std::move(bytes_); }
 
  private:
@@ -68,6 +77,19 @@ class Reader {
     bytes_.remove_prefix(size);
     return *this;
   }
+  Reader& mebibytes(std::uint64_t& bytes) {
+    std::int64_t count = 0;
+    number(count);
+    if (count < 0) ok_ = false;
+    if (ok_) bytes = static_cast<std::uint64_t>(count) << 20;
+    return *this;
+  }
+  Reader& settings(Settings& settings) {
+    std::string recordText;
+    text(recordText);
+    if (ok_ && !readSettingsRecordText(settings, recordText)) ok_ = false;
+    return *this;
+  }
   // Every field read and nothing left over.
   bool complete() const { return ok_ && bytes_.empty(); }
 
@@ -76,87 +98,35 @@ class Reader {
   bool ok_ = true;
 };
 
-}  // namespace
+template <typename Message, typename Expected>
+concept MessageOf = std::same_as<std::remove_const_t<Message>, Expected>;
 
-std::string encodeRunMessage(const RunMessage& message) {
-  const RunFormat& format = message.format;
-  return Writer()
-      .text(settingsRecordText(message.settings))
-      .text(format.extension)
-      .number(format.writerId)
-      .number(format.bitDepthSetting)
-      .number(format.saveFlags)
-      .take();
+template <typename Fields, MessageOf<RunMessage> Message>
+void fieldsOf(Fields& fields, Message& message) {
+  fields.settings(message.settings)
+      .text(message.format.extension)
+      .number(message.format.writerId)
+      .number(message.format.bitDepthSetting)
+      .number(message.format.saveFlags);
 }
 
-std::optional<RunMessage> decodeRunMessage(std::string_view bytes) {
-  RunMessage message;
-  std::string settingsText;
-  RunFormat& format = message.format;
-  Reader reader(bytes);
-  reader.text(settingsText)
-      .text(format.extension)
-      .number(format.writerId)
-      .number(format.bitDepthSetting)
-      .number(format.saveFlags);
-  if (!reader.complete() || !readSettingsRecordText(message.settings, settingsText)) return std::nullopt;
-  return message;
-}
-
-std::string encodeTaskMessage(const TaskMessage& message) {
-  const JobInput& input = message.input;
-  return Writer()
-      .number(message.id)
+template <typename Fields, MessageOf<TaskMessage> Message>
+void fieldsOf(Fields& fields, Message& message) {
+  auto& input = message.input;
+  fields.number(message.id)
       .text(input.inputPath)
       .text(input.relativeSubFolder)
       .text(input.outputFolder)
       .number(input.sequenceNumber)
       .number(input.randomNumber)
       .text(input.temporaryOutputPath)
-      // Numbers travel as 32 bits: the limit goes in MiB.
-      .number(static_cast<std::int64_t>(std::min<std::uint64_t>(input.memoryLimit >> 20, 0x7FFFFFFF)))
-      .take();
+      .mebibytes(input.memoryLimit);
 }
 
-std::optional<TaskMessage> decodeTaskMessage(std::string_view bytes) {
-  TaskMessage message;
-  JobInput& input = message.input;
-  std::int64_t megabytes = 0;
-  Reader reader(bytes);
-  reader.number(message.id)
-      .text(input.inputPath)
-      .text(input.relativeSubFolder)
-      .text(input.outputFolder)
-      .number(input.sequenceNumber)
-      .number(input.randomNumber)
-      .text(input.temporaryOutputPath)
-      .number(megabytes);
-  if (!reader.complete() || megabytes < 0) return std::nullopt;
-  input.memoryLimit = static_cast<std::uint64_t>(megabytes) << 20;
-  return message;
-}
-
-std::string encodeAnswerMessage(const AnswerMessage& message) {
-  const RenderResult& result = message.result;
-  return Writer()
-      .number(message.id)
-      .number(result.rendered ? 1 : 0)
-      .number(result.reachedWrite ? 1 : 0)
-      .text(result.temporaryOutputPath)
-      .number(result.sourceBitDepth)
-      .number(result.width)
-      .number(result.height)
-      .number(result.bitDepth)
-      .text(result.failure)
-      .text(result.notes)
-      .take();
-}
-
-std::optional<AnswerMessage> decodeAnswerMessage(std::string_view bytes) {
-  AnswerMessage message;
-  RenderResult& result = message.result;
-  Reader reader(bytes);
-  reader.number(message.id)
+template <typename Fields, MessageOf<AnswerMessage> Message>
+void fieldsOf(Fields& fields, Message& message) {
+  auto& result = message.result;
+  fields.number(message.id)
       .flag(result.rendered)
       .flag(result.reachedWrite)
       .text(result.temporaryOutputPath)
@@ -166,9 +136,32 @@ std::optional<AnswerMessage> decodeAnswerMessage(std::string_view bytes) {
       .number(result.bitDepth)
       .text(result.failure)
       .text(result.notes);
+}
+
+template <typename Message>
+std::string encode(const Message& message) {
+  Writer writer;
+  fieldsOf(writer, message);
+  return writer.take();
+}
+
+template <typename Message>
+std::optional<Message> decode(std::string_view bytes) {
+  Message message;
+  Reader reader(bytes);
+  fieldsOf(reader, message);
   if (!reader.complete()) return std::nullopt;
   return message;
 }
+
+}  // namespace
+
+std::string encodeRunMessage(const RunMessage& message) { return encode(message); }
+std::optional<RunMessage> decodeRunMessage(std::string_view bytes) { return decode<RunMessage>(bytes); }
+std::string encodeTaskMessage(const TaskMessage& message) { return encode(message); }
+std::optional<TaskMessage> decodeTaskMessage(std::string_view bytes) { return decode<TaskMessage>(bytes); }
+std::string encodeAnswerMessage(const AnswerMessage& message) { return encode(message); }
+std::optional<AnswerMessage> decodeAnswerMessage(std::string_view bytes) { return decode<AnswerMessage>(bytes); }
 
 bool sendMessage(int socket, std::string_view payload) {
   if (payload.size() > kMaxTaskMessageSize) return false;

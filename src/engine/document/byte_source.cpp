@@ -1,9 +1,10 @@
 #include "engine/document/byte_source.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace qm {
 
@@ -13,13 +14,8 @@ bool MemoryBytes::read(std::uint64_t offset, void* target, std::size_t count) co
   return true;
 }
 
-FileBytes::FileBytes(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-  struct stat info {};
-  if (fd_.valid() && ::fstat(fd_.get(), &info) == 0 && S_ISREG(info.st_mode))
-    size_ = static_cast<std::uint64_t>(info.st_size);
-  else
-    fd_ = platform::FileDescriptor();
-}
+FileBytes::FileBytes(const std::string& path)
+    : FileBytes(openRegularFile(path).value_or(RegularFile{platform::FileDescriptor(), 0})) {}
 
 bool FileBytes::read(std::uint64_t offset, void* target, std::size_t count) const {
   if (!fd_.valid() || offset > size_ || count > size_ - offset) return false;

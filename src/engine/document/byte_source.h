@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "platform/file_descriptor.h"
+#include "platform/whole_file.h"
 
 namespace qm {
 
@@ -34,6 +36,7 @@ class FileBytes final : public ByteSource {
  public:
   // Opens the file for reading; valid() tells whether that worked.
   explicit FileBytes(const std::string& path);
+  explicit FileBytes(RegularFile file) : fd_(std::move(file.file)), size_(file.size) {}
   bool valid() const { return fd_.valid(); }
   std::uint64_t size() const override { return size_; }
   bool read(std::uint64_t offset, void* target, std::size_t count) const override;

@@ -6,18 +6,14 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/handle.h"
+
 namespace qm {
 
 namespace {
 
-struct ProfileCloser {
-  void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-struct TransformDeleter {
-  void operator()(void* transform) const { cmsDeleteTransform(transform); }
-};
-using Transform = std::unique_ptr<void, TransformDeleter>;
+using Profile = Handle<void, cmsCloseProfile>;
+using Transform = Handle<void, cmsDeleteTransform>;
 
 }  // namespace
 

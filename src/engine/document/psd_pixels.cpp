@@ -113,7 +113,7 @@ class RowInflater {
 
 // Decodes rows [0, height) of `rect` from the compressed data at `data`.
 // For PackBits the caller passes the table of row lengths.
-std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compression, std::uint64_t data,
+std::optional<std::string> decodeRows(const ByteSource& bytes, PsdCompression compression, std::uint64_t data,
                                       std::uint64_t dataEnd, const PsdRect& rect, const PsdHeader& header,
                                       const std::vector<std::uint64_t>* rowLengths, std::size_t firstRow, Plane& out) {
   const std::uint64_t width = static_cast<std::uint64_t>(rect.width());
@@ -122,7 +122,7 @@ std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compress
   const std::uint64_t available = dataEnd > data ? dataEnd - data : 0;
   std::vector<std::uint8_t> row(static_cast<std::size_t>(stride));
   switch (compression) {
-    case 0: {
+    case PsdCompression::Raw: {
       if (stride * height > available) return std::string("damaged: raw pixels run past their channel");
       for (std::uint64_t y = 0; y < height; ++y) {
         const std::int64_t docY = rect.top + static_cast<std::int64_t>(y);
@@ -132,7 +132,7 @@ std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compress
       }
       return std::nullopt;
     }
-    case 1: {
+    case PsdCompression::PackBits: {
       std::uint64_t at = data;
       std::vector<std::uint8_t> packed;
       for (std::uint64_t y = 0; y < height; ++y) {
@@ -152,8 +152,8 @@ std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compress
       }
       return std::nullopt;
     }
-    case 2:
-    case 3: {
+    case PsdCompression::Zip:
+    case PsdCompression::ZipWithPrediction: {
       if (header.depth == 1) return std::string("damaged: zip-compressed bitmap channel");
       // zlib cannot expand more than about 1032 times.
       if (stride * height > available * 1100 + 1024) return std::string("damaged: zip data too short for its size");
@@ -166,12 +166,12 @@ std::optional<std::string> decodeRows(const ByteSource& bytes, unsigned compress
       for (std::uint64_t y = 0; y < height; ++y) {
         if (!inflater.next(row.data(), row.size()))
           return std::string("damaged: zip data does not inflate to the channel's size");
-        if (compression == 3) unpredictRow(row.data(), width, header.depth, scratch);
+        if (compression == PsdCompression::ZipWithPrediction) unpredictRow(row.data(), width, header.depth, scratch);
         storeRow(row.data(), rect.top + static_cast<std::int64_t>(y), rect, header.depth, out);
       }
       return std::nullopt;
     }
-    default: return "damaged: unknown compression " + std::to_string(compression);
+    default: return "damaged: unknown compression " + std::to_string(static_cast<unsigned>(compression));
   }
 }
 
@@ -203,14 +203,15 @@ std::optional<std::string> decodeChannelRows(const ByteSource& bytes, const PsdC
   if (channel.length < 2) return std::string("damaged: a channel without its compression");
   std::uint8_t field[2] = {};
   if (!bytes.read(channel.offset, field, 2)) return std::string("damaged: unreadable channel");
-  const unsigned compression = static_cast<unsigned>(field[0] << 8 | field[1]);
+  const auto compression = static_cast<PsdCompression>(field[0] << 8 | field[1]);
   const std::uint64_t data = channel.offset + 2;
   const std::uint64_t end = channel.offset + channel.length;
-  if (compression == 1) {
+  if (compression == PsdCompression::PackBits) {
     const std::uint64_t rows = static_cast<std::uint64_t>(rect.height());
     const auto lengths = readRowLengths(bytes, data, rows, header.large, end);
     if (!lengths) return std::string("damaged: the row lengths run past their channel");
-    return decodeRows(bytes, 1, data + rows * (header.large ? 4 : 2), end, rect, header, &*lengths, 0, out);
+    return decodeRows(bytes, PsdCompression::PackBits, data + rows * (header.large ? 4 : 2), end, rect, header,
+                      &*lengths, 0, out);
   }
   return decodeRows(bytes, compression, data, end, rect, header, nullptr, 0, out);
 }
@@ -222,24 +223,28 @@ std::optional<std::string> decodeMergedRows(const ByteSource& bytes, const PsdDo
   count = std::min(count, header.channels);
   std::uint8_t field[2] = {};
   if (!bytes.read(document.imageDataOffset, field, 2)) return std::string("damaged: the merged image is missing");
-  const unsigned compression = static_cast<unsigned>(field[0] << 8 | field[1]);
+  const auto compression = static_cast<PsdCompression>(field[0] << 8 | field[1]);
   const std::uint64_t data = document.imageDataOffset + 2;
   const std::uint64_t end = bytes.size();
   planes.assign(count, Plane{rect, {}});
   const std::uint64_t rows = header.height;
-  if (compression == 0) {
+  if (compression == PsdCompression::Raw) {
     const std::uint64_t size = rowBytes(header.width, header.depth) * rows;
     for (unsigned c = 0; c < count; ++c)
-      if (auto problem = decodeRows(bytes, 0, data + c * size, end, rect, header, nullptr, 0, planes[c]))
+      if (auto problem =
+              decodeRows(bytes, PsdCompression::Raw, data + c * size, end, rect, header, nullptr, 0, planes[c]))
         return problem;
     return std::nullopt;
   }
-  if (compression != 1) return "the merged image uses compression " + std::to_string(compression);
+  if (compression != PsdCompression::PackBits)
+    return "the merged image uses compression " + std::to_string(static_cast<unsigned>(compression));
   const auto lengths = readRowLengths(bytes, data, rows * header.channels, header.large, end);
   if (!lengths) return std::string("damaged: the row lengths run past the end");
   std::uint64_t at = data + rows * header.channels * (header.large ? 4 : 2);
   for (unsigned c = 0; c < count; ++c) {
-    if (auto problem = decodeRows(bytes, 1, at, end, rect, header, &*lengths, c * rows, planes[c])) return problem;
+    if (auto problem =
+            decodeRows(bytes, PsdCompression::PackBits, at, end, rect, header, &*lengths, c * rows, planes[c]))
+      return problem;
     for (std::uint64_t y = 0; y < rows; ++y) at += (*lengths)[static_cast<std::size_t>(c * rows + y)];
   }
   return std::nullopt;

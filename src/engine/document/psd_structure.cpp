@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace qm {
 
@@ -132,20 +133,20 @@ void readResources(const ByteSource& bytes, std::uint64_t begin, std::uint64_t e
     if (!cursor.ok() || size > cursor.left()) return;
     const std::uint64_t data = cursor.pos();
     Cursor field(bytes, data, data + size);
-    switch (id) {
-      case 0x0421:  // version info: version, then whether a real merged image exists
+    switch (static_cast<PsdResource>(id)) {
+      case PsdResource::VersionInfo:  // version, then whether a real merged image exists
         if (size >= 5) {
           field.skip(4);
           document.hasRealMergedImage = field.u8() != 0;
         }
         break;
-      case 0x040D:
+      case PsdResource::GlobalAngle:
         if (size >= 4) document.globalAngle = static_cast<std::int32_t>(field.u32());
         break;
-      case 0x0417:
+      case PsdResource::TransparencyIndex:
         if (size >= 2) document.transparencyIndex = field.u16();
         break;
-      case 0x040F:
+      case PsdResource::IccProfile:
         if (size >= 128 && size <= kMaxResourceBytes) {
           document.iccProfile.resize(static_cast<std::size_t>(size));
           if (!field.take(document.iccProfile.data(), document.iccProfile.size())) document.iccProfile.clear();
@@ -160,25 +161,19 @@ void readResources(const ByteSource& bytes, std::uint64_t begin, std::uint64_t e
 }  // namespace
 
 std::optional<std::string> readPsdStructure(const ByteSource& bytes, PsdDocument& document) {
-  Cursor cursor(bytes, 0, bytes.size());
-  if (!is(cursor.key(), "8BPS")) return std::string("not a Photoshop document");
-  const unsigned version = cursor.u16();
-  if (version != 1 && version != 2) return std::string("not a Photoshop document (unknown version)");
+  std::array<std::uint8_t, kPsdHeaderBytes> first{};
+  auto headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), first.size()));
+  if (!bytes.read(0, first.data(), headerBytes)) headerBytes = 0;
+  const PsdHeaderFields fields = readPsdHeader(std::span(first.data(), headerBytes));
+  if (!fields.signature) return std::string("not a Photoshop document");
+  if (!knownPsdVersion(fields.version)) return std::string("not a Photoshop document (unknown version)");
+  if (!fields.complete) return damaged("the header is cut short");
   PsdHeader& header = document.header;
-  header.large = version == 2;
-  cursor.skip(6);
-  header.channels = cursor.u16();
-  header.height = cursor.u32();
-  header.width = cursor.u32();
-  header.depth = cursor.u16();
-  header.mode = static_cast<PsdMode>(cursor.u16());
-  if (!cursor.ok()) return damaged("the header is cut short");
-  const unsigned maxSide = header.large ? 300000 : 30000;
-  if (header.channels < 1 || header.channels > 56 || header.width < 1 || header.height < 1 || header.width > maxSide ||
-      header.height > maxSide)
-    return damaged("impossible header");
-  if (header.depth != 1 && header.depth != 8 && header.depth != 16 && header.depth != 32)
-    return damaged("impossible depth " + std::to_string(header.depth));
+  header = fields.header;
+  if (!possiblePsdSize(header)) return damaged("impossible header");
+  if (!knownPsdDepth(header.depth)) return damaged("impossible depth " + std::to_string(header.depth));
+  Cursor cursor(bytes, 0, bytes.size());
+  cursor.seek(kPsdHeaderBytes);
 
   const std::uint64_t colourModeLength = cursor.u32();
   if (!cursor.ok() || colourModeLength > cursor.left()) return damaged("the colour mode data runs past the end");

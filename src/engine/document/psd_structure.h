@@ -17,28 +17,9 @@
 #include <vector>
 
 #include "engine/document/byte_source.h"
+#include "engine/document/psd_header.h"
 
 namespace qm {
-
-enum class PsdMode : std::uint16_t {
-  Bitmap = 0,
-  Greyscale = 1,
-  Indexed = 2,
-  Rgb = 3,
-  Cmyk = 4,
-  Multichannel = 7,
-  Duotone = 8,
-  Lab = 9
-};
-
-struct PsdHeader {
-  bool large = false;  // the large-document variant: 64-bit section lengths
-  unsigned channels = 0;
-  unsigned height = 0;
-  unsigned width = 0;
-  unsigned depth = 0;  // bits per channel: 1, 8, 16 or 32
-  PsdMode mode = PsdMode::Rgb;
-};
 
 using BlendKey = std::array<char, 4>;
 

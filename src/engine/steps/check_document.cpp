@@ -6,47 +6,31 @@
 // for what they are. It reads the header, four section lengths, the row
 // length table and the packed rows, which it walks packet by packet
 // without unpacking them.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
+#include "engine/document/byte_source.h"
+#include "engine/document/psd_header.h"
+#include "engine/document/span_reader.h"
 #include "engine/steps/steps.h"
-#include "platform/file_descriptor.h"
+#include "platform/whole_file.h"
 
 namespace qm {
 
 namespace {
 
-class DocumentBytes {
- public:
-  explicit DocumentBytes(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-  std::uint64_t size() const { return size_; }
-
-  // Big-endian unsigned of `bytes` bytes at `offset`; nothing past the end.
-  std::optional<std::uint64_t> number(std::uint64_t offset, int bytes) const {
-    if (offset + static_cast<std::uint64_t>(bytes) > size_) return std::nullopt;
-    std::array<unsigned char, 8> buffer{};
-    if (::pread(fd_, buffer.data(), static_cast<std::size_t>(bytes), static_cast<off_t>(offset)) != bytes)
-      return std::nullopt;
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = value << 8 | buffer[static_cast<std::size_t>(i)];
-    return value;
-  }
-
-  bool read(std::uint64_t offset, void* target, std::size_t bytes) const {
-    return offset + bytes <= size_ &&
-           ::pread(fd_, target, bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes);
-  }
-
- private:
-  int fd_;
-  std::uint64_t size_;
-};
+// Big-endian unsigned of `bytes` bytes at `offset`; nothing past the end.
+std::optional<std::uint64_t> number(const ByteSource& file, std::uint64_t offset, std::size_t bytes) {
+  std::array<std::uint8_t, 8> buffer{};
+  if (!file.read(offset, buffer.data(), bytes)) return std::nullopt;
+  return SpanReader(std::span(buffer.data(), bytes)).number(bytes);
+}
 
 std::string truncated(std::uint64_t size, std::uint64_t needed) {
   return "damaged or truncated: the file ends at byte " + std::to_string(size) + ", its image data needs " +
@@ -83,7 +67,7 @@ std::string badRow(std::uint64_t row, std::uint64_t height) {
 
 // The rows in file order, read in blocks of whole rows so that a large
 // document costs a few hundred reads, not one per row.
-std::optional<std::string> checkPackedRows(const DocumentBytes& file, std::uint64_t at,
+std::optional<std::string> checkPackedRows(const ByteSource& file, std::uint64_t at,
                                            const std::vector<std::uint32_t>& lengths, std::uint64_t rowBytes,
                                            std::uint64_t height) {
   constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
@@ -106,58 +90,52 @@ std::optional<std::string> checkPackedRows(const DocumentBytes& file, std::uint6
   return std::nullopt;
 }
 
-// Known colour modes: bitmap, greyscale, indexed, RGB, CMYK, multichannel,
-// duotone, Lab.
-bool knownMode(std::uint64_t mode) { return mode <= 4 || (mode >= 7 && mode <= 9); }
-
 }  // namespace
 
 std::optional<std::string> documentProblem(const std::string& path) {
-  // Non-blocking, so a FIFO named .psd cannot hang the batch.
-  const platform::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.valid()) return "cannot be read: " + std::string(std::strerror(errno));
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return "not a regular file";
-  const DocumentBytes file(fd.get(), static_cast<std::uint64_t>(info.st_size));
+  int openError = 0;
+  std::optional<RegularFile> opened = openRegularFile(path, &openError);
+  if (!opened && openError != 0) return "cannot be read: " + std::string(std::strerror(openError));
+  if (!opened) return "not a regular file";
+  const FileBytes file(std::move(*opened));
 
-  char signature[4] = {};
-  if (!file.read(0, signature, 4) || std::memcmp(signature, "8BPS", 4) != 0) return "not a Photoshop document";
-  constexpr std::uint64_t kHeaderSize = 26;
-  if (file.size() < kHeaderSize) return truncated(file.size(), kHeaderSize);
-  const auto version = file.number(4, 2);
-  if (!version || (*version != 1 && *version != 2)) return "not a Photoshop document (unknown version)";
-  const bool large = *version == 2;
-  const auto channels = file.number(12, 2);
-  const auto height = file.number(14, 4);
-  const auto width = file.number(18, 4);
-  const auto depth = file.number(22, 2);
-  const auto mode = file.number(24, 2);
-  if (!channels || !height || !width || !depth || !mode) return truncated(file.size(), kHeaderSize);
-  const std::uint64_t maxSide = large ? 300000 : 30000;
-  if (*channels < 1 || *channels > 56 || *width < 1 || *height < 1 || *width > maxSide || *height > maxSide)
-    return "damaged: impossible header (" + std::to_string(*width) + " x " + std::to_string(*height) + ", " +
-           std::to_string(*channels) + " channels)";
-  if (!knownMode(*mode) || (*depth != 1 && *depth != 8 && *depth != 16 && *depth != 32))
-    return "colour mode " + std::to_string(*mode) + " at " + std::to_string(*depth) + " bits is not supported";
+  std::array<std::uint8_t, kPsdHeaderBytes> first{};
+  auto headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), first.size()));
+  if (!file.read(0, first.data(), headerBytes)) headerBytes = 0;
+  const PsdHeaderFields fields = readPsdHeader(std::span(first.data(), headerBytes));
+  if (!fields.signature) return "not a Photoshop document";
+  if (!fields.complete) return truncated(file.size(), kPsdHeaderBytes);
+  if (!knownPsdVersion(fields.version)) return "not a Photoshop document (unknown version)";
+  const PsdHeader& header = fields.header;
+  const bool large = header.large;
+  const std::uint64_t channels = header.channels;
+  const std::uint64_t height = header.height;
+  const std::uint64_t width = header.width;
+  const std::uint64_t depth = header.depth;
+  if (!possiblePsdSize(header))
+    return "damaged: impossible header (" + std::to_string(width) + " x " + std::to_string(height) + ", " +
+           std::to_string(channels) + " channels)";
+  if (!knownPsdMode(fields.mode) || !knownPsdDepth(header.depth))
+    return "colour mode " + std::to_string(fields.mode) + " at " + std::to_string(depth) + " bits is not supported";
 
   // Colour mode data, image resources, layer and mask information.
-  std::uint64_t at = 26;
+  std::uint64_t at = kPsdHeaderBytes;
   for (int lengthBytes : {4, 4, large ? 8 : 4}) {
-    const auto length = file.number(at, lengthBytes);
+    const auto length = number(file, at, static_cast<std::size_t>(lengthBytes));
     if (!length) return truncated(file.size(), at + static_cast<std::uint64_t>(lengthBytes));
     at += static_cast<std::uint64_t>(lengthBytes) + *length;
     if (at > file.size()) return truncated(file.size(), at);
   }
-  const auto compression = file.number(at, 2);
+  const auto compression = number(file, at, 2);
   if (!compression) return truncated(file.size(), at + 2);
   at += 2;
-  const std::uint64_t rows = *channels * *height;
-  const std::uint64_t rowBytes = (*width * *depth + 7) / 8;
-  switch (*compression) {
-    case 0:
+  const std::uint64_t rows = channels * height;
+  const std::uint64_t rowBytes = (width * depth + 7) / 8;
+  switch (static_cast<PsdCompression>(*compression)) {
+    case PsdCompression::Raw:
       if (at + rows * rowBytes > file.size()) return truncated(file.size(), at + rows * rowBytes);
       return std::nullopt;
-    case 1: {
+    case PsdCompression::PackBits: {
       // A table of packed row lengths, then the rows.
       const std::uint64_t entryBytes = large ? 4 : 2;
       if (at + rows * entryBytes > file.size()) return truncated(file.size(), at + rows * entryBytes);
@@ -171,24 +149,24 @@ std::optional<std::string> documentProblem(const std::string& path) {
       for (std::size_t i = 0; i < lengths.size(); ++i) {
         std::uint32_t length = 0;
         for (std::uint64_t k = 0; k < entryBytes; ++k) length = length << 8 | table[i * entryBytes + k];
-        if (length < shortest) return badRow(i, *height);
+        if (length < shortest) return badRow(i, height);
         lengths[i] = length;
         packed += length;
       }
       const std::uint64_t rowsAt = at + table.size();
       table = {};
       if (rowsAt + packed > file.size()) return truncated(file.size(), rowsAt + packed);
-      return checkPackedRows(file, rowsAt, lengths, rowBytes, *height);
+      return checkPackedRows(file, rowsAt, lengths, rowBytes, height);
     }
-    case 2:
-    case 3:
+    case PsdCompression::Zip:
+    case PsdCompression::ZipWithPrediction:
       if (at >= file.size()) return truncated(file.size(), at + 1);
       // zlib cannot expand more than about 1032 times: a header claiming
       // more pixels than the rest of the file could inflate to is forged,
       // and the library's reader would allocate them all first.
       if (rows * rowBytes > (file.size() - at) * 1100 + 1024)
         return "damaged: the merged image's zip data (" + std::to_string(file.size() - at) +
-               " bytes) cannot hold its " + std::to_string(*width) + " x " + std::to_string(*height) + " pixels";
+               " bytes) cannot hold its " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
       return std::nullopt;
     default: return "damaged: unknown compression " + std::to_string(*compression);
   }

@@ -12,8 +12,6 @@ namespace qm {
 
 namespace {
 
-enum FrameType : SmallCode { kFrameNone = 0, kFrameSolid = 1 };
-
 struct SideWidths {
   int left = 0;
   int right = 0;
@@ -78,12 +76,12 @@ Canvas fadedFrame(const Settings& settings, int width, int height) {
 }  // namespace
 
 Bitmap drawFrame(Bitmap image, const Settings& settings, int width, int height) {
-  if (!image || settings.doFrame == kFrameNone) return image;
+  if (!image || as<FrameType>(settings.doFrame) == FrameType::Off) return image;
   if (image.bpp() != 24) {
     image = Bitmap(FreeImage_ConvertTo24Bits(image.get()));
     if (!image) return image;
   }
-  if (settings.doFrame != kFrameSolid) return image;
+  if (as<FrameType>(settings.doFrame) != FrameType::Solid) return image;
 
   const Bitmap frame = fadedFrame(settings, width, height).toBitmap();
   if (!frame) return image;
