@@ -11,7 +11,7 @@ void setColour(cairo_t* cr, Rgba c) {
 // Cairo's PNG writer un-premultiplies with rounding the same way, which
 // keeps toBitmap() equal to a PNG round trip.
 std::uint8_t straight(std::uint32_t premultiplied, std::uint32_t alpha) {
-  return alpha == 0 ? 0 : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
+  return static_cast<std::uint8_t>(alpha == 0 ? 0 : (premultiplied * 255 + alpha / 2) / alpha);
 }
 
 }  // namespace
