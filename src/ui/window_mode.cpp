@@ -17,12 +17,12 @@
 #include "platform/paths.h"
 #include "platform/stop_signals.h"
 #include "settings/settings_file.h"
-#include "ui/main_frame.h"
+#include "ui/dialogs/side_windows.h"
+#include "ui/dialogs/window_message_boxes.h"
+#include "ui/main_window/main_frame.h"
 #include "ui/screenshots.h"
-#include "ui/side_windows.h"
-#include "ui/test_hooks.h"
-#include "ui/toolkit.h"
-#include "ui/window_message_boxes.h"
+#include "ui/testing/test_hooks.h"
+#include "ui/toolkit/toolkit.h"
 
 namespace qm {
 

@@ -15,8 +15,8 @@
 #include "app/messages.h"
 #include "app/version.h"
 #include "net/links.h"
-#include "ui/bitmaps.h"
-#include "ui/side_windows.h"
+#include "ui/dialogs/side_windows.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/progress_dialogs.h"
+#include "ui/dialogs/progress_dialogs.h"
 
 #include <algorithm>
 #include <utility>
@@ -12,7 +12,7 @@
 #include <wx/stattext.h>
 
 #include "app/messages.h"
-#include "ui/shorten_middle.h"
+#include "ui/toolkit/shorten_middle.h"
 
 namespace qm {
 

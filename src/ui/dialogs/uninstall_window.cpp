@@ -12,7 +12,7 @@
 
 #include "app/messages.h"
 #include "net/links.h"
-#include "ui/side_windows.h"
+#include "ui/dialogs/side_windows.h"
 
 namespace qm {
 

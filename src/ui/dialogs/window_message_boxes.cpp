@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/window_message_boxes.h"
+#include "ui/dialogs/window_message_boxes.h"
 
 #include <gtk/gtk.h>
 #include <wx/app.h>

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/add_input_chooser.h"
+#include "ui/main_window/add_input_chooser.h"
 
 #include <wx/accel.h>
 #include <wx/bmpbuttn.h>
@@ -8,7 +8,7 @@
 #include <wx/stattext.h>
 
 #include "app/messages.h"
-#include "ui/bitmaps.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/background_update_check.h"
+#include "ui/main_window/background_update_check.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/input_list_control.h"
+#include "ui/main_window/input_list_control.h"
 
 #include <wx/imaglist.h>
 #include <wx/tooltip.h>
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "ui/shorten_middle.h"
+#include "ui/toolkit/shorten_middle.h"
 
 namespace qm {
 

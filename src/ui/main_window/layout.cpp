@@ -1,4 +1,4 @@
-#include "ui/layout.h"
+#include "ui/main_window/layout.h"
 
 #include <algorithm>
 

@@ -19,11 +19,11 @@
 #include "net/update_check.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
-#include "ui/add_input_chooser.h"
-#include "ui/background_update_check.h"
-#include "ui/input_list_control.h"
-#include "ui/main_frame.h"
-#include "ui/side_windows.h"
+#include "ui/dialogs/side_windows.h"
+#include "ui/main_window/add_input_chooser.h"
+#include "ui/main_window/background_update_check.h"
+#include "ui/main_window/input_list_control.h"
+#include "ui/main_window/main_frame.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/main_frame.h"
+#include "ui/main_window/main_frame.h"
 
 #include <algorithm>
 
@@ -17,10 +17,10 @@
 
 #include "app/messages.h"
 #include "app/version.h"
-#include "ui/background_update_check.h"
-#include "ui/bitmaps.h"
-#include "ui/input_list_control.h"
-#include "ui/toolkit.h"
+#include "ui/main_window/background_update_check.h"
+#include "ui/main_window/input_list_control.h"
+#include "ui/toolkit/bitmaps.h"
+#include "ui/toolkit/toolkit.h"
 
 namespace qm {
 

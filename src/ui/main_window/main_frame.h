@@ -19,8 +19,8 @@
 #include "net/http_get.h"
 #include "themes/image_sets.h"
 #include "themes/themes.h"
-#include "ui/commands.h"
-#include "ui/layout.h"
+#include "ui/main_window/commands.h"
+#include "ui/main_window/layout.h"
 
 class wxActivityIndicator;
 class wxBitmapComboBox;

@@ -15,10 +15,10 @@
 #include "formats/output_formats.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/bitmaps.h"
-#include "ui/input_list_control.h"
-#include "ui/main_frame.h"
-#include "ui/recent_folders.h"
+#include "ui/main_window/input_list_control.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/main_window/recent_folders.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

@@ -18,10 +18,10 @@
 #include "engine/batch/list_import.h"
 #include "engine/batch/worker_thread.h"
 #include "platform/paths.h"
-#include "ui/input_list_control.h"
-#include "ui/main_frame.h"
-#include "ui/progress_dialogs.h"
-#include "ui/recent_folders.h"
+#include "ui/dialogs/progress_dialogs.h"
+#include "ui/main_window/input_list_control.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/main_window/recent_folders.h"
 
 namespace qm {
 

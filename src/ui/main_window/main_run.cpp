@@ -14,11 +14,11 @@
 #include "app/messages.h"
 #include "engine/batch/worker.h"
 #include "formats/output_formats.h"
-#include "ui/bitmaps.h"
-#include "ui/input_list_control.h"
-#include "ui/main_frame.h"
-#include "ui/progress_dialogs.h"
-#include "ui/recent_folders.h"
+#include "ui/dialogs/progress_dialogs.h"
+#include "ui/main_window/input_list_control.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/main_window/recent_folders.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

@@ -16,14 +16,14 @@
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
-#include "ui/background_update_check.h"
-#include "ui/bitmaps.h"
-#include "ui/input_list_control.h"
-#include "ui/main_frame.h"
-#include "ui/preferences_dialog.h"
-#include "ui/progress_dialogs.h"
-#include "ui/test_hooks.h"
-#include "ui/window_message_boxes.h"
+#include "ui/dialogs/progress_dialogs.h"
+#include "ui/dialogs/window_message_boxes.h"
+#include "ui/main_window/background_update_check.h"
+#include "ui/main_window/input_list_control.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/preferences/preferences_dialog.h"
+#include "ui/testing/test_hooks.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

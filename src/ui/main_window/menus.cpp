@@ -8,8 +8,8 @@
 #include <wx/toolbar.h>
 
 #include "app/messages.h"
-#include "ui/bitmaps.h"
-#include "ui/main_frame.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "ui/recent_folders.h"
+#include "ui/main_window/recent_folders.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/colour_pickers.h"
+#include "ui/preferences/colour_pickers.h"
 
 #include <algorithm>
 
@@ -14,7 +14,7 @@
 #include <wx/textctrl.h>
 
 #include "canvas/font.h"
-#include "ui/preferences_values.h"
+#include "ui/preferences/preferences_values.h"
 
 namespace qm {
 

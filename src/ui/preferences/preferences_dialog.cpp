@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/preferences_dialog.h"
+#include "ui/preferences/preferences_dialog.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,10 +22,10 @@
 #include "app/messages.h"
 #include "formats/output_formats.h"
 #include "settings/settings_file.h"
-#include "ui/main_frame.h"
-#include "ui/preferences_style.h"
-#include "ui/test_hooks.h"
-#include "ui/toolkit.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/preferences/preferences_style.h"
+#include "ui/testing/test_hooks.h"
+#include "ui/toolkit/toolkit.h"
 
 namespace qm {
 

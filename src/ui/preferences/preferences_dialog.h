@@ -15,8 +15,8 @@
 
 #include <wx/dialog.h>
 
-#include "ui/colour_pickers.h"
-#include "ui/preferences_values.h"
+#include "ui/preferences/colour_pickers.h"
+#include "ui/preferences/preferences_values.h"
 
 class wxBitmapComboBox;
 class wxCheckBox;

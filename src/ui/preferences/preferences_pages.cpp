@@ -24,10 +24,10 @@
 #include "app/messages.h"
 #include "formats/input_formats.h"
 #include "formats/output_formats.h"
-#include "ui/bitmaps.h"
-#include "ui/main_frame.h"
-#include "ui/preferences_dialog.h"
-#include "ui/preferences_style.h"
+#include "ui/main_window/main_frame.h"
+#include "ui/preferences/preferences_dialog.h"
+#include "ui/preferences/preferences_style.h"
+#include "ui/toolkit/bitmaps.h"
 
 namespace qm {
 

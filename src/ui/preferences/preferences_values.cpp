@@ -1,4 +1,4 @@
-#include "ui/preferences_values.h"
+#include "ui/preferences/preferences_values.h"
 
 #include <algorithm>
 #include <array>

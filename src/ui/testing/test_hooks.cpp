@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/test_hooks.h"
+#include "ui/testing/test_hooks.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -14,7 +14,7 @@
 #include "formats/output_formats.h"
 #include "platform/paths.h"
 #include "platform/whole_file.h"
-#include "ui/main_frame.h"
+#include "ui/main_window/main_frame.h"
 
 namespace qm {
 

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/bitmaps.h"
+#include "ui/toolkit/bitmaps.h"
 
 #include <algorithm>
 

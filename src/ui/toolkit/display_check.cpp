@@ -2,7 +2,7 @@
 // clash with names the toolkit uses.
 #include <X11/Xlib.h>
 
-#include "ui/toolkit.h"
+#include "ui/toolkit/toolkit.h"
 
 namespace qm {
 

@@ -1,4 +1,4 @@
-#include "ui/shorten_middle.h"
+#include "ui/toolkit/shorten_middle.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "ui/toolkit_prelude.h"
 
-#include "ui/toolkit.h"
+#include "ui/toolkit/toolkit.h"
 
 #include <clocale>
 
