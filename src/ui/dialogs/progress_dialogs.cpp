@@ -73,14 +73,6 @@ std::string progressTitle(std::string_view start, int index, int total) {
          fillPlaceholders(text("Msg", "Progress"), std::to_string(index), std::to_string(total));
 }
 
-// Title bars use a bold face of about the window's size.
-int titleWidth(const wxWindow& window, const std::string& title) {
-  int width = 0;
-  const wxFont bold = window.GetFont().Bold();
-  window.GetTextExtent(wxText(title), &width, nullptr, nullptr, nullptr, &bold);
-  return width;
-}
-
 // The widest title a conversion of `total` files can show: while it runs,
 // complete or stopped, each with the largest count.
 int widestTitle(const wxWindow& window, int total) {
@@ -96,6 +88,13 @@ bool askBreak(MessageBoxes& boxes, std::string_view key) {
 }
 
 }  // namespace
+
+int titleWidth(const wxWindow& window, const std::string& title) {
+  int width = 0;
+  const wxFont bold = window.GetFont().Bold();
+  window.GetTextExtent(wxText(title), &width, nullptr, nullptr, nullptr, &bold);
+  return width;
+}
 
 ListWorkDialog::ListWorkDialog(wxWindow* owner, MessageBoxes& boxes, ListWork work, Progress& progress)
     : ProgressDialog(owner, wxID_ANY, wxText(text("Dialog", work.titleKey)), wxDefaultPosition, wxDefaultSize,
@@ -160,11 +159,6 @@ void ListWorkDialog::onClose(wxCloseEvent& event) {
   progress_.release();
   asking_ = false;
   if (stop) broken_ = true;
-}
-
-std::string ListWorkDialog::describe() const {
-  return "dialogTitle=" + GetTitle().ToStdString(wxConvUTF8) + "\ndialogBar=" + std::to_string(bar_->GetValue()) + " " +
-         std::to_string(bar_->GetRange()) + "\n";
 }
 
 ConversionDialog::ConversionDialog(wxWindow* owner, MessageBoxes& boxes, ConversionWork work, Progress& progress)
@@ -285,17 +279,6 @@ void ConversionDialog::onClose(wxCloseEvent& event) {
   progress_.release();
   asking_ = false;
   broken_ = stop;
-}
-
-std::string ConversionDialog::describe() const {
-  return "dialogTitle=" + GetTitle().ToStdString(wxConvUTF8) +
-         "\ndialogLabel=" + label_->GetLabel().ToStdString(wxConvUTF8) +
-         "\ndialogBar=" + std::to_string(bar_->GetValue()) + " " + std::to_string(bar_->GetRange()) +
-         "\ndialogOk=" + std::to_string(ok_->IsEnabled() ? 1 : 0) +
-         "\ndialogCharacterWidth=" + std::to_string(characterWidth_) +
-         "\ndialogLabelWidth=" + std::to_string(label_->GetTextExtent(label_->GetLabel()).x) +
-         "\ndialogWidth=" + std::to_string(GetClientSize().x) +
-         "\ndialogTitleWidth=" + std::to_string(titleWidth(*this, GetTitle().ToStdString(wxConvUTF8))) + "\n";
 }
 
 }  // namespace qm

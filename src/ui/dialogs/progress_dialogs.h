@@ -31,14 +31,17 @@ class wxStaticText;
 
 namespace qm {
 
-// The window's state of an open progress dialog, for the test hooks.
+// What the main window runs and keeps while one is open.
 class ProgressDialog : public wxDialog {
  public:
   using wxDialog::wxDialog;
   // Shows the dialog modally and returns once it has closed.
   virtual void run() = 0;
-  virtual std::string describe() const = 0;
 };
+
+// How wide the window manager draws a title over `window`: bold, in about
+// the window's own size.
+int titleWidth(const wxWindow& window, const std::string& title);
 
 // What one of the list dialogs does: its catalogue texts, the bar's
 // maximum, how its worker starts, where queued rows and the final status
@@ -63,9 +66,9 @@ class ListWorkDialog final : public ProgressDialog {
   // after); the progress record then holds the saved count.
   void run() override;
   bool broken() const { return broken_; }
-  std::string describe() const override;
 
  private:
+  friend std::string describeProgressDialog(const ProgressDialog& dialog);
   void poll();
   void onClose(wxCloseEvent& event);
 
@@ -95,9 +98,9 @@ class ConversionDialog final : public ProgressDialog {
   // Runs the conversion and returns once the user has closed the dialog.
   void run() override;
   bool broken() const { return broken_; }
-  std::string describe() const override;
 
  private:
+  friend std::string describeProgressDialog(const ProgressDialog& dialog);
   void poll();
   void onClose(wxCloseEvent& event);
   void showEntry(int index, const std::string& path);

@@ -115,11 +115,9 @@ class MainFrame : public wxFrame {
   // window is for, without touching the Input list.
   void showSampleContent(const std::vector<std::string>& rows, const std::string& outputFolder);
 
-  // The window's state as "key=value" lines, read back by the window
-  // tests through the test hooks.
-  std::string describeState() const;
-
  private:
+  friend std::string describeMainWindow(const MainFrame& frame);
+
   void buildMenuBar();
   void buildPopupMenu();
   void buildToolbar();

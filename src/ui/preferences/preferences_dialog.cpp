@@ -24,7 +24,6 @@
 #include "settings/settings_file.h"
 #include "ui/main_window/main_frame.h"
 #include "ui/preferences/preferences_style.h"
-#include "ui/testing/test_hooks.h"
 #include "ui/toolkit/toolkit.h"
 
 namespace qm {
@@ -231,11 +230,11 @@ void PreferencesDialog::buildFrame() {
   auto* ok = new wxButton(base, wxID_OK, catalogueText("Dialog", "OK"), wxPoint(420, 315), wxSize(80, 25));
   auto* cancel = new wxButton(base, wxID_CANCEL, catalogueText("Dialog", "Cancel"), wxPoint(510, 315), wxSize(80, 25));
   for (wxButton* button : {defaults, ok, cancel}) makeCompact(button);
-  probe("Defaults", defaults, [] { return std::string(); });
-  probe("OK", ok, [] { return std::string(); });
-  probe("Cancel", cancel, [] { return std::string(); });
-  probe("categories", categories_, [this] { return std::to_string(page_); });
-  probe("title", pageTitle_, [this] { return pageTitle_->GetLabel().ToStdString(wxConvUTF8); });
+  probes_.add("Defaults", defaults, [] { return std::string(); });
+  probes_.add("OK", ok, [] { return std::string(); });
+  probes_.add("Cancel", cancel, [] { return std::string(); });
+  probes_.add("categories", categories_, [this] { return std::to_string(page_); });
+  probes_.add("title", pageTitle_, [this] { return pageTitle_->GetLabel().ToStdString(wxConvUTF8); });
   defaults->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onDefaults(); });
   ok->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onOk(); });
   cancel->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CANCEL); });
@@ -253,10 +252,6 @@ void PreferencesDialog::buildFrame() {
          item = categories_->GetNextChild(categories_->GetRootItem(), cookie), ++index)
       if (item == event.GetItem()) selectPage(index);
   });
-}
-
-void PreferencesDialog::probe(const std::string& name, wxWindow* control, std::function<std::string()> value) {
-  probes_.push_back({name, control, std::move(value)});
 }
 
 void PreferencesDialog::selectPage(int page) {
@@ -340,39 +335,6 @@ void PreferencesDialog::onDefaults() {
 void PreferencesDialog::run() {
   categories_->SetFocus();
   ShowModal();
-}
-
-std::string PreferencesDialog::describe() const {
-  std::string out = "preferences=1\n";
-  out += "preferencesInner=" + numbers({GetClientSize().x, GetClientSize().y}) + "\n";
-  out += "preferencesTitle=" + GetTitle().ToStdString(wxConvUTF8) + "\n";
-  for (std::size_t i = 0; i < pages_.size(); ++i)
-    out += "page" + std::to_string(i) + "=" + allocation(pages_[i]) + "\n";
-  // Whether a drop-down has its list open, so that keys can wait for it.
-  bool listOpen = false;
-  for (const Probe& p : probes_) {
-    GtkWidget* widget = p.control->GetHandle();
-    if (!widget || !GTK_IS_COMBO_BOX(widget)) continue;
-    gboolean shown = FALSE;
-    g_object_get(widget, "popup-shown", &shown, nullptr);
-    listOpen = listOpen || shown;
-  }
-  out += "preferencesListOpen=" + std::string(listOpen ? "1" : "0") + "\n";
-  // Drop-downs narrower than their text needs cut it short.
-  for (const Probe& p : probes_) {
-    GtkWidget* widget = p.control->GetHandle();
-    if (!widget || !GTK_IS_COMBO_BOX(widget) || !gtk_widget_get_mapped(widget)) continue;
-    int natural = 0;
-    gtk_widget_get_preferred_width(widget, nullptr, &natural);
-    if (gtk_widget_get_allocated_width(widget) < natural) out += "preferencesNarrow=" + p.name + "\n";
-  }
-  for (const Probe& p : probes_) {
-    std::string value = p.value();
-    std::replace(value.begin(), value.end(), '\n', '~');
-    out += "pref:" + p.name + "=" + value + "|" + std::to_string(p.control->IsEnabled() ? 1 : 0) + "|" +
-           std::to_string(p.control->IsShownOnScreen() ? 1 : 0) + "|" + allocation(p.control) + "\n";
-  }
-  return out;
 }
 
 // ---------------------------------------------------------------------------

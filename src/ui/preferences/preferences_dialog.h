@@ -17,6 +17,7 @@
 
 #include "ui/preferences/colour_pickers.h"
 #include "ui/preferences/preferences_values.h"
+#include "ui/testing/control_probes.h"
 
 class wxBitmapComboBox;
 class wxCheckBox;
@@ -83,11 +84,9 @@ class PreferencesDialog : public wxDialog {
   // ends it.
   void run();
 
-  // Every control's place, value and state, as "key=value" lines for the
-  // test hooks.
-  std::string describe() const;
-
  private:
+  friend std::string describePreferences(const PreferencesDialog& dialog);
+
   // Building the pages.
   void buildFrame();
   void buildGeneral(wxWindow* page);
@@ -127,7 +126,6 @@ class PreferencesDialog : public wxDialog {
   wxTextCtrl* textRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey, int width,
                       std::string Settings::*field);
   wxWindow* scrollArea(wxWindow* parent, int x, int y, int width, int height, int innerHeight);
-  void probe(const std::string& name, wxWindow* control, std::function<std::string()> value);
 
   // Dependency rules.
   void selectPage(int page);
@@ -148,12 +146,7 @@ class PreferencesDialog : public wxDialog {
   wxStaticText* pageTitle_ = nullptr;
   std::vector<wxWindow*> pages_;
   std::vector<std::function<void(Settings&)>> storers_;
-  struct Probe {
-    std::string name;
-    wxWindow* control = nullptr;
-    std::function<std::string()> value;
-  };
-  std::vector<Probe> probes_;
+  ControlProbes probes_;
   std::vector<std::unique_ptr<ValuePair>> pairs_;
   std::vector<std::unique_ptr<FixedColourRow>> fixedColours_;
   std::vector<std::unique_ptr<HistoryColourRow>> historyColours_;

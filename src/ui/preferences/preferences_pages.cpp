@@ -87,7 +87,7 @@ wxChoice* PreferencesDialog::dropDown(wxWindow* parent, int y, const std::string
   for (const std::string& item : items) choice->Append(wxText(item));
   if (selection >= 0 && selection < static_cast<int>(items.size())) choice->SetSelection(selection);
   if (row) *row = {text, {choice}};
-  probe(name, choice, [choice] {
+  probes_.add(name, choice, [choice] {
     return std::to_string(choice->GetSelection()) + " " + choice->GetStringSelection().ToStdString(wxConvUTF8);
   });
   return choice;
@@ -110,7 +110,7 @@ wxCheckBox* PreferencesDialog::checkRow(wxWindow* parent, int y, const std::stri
   box->SetValue(context_.workspace.settings.*field != 0);
   if (row) *row = {text, {box}};
   storers_.push_back([box, field](Settings& s) { s.*field = box->GetValue() ? 1 : 0; });
-  probe(name, box, [box] { return std::to_string(box->GetValue() ? 1 : 0); });
+  probes_.add(name, box, [box] { return std::to_string(box->GetValue() ? 1 : 0); });
   return box;
 }
 
@@ -127,8 +127,8 @@ wxTextCtrl* PreferencesDialog::numberRow(wxWindow* parent, int y, const std::str
   if (row) *row = {text, {number, unit}};
   storers_.push_back(
       [number, field](Settings& s) { s.*field = numberFieldValue(number->GetValue().ToStdString(wxConvUTF8)); });
-  probe(name, number, [number] { return number->GetValue().ToStdString(wxConvUTF8); });
-  probe(name + "#unit", unit, [unit] { return unit->GetStringSelection().ToStdString(wxConvUTF8); });
+  probes_.add(name, number, [number] { return number->GetValue().ToStdString(wxConvUTF8); });
+  probes_.add(name + "#unit", unit, [unit] { return unit->GetStringSelection().ToStdString(wxConvUTF8); });
   return number;
 }
 
@@ -139,8 +139,8 @@ ValuePair* PreferencesDialog::pairRow(wxWindow* parent, int y, const std::string
   ValuePair* pair = pairs_.back().get();
   if (row) *row = {text, {pair->track(), pair->spin()}};
   storers_.push_back([pair, field](Settings& s) { s.*field = pair->value(); });
-  probe(name + "#track", pair->track(), [pair] { return std::to_string(pair->track()->GetValue()); });
-  probe(name, pair->spin(), [pair] { return pair->spinText(); });
+  probes_.add(name + "#track", pair->track(), [pair] { return std::to_string(pair->track()->GetValue()); });
+  probes_.add(name, pair->spin(), [pair] { return pair->spinText(); });
   return pair;
 }
 
@@ -158,8 +158,8 @@ FixedColourRow* PreferencesDialog::fixedColourRow(wxWindow* parent, int y, const
   colour->button->Bind(wxEVT_BUTTON, [this, colour](wxCommandEvent&) { colour->choose(this); });
   if (row) *row = {text, {colour->button, colour->text}};
   storers_.push_back([colour, field](Settings& s) { s.*field = colourToText(colour->colour()); });
-  probe(name, colour->text, [colour] { return colour->text->GetValue().ToStdString(wxConvUTF8); });
-  probe(name + "#button", colour->button, [] { return std::string(); });
+  probes_.add(name, colour->text, [colour] { return colour->text->GetValue().ToStdString(wxConvUTF8); });
+  probes_.add(name + "#button", colour->button, [] { return std::string(); });
   return colour;
 }
 
@@ -180,13 +180,13 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
   more->Bind(wxEVT_BUTTON,
              [this, colour, history](wxCommandEvent&) { colour->choose(this, context_.workspace.settings.*history); });
   storers_.push_back([colour, field](Settings& s) { s.*field = colourToText(colour->selected()); });
-  probe(name, colour->list, [colour] {
+  probes_.add(name, colour->list, [colour] {
     return std::to_string(colour->list->GetSelection()) + " " + colourToText(colour->selected()) + " " +
            std::to_string(colour->list->GetCount()) + " " + colour->list->GetStringSelection().ToStdString(wxConvUTF8);
   });
-  probe(name + "#more", more, [] { return std::string(); });
+  probes_.add(name + "#more", more, [] { return std::string(); });
   // The selected item's swatch: the colours of its corner and its middle.
-  probe(name + "#swatch", colour->list, [colour] {
+  probes_.add(name + "#swatch", colour->list, [colour] {
     const int selection = colour->list->GetSelection();
     if (selection < 0) return std::string();
     const wxImage picture = colour->list->GetItemBitmap(static_cast<unsigned>(selection)).ConvertToImage();
@@ -206,7 +206,7 @@ wxTextCtrl* PreferencesDialog::textRow(wxWindow* parent, int y, const std::strin
   makeCompact(text);
   storers_.push_back(
       [text, field](Settings& s) { s.*field = cleanTypedText(text->GetValue().ToStdString(wxConvUTF8)); });
-  probe(name, text, [text] { return text->GetValue().ToStdString(wxConvUTF8); });
+  probes_.add(name, text, [text] { return text->GetValue().ToStdString(wxConvUTF8); });
   return text;
 }
 
@@ -276,7 +276,7 @@ void PreferencesDialog::buildInput(wxWindow* page) {
     if (selection >= 0 && selection < static_cast<int>(extensions.size()))
       settings.inputFormat = extensions[static_cast<std::size_t>(selection)];
   });
-  probe("Input/Format", inputFormats_, [this] {
+  probes_.add("Input/Format", inputFormats_, [this] {
     return std::to_string(inputFormats_->GetCount()) + " " +
            inputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
   });
@@ -324,7 +324,7 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
     const int selection = outputFormatSelection();
     if (selection >= 0) settings.outputFormat = std::string(kOutputExtensions[static_cast<std::size_t>(selection)]);
   });
-  probe("Output/Format", outputFormats_, [this] {
+  probes_.add("Output/Format", outputFormats_, [this] {
     return std::to_string(outputFormats_->GetCount()) + " " +
            outputFormats_->GetStringSelection().ToStdString(wxConvUTF8);
   });
@@ -398,8 +398,7 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
   constexpr int kUnitRoom = 420 - 340;
   const auto realUnit = [&](PreferenceRow& row, int y, const std::string& name, SmallCode Settings::*field) {
     wxWindow* box = row.controls.back();
-    probes_.erase(std::remove_if(probes_.begin(), probes_.end(), [box](const Probe& p) { return p.control == box; }),
-                  probes_.end());
+    probes_.remove(box);
     box->Destroy();
     auto* unit = new wxChoice(page, wxID_ANY, wxPoint(340, y - 1), wxSize(70, 21));
     makeUnitBox(unit);
@@ -411,7 +410,7 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
     row.controls.back() = unit;
     storers_.push_back(
         [unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });
-    probe(name + "#unit", unit, [unit] { return std::to_string(unit->GetSelection()); });
+    probes_.add(name + "#unit", unit, [unit] { return std::to_string(unit->GetSelection()); });
   };
   realUnit(width, 160, "Transform/Image Width", &Settings::imageWidthUnit);
   realUnit(height, 190, "Transform/Image Height", &Settings::imageHeightUnit);
@@ -440,9 +439,9 @@ void PreferencesDialog::buildAdjustment(wxWindow* page) {
   pairs_.push_back(std::make_unique<ValuePair>(page, 70, kGammaRange, true, gammaHundredths(s.imageGamma)));
   gamma_ = pairs_.back().get();
   storers_.push_back([this](Settings& settings) { settings.imageGamma = gammaFromHundredths(gamma_->value()); });
-  probe("Adjustment/Image Gamma#track", gamma_->track(),
-        [this] { return std::to_string(gamma_->track()->GetValue()); });
-  probe("Adjustment/Image Gamma", gamma_->spin(), [this] { return gamma_->spinText(); });
+  probes_.add("Adjustment/Image Gamma#track", gamma_->track(),
+              [this] { return std::to_string(gamma_->track()->GetValue()); });
+  probes_.add("Adjustment/Image Gamma", gamma_->spin(), [this] { return gamma_->spinText(); });
   invert_ = checkRow(page, 100, "Adjustment/Image Invert", "Image Invert", &Settings::imageInvert);
   checkRow(page, 130, "Adjustment/Image Greyscale", "Image Greyscale", &Settings::doImageGreyscale);
   threshold_ = checkRow(page, 160, "Adjustment/Image Threshold", "Image Threshold", &Settings::doImageThreshold);
@@ -504,11 +503,11 @@ void PreferencesDialog::buildTextPanel(wxWindow* p) {
   });
   storers_.push_back(
       [this](Settings& settings) { settings.font = fontList_->GetStringSelection().ToStdString(wxConvUTF8); });
-  probe("Watermark/Font", fontList_, [this] {
+  probes_.add("Watermark/Font", fontList_, [this] {
     return std::to_string(fontList_->GetSelection()) + " " + std::to_string(fontList_->GetCount()) + " " +
            fontList_->GetStringSelection().ToStdString(wxConvUTF8);
   });
-  probe("Watermark/Font#more", fontButton, [] { return std::string(); });
+  probes_.add("Watermark/Font#more", fontButton, [] { return std::string(); });
 
   fontSize_ = numberRow(p, 70, "Watermark/Font Size", "Font Size", "Points", &Settings::fontSize);
   numberRow(p, 100, "Watermark/Font Leading", "Font Leading", "Pixels", &Settings::fontLeading);
@@ -538,7 +537,7 @@ void PreferencesDialog::buildImagePanel(wxWindow* p) {
   imageField_ = textRow(p, 10, "Watermark/Image", "Image", 214, &Settings::image);
   auto* browse = new wxButton(p, wxID_ANY, "...", wxPoint(389, 9), wxSize(22, 22));
   makeCompact(browse);
-  probe("Watermark/Image#more", browse, [] { return std::string(); });
+  probes_.add("Watermark/Image#more", browse, [] { return std::string(); });
   browse->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
     const auto dialogText = [](std::string_view key) { return messages().lookUpText("Dialog", key); };
     const std::string filter = dialogText("All Supported Files") +
@@ -607,8 +606,8 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   stampTime_->SetSize(170 + dateWidth + kStampGap, 70, stampTime_->GetBestSize().x, 21);
   customTimestampRow_ = {text, {stampDate_, stampTime_}};
   storers_.push_back([this](Settings& settings) { settings.customTimestamp = dateValue(shownStamp()); });
-  probe("Advanced/Custom Timestamp", stampDate_, [this] { return dateText(shownStamp()); });
-  probe("Advanced/Custom Timestamp#time", stampTime_, [] { return std::string(); });
+  probes_.add("Advanced/Custom Timestamp", stampDate_, [this] { return dateText(shownStamp()); });
+  probes_.add("Advanced/Custom Timestamp#time", stampTime_, [] { return std::string(); });
 
   codeRow(page, 100, "Advanced/Out Folders History", "Out Folders History", {"Clean On Exit", "Keep Folders"},
           &Settings::outFoldersHistory);
@@ -617,9 +616,9 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   ValuePair* folders = pairs_.back().get();
   storers_.push_back(
       [folders](Settings& settings) { settings.outFoldersNumber = static_cast<SmallCode>(folders->value()); });
-  probe("Advanced/Out Folders Number#track", folders->track(),
-        [folders] { return std::to_string(folders->track()->GetValue()); });
-  probe("Advanced/Out Folders Number", folders->spin(), [folders] { return folders->spinText(); });
+  probes_.add("Advanced/Out Folders Number#track", folders->track(),
+              [folders] { return std::to_string(folders->track()->GetValue()); });
+  probes_.add("Advanced/Out Folders Number", folders->spin(), [folders] { return folders->spinText(); });
   checkRow(page, 160, "Advanced/Keep Subfolders", "Keep Subfolders", &Settings::keepSubfolders);
 }
 

@@ -6,39 +6,16 @@
 #include <sstream>
 #include <vector>
 
-#include <gtk/gtk.h>
 #include <unistd.h>
-#include <wx/window.h>
 
 #include "app/messages.h"
 #include "formats/output_formats.h"
 #include "platform/paths.h"
 #include "platform/whole_file.h"
 #include "ui/main_window/main_frame.h"
+#include "ui/testing/window_description.h"
 
 namespace qm {
-
-std::string numbers(std::initializer_list<long> values) {
-  std::string out;
-  for (long value : values) {
-    if (!out.empty()) out += ' ';
-    out += std::to_string(value);
-  }
-  return out;
-}
-
-std::string allocation(const wxWindow* window) {
-  GtkWidget* widget = window ? window->GetHandle() : nullptr;
-  if (!widget) return "none";
-  GtkAllocation area{};
-  gtk_widget_get_allocation(widget, &area);
-  int x = -1;
-  int y = -1;
-  gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &x, &y);
-  GtkRequisition minimum{};
-  gtk_widget_get_preferred_size(widget, &minimum, nullptr);
-  return numbers({x, y, area.width, area.height, minimum.width, minimum.height});
-}
 
 namespace {
 
@@ -78,7 +55,7 @@ std::string TestHooks::carryOut(const std::string& command) {
   std::istringstream lines(command);
   std::string verb;
   lines >> verb;
-  if (verb == "state") return frame_.describeState();
+  if (verb == "state") return describeMainWindow(frame_);
   if (verb == "drop" || verb == "drop-later") {
     std::vector<std::string> paths;
     std::string line;

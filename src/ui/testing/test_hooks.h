@@ -23,28 +23,23 @@
 //
 // Drops from a real desktop need a drag source that the tests cannot
 // drive; everything after the toolkit's drop callback is the same.
+//
+// Only a program built for the tests has the hooks (QM_WINDOW_TEST_HOOKS);
+// the one that is installed and packaged has neither them nor the state
+// lines they answer with.
 #pragma once
 
 #include "ui/toolkit_prelude.h"
 
-#include <initializer_list>
 #include <memory>
 #include <string>
 
 #include <wx/timer.h>
 
-class wxWindow;
-
 namespace qm {
 
 class MainFrame;
 struct WindowContext;
-
-// For the state lines: numbers joined by blanks, and where the toolkit has
-// really put a widget (its place in its top-level window's inner
-// coordinates, its real size and its smallest size), or "none".
-std::string numbers(std::initializer_list<long> values);
-std::string allocation(const wxWindow* window);
 
 class TestHooks {
  public:
