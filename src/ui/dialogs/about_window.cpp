@@ -17,6 +17,7 @@
 #include "net/links.h"
 #include "ui/dialogs/side_windows.h"
 #include "ui/toolkit/bitmaps.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
@@ -25,10 +26,6 @@ namespace {
 constexpr int kFrameTop = 40;
 // The line under the title line; short enough for its 320 pixels.
 constexpr const char* kMakerNotice = "Copyright (c) 2009-2026 Ferroval";
-
-wxString catalogueText(std::string_view group, std::string_view key) {
-  return wxString::FromUTF8(messages().lookUpText(group, key));
-}
 
 // The site as a reader would type it: without its scheme.
 std::string shownSite() {

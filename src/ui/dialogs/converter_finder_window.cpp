@@ -13,14 +13,11 @@
 #include "app/messages.h"
 #include "net/converter_search.h"
 #include "ui/dialogs/side_windows.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
 namespace {
-
-wxString catalogueText(std::string_view group, std::string_view key) {
-  return wxString::FromUTF8(messages().lookUpText(group, key));
-}
 
 std::string fieldText(const wxTextCtrl* field) { return field->GetValue().ToStdString(wxConvUTF8); }
 

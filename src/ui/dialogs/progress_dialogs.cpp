@@ -13,6 +13,7 @@
 
 #include "app/messages.h"
 #include "ui/toolkit/shorten_middle.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
@@ -31,7 +32,6 @@ constexpr int kLingerMilliseconds = 700;
 constexpr int kLabelWidth = 280;
 
 std::string text(std::string_view group, std::string_view key) { return messages().lookUpText(group, key); }
-wxString wxText(const std::string& value) { return wxString::FromUTF8(value); }
 
 // The caption and close box of the progress dialogs; no sizing border.
 constexpr long kDialogStyle = wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU;

@@ -13,28 +13,24 @@
 #include "app/messages.h"
 #include "net/links.h"
 #include "ui/dialogs/side_windows.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
-namespace {
-
-wxString catalogueText(std::string_view key) { return wxString::FromUTF8(messages().lookUpText("Uninstall", key)); }
-
-}  // namespace
-
 void runUninstallFeedback() {
   constexpr int kInnerWidth = 300;
-  wxDialog window(nullptr, wxID_ANY, catalogueText("Title"), wxDefaultPosition, wxDefaultSize,
+  wxDialog window(nullptr, wxID_ANY, catalogueText("Uninstall", "Title"), wxDefaultPosition, wxDefaultSize,
                   wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
   window.SetClientSize(kInnerWidth, 100);
   // The dialog owns its controls.
-  auto* visit = new wxCheckBox(&window, wxID_ANY, catalogueText("Uninstall Text"), wxPoint(30, 20), wxSize(250, 20));
+  auto* visit =
+      new wxCheckBox(&window, wxID_ANY, catalogueText("Uninstall", "Uninstall Text"), wxPoint(30, 20), wxSize(250, 20));
   visit->SetValue(true);
   // The desktop's check mark and font can need more than the 250 pixels;
   // the text then keeps its end, up to the window's edge.
   if (const int wanted = visit->GetBestSize().x; wanted > 250)
     visit->SetSize(wxSize(std::min(wanted, kInnerWidth - 30), 20));
-  auto* next = new wxButton(&window, wxID_ANY, catalogueText("Next"), wxPoint(200, 60), wxSize(80, 25));
+  auto* next = new wxButton(&window, wxID_ANY, catalogueText("Uninstall", "Next"), wxPoint(200, 60), wxSize(80, 25));
 
   bool openPage = false;
   next->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) {

@@ -9,27 +9,22 @@
 
 #include "app/messages.h"
 #include "ui/toolkit/bitmaps.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
-namespace {
-
-wxString menuText(std::string_view key) { return wxString::FromUTF8(messages().lookUpText("Menu", key)); }
-
-}  // namespace
-
 AddInputChoice runAddInputChooser(wxWindow* owner, const ImageSets& images) {
-  wxDialog chooser(owner, wxID_ANY, menuText("Select Input Files"), wxDefaultPosition, wxDefaultSize,
+  wxDialog chooser(owner, wxID_ANY, catalogueText("Menu", "Select Input Files"), wxDefaultPosition, wxDefaultSize,
                    wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
   chooser.SetClientSize(270, 160);
   // The dialog owns its controls.
   auto* files =
       new wxBitmapButton(&chooser, wxID_ANY, setBitmap(images.large, "InFiles", 48), wxPoint(30, 30), wxSize(80, 80));
-  new wxStaticText(&chooser, wxID_ANY, menuText("Select Input File"), wxPoint(10, 120), wxSize(120, 30),
+  new wxStaticText(&chooser, wxID_ANY, catalogueText("Menu", "Select Input File"), wxPoint(10, 120), wxSize(120, 30),
                    wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
   auto* folder =
       new wxBitmapButton(&chooser, wxID_ANY, setBitmap(images.large, "InFolder", 48), wxPoint(160, 30), wxSize(80, 80));
-  new wxStaticText(&chooser, wxID_ANY, menuText("Select Input Folder"), wxPoint(140, 120), wxSize(120, 30),
+  new wxStaticText(&chooser, wxID_ANY, catalogueText("Menu", "Select Input Folder"), wxPoint(140, 120), wxSize(120, 30),
                    wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
 
   constexpr int kFiles = wxID_HIGHEST + 1;

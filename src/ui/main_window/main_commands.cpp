@@ -24,6 +24,7 @@
 #include "ui/main_window/background_update_check.h"
 #include "ui/main_window/input_list_control.h"
 #include "ui/main_window/main_frame.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
@@ -163,7 +164,7 @@ void MainFrame::selectInputFiles() {
   const std::string filter =
       inputFileFilter(run.readableExtensions, messages().lookUpText("Dialog", "All Supported Files"),
                       messages().lookUpText("Dialog", "All Files"));
-  wxFileDialog dialog(this, wxString::FromUTF8(messages().lookUpText("Dialog", "Select Input Files")),
+  wxFileDialog dialog(this, catalogueText("Dialog", "Select Input Files"),
                       wxString::FromUTF8(platform::folderPart(run.inputFile)),
                       wxString::FromUTF8(platform::fileNamePart(run.inputFile)), wxString::FromUTF8(filter),
                       wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
@@ -182,8 +183,8 @@ void MainFrame::selectInputFolder() {
   // The toolkit's dialog would otherwise open on its recent files, where
   // no folder can be chosen.
   if (start.empty()) start = wxGetHomeDir().ToStdString(wxConvUTF8);
-  wxDirDialog dialog(this, wxString::FromUTF8(messages().lookUpText("Dialog", "Select Input Folder")),
-                     wxString::FromUTF8(start), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  wxDirDialog dialog(this, catalogueText("Dialog", "Select Input Folder"), wxString::FromUTF8(start),
+                     wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;
   const std::string folder = dialog.GetPath().ToStdString(wxConvUTF8);
   if (!platform::isFolder(folder)) return;

@@ -20,17 +20,15 @@
 #include "ui/main_window/background_update_check.h"
 #include "ui/main_window/input_list_control.h"
 #include "ui/toolkit/bitmaps.h"
+#include "ui/toolkit/compact_style.h"
 #include "ui/toolkit/toolkit.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
 namespace {
 
 constexpr int kCommandIdBase = 1000;
-
-wxString catalogueText(std::string_view group, std::string_view key) {
-  return wxString::FromUTF8(messages().lookUpText(group, key));
-}
 
 // Label text sits at the top of its box, as the fixed layout expects: the
 // selector below starts 15 pixels down, inside the label's 20.
@@ -39,18 +37,6 @@ void alignTextToTop(wxStaticText* label) {
   if (!widget || !GTK_IS_LABEL(widget)) return;
   gtk_label_set_yalign(GTK_LABEL(widget), 0.0f);
   gtk_style_context_add_class(gtk_widget_get_style_context(widget), kCompactStyleClass);
-}
-
-// Gives a selector the compact style. Its cells' own padding is no style
-// matter and goes as well.
-void makeCompact(wxBitmapComboBox* selector) {
-  GtkWidget* widget = selector->GetHandle();
-  if (!widget) return;
-  gtk_style_context_add_class(gtk_widget_get_style_context(widget), kCompactStyleClass);
-  if (!GTK_IS_CELL_LAYOUT(widget)) return;
-  GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
-  for (GList* cell = cells; cell; cell = cell->next) gtk_cell_renderer_set_padding(GTK_CELL_RENDERER(cell->data), 2, 0);
-  g_list_free(cells);
 }
 
 // The selector's list drops below it, as the Preferences' drop-downs do.

@@ -10,13 +10,13 @@
 #include "app/messages.h"
 #include "ui/main_window/main_frame.h"
 #include "ui/toolkit/bitmaps.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
 namespace {
 
 std::string menuTextUtf8(std::string_view key) { return messages().lookUpText("Menu", key); }
-wxString menuText(std::string_view key) { return wxString::FromUTF8(menuTextUtf8(key)); }
 
 int toolkitModifier(Modifier modifier) {
   switch (modifier) {
@@ -174,7 +174,7 @@ void MainFrame::buildToolbar() {
       continue;
     }
     toolbar->AddTool(toolkitId(line.command), wxEmptyString, toolbarBitmap(context_.images.toolbar, line.icon, side),
-                     menuText(menuTextKey(line.command)));
+                     catalogueText("Menu", menuTextKey(line.command)));
   }
   toolbar->Realize();
 }

@@ -23,16 +23,13 @@
 #include "formats/output_formats.h"
 #include "settings/settings_file.h"
 #include "ui/main_window/main_frame.h"
-#include "ui/preferences/preferences_style.h"
+#include "ui/toolkit/compact_style.h"
 #include "ui/toolkit/toolkit.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
 namespace {
-
-wxString catalogueText(std::string_view group, std::string_view key) {
-  return wxString::FromUTF8(messages().lookUpText(group, key));
-}
 
 void placeInTitleBox(wxStaticText* title) {
   wxFont font(wxFontInfo(10).Bold());
@@ -40,44 +37,6 @@ void placeInTitleBox(wxStaticText* title) {
 }
 
 }  // namespace
-
-void makeCompact(wxWindow* control) {
-  GtkWidget* widget = control ? control->GetHandle() : nullptr;
-  if (!widget) return;
-  gtk_style_context_add_class(gtk_widget_get_style_context(widget), kCompactStyleClass);
-  if (GTK_IS_CONTAINER(widget) && !GTK_IS_COMBO_BOX(widget)) {
-    // Pickers and spin boxes wrap their entries and buttons in boxes.
-    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-    for (GList* child = children; child; child = child->next)
-      gtk_style_context_add_class(gtk_widget_get_style_context(GTK_WIDGET(child->data)), kCompactStyleClass);
-    g_list_free(children);
-  }
-  if (GTK_IS_COMBO_BOX(widget) && GTK_IS_CELL_LAYOUT(widget)) {
-    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(widget));
-    for (GList* cell = cells; cell; cell = cell->next)
-      gtk_cell_renderer_set_padding(GTK_CELL_RENDERER(cell->data), 2, 0);
-    g_list_free(cells);
-  }
-}
-
-void makeUnitBox(wxWindow* box) {
-  makeCompact(box);
-  if (GtkWidget* widget = box->GetHandle())
-    gtk_style_context_add_class(gtk_widget_get_style_context(widget), kUnitStyleClass);
-}
-
-void keepScrollBarShown(wxWindow* area) {
-  GtkWidget* widget = area->GetHandle();
-  if (widget && GTK_IS_SCROLLED_WINDOW(widget))
-    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(widget), FALSE);
-}
-
-void alignLabel(wxStaticText* label) {
-  GtkWidget* widget = label->GetHandle();
-  if (!widget || !GTK_IS_LABEL(widget)) return;
-  gtk_label_set_yalign(GTK_LABEL(widget), 0.0f);
-  gtk_label_set_xalign(GTK_LABEL(widget), 0.0f);
-}
 
 // ---------------------------------------------------------------------------
 // Rows and value pairs

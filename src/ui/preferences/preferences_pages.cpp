@@ -26,16 +26,15 @@
 #include "formats/output_formats.h"
 #include "ui/main_window/main_frame.h"
 #include "ui/preferences/preferences_dialog.h"
-#include "ui/preferences/preferences_style.h"
 #include "ui/toolkit/bitmaps.h"
+#include "ui/toolkit/compact_style.h"
+#include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
 
 namespace {
 
 std::string preferencesText(std::string_view key) { return messages().lookUpText("Preferences", key); }
-
-wxString wxText(const std::string& text) { return wxString::FromUTF8(text); }
 
 std::vector<std::string> texts(std::initializer_list<std::string_view> keys) {
   std::vector<std::string> items;

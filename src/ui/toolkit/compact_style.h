@@ -1,8 +1,6 @@
-// How the Preferences' controls keep their fixed places under the desktop
+// How the program's controls keep their fixed places under the desktop
 // theme. Private to the window face.
 #pragma once
-
-#include "ui/toolkit_prelude.h"
 
 class wxStaticText;
 class wxWindow;
@@ -10,7 +8,8 @@ class wxWindow;
 namespace qm {
 
 // Gives a control the program's compact style class, so the desktop
-// theme's paddings do not make it taller than its row.
+// theme's paddings do not make it taller than its row; a drop-down's
+// cells lose their own padding as well, which is no style matter.
 void makeCompact(wxWindow* control);
 // The narrow one-item unit box after a number field.
 void makeUnitBox(wxWindow* box);
