@@ -24,6 +24,7 @@
 #include "ui/main_window/background_update_check.h"
 #include "ui/main_window/input_list_control.h"
 #include "ui/main_window/main_frame.h"
+#include "ui/preferences/preferences_dialog.h"
 #include "ui/toolkit/toolkit_text.h"
 
 namespace qm {
@@ -240,6 +241,20 @@ void MainFrame::placeUpdateBusy() {
   // At the right end, where the status text rarely reaches and the size
   // grip, when there is one, still leaves room.
   updateBusy_->SetSize(bar.x - side - 24, (bar.y - side) / 2, side, side);
+}
+
+void MainFrame::openPreferences() {
+  RunState& run = context_.workspace.run;
+  const int startPage = run.preferencesStartPage;
+  run.preferencesStartPage = 0;
+  {
+    PreferencesDialog dialog(this, context_, startPage,
+                             [this](int formatSelection) { applyInterfaceChange(formatSelection); });
+    preferences_ = &dialog;
+    dialog.run();
+    preferences_ = nullptr;
+  }
+  SetFocus();
 }
 
 }  // namespace qm

@@ -21,6 +21,7 @@
 #include "themes/themes.h"
 #include "ui/main_window/commands.h"
 #include "ui/main_window/layout.h"
+#include "ui/window_context.h"
 
 class wxActivityIndicator;
 class wxBitmapComboBox;
@@ -39,14 +40,6 @@ class BackgroundUpdateCheck;
 class InputListControl;
 class PreferencesDialog;
 class ProgressDialog;
-
-// What the window works on. The window face owns it for the whole run.
-struct WindowContext {
-  Workspace workspace;
-  ImageSets images;
-  ThemeList themes;
-  MessageBoxes& boxes;
-};
 
 // Where and how large the window opens.
 struct WindowPlacement {

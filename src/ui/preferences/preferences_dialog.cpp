@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <gtk/gtk.h>
 #include <wx/accel.h>
@@ -22,10 +23,10 @@
 #include "app/messages.h"
 #include "formats/output_formats.h"
 #include "settings/settings_file.h"
-#include "ui/main_window/main_frame.h"
 #include "ui/toolkit/compact_style.h"
 #include "ui/toolkit/toolkit.h"
 #include "ui/toolkit/toolkit_text.h"
+#include "ui/window_context.h"
 
 namespace qm {
 
@@ -139,10 +140,11 @@ void ValuePair::onSpinText() {
 // ---------------------------------------------------------------------------
 // The dialog
 
-PreferencesDialog::PreferencesDialog(MainFrame& owner, WindowContext& context, int startPage)
-    : wxDialog(&owner, wxID_ANY, catalogueText("Preferences", "Title"), wxDefaultPosition, wxDefaultSize,
+PreferencesDialog::PreferencesDialog(wxWindow* owner, WindowContext& context, int startPage,
+                                     InterfaceChanged interfaceChanged)
+    : wxDialog(owner, wxID_ANY, catalogueText("Preferences", "Title"), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
-      owner_(owner),
+      interfaceChanged_(std::move(interfaceChanged)),
       context_(context),
       page_(std::clamp(startPage, 0, 8)) {
   SetClientSize(600, 350);
@@ -269,7 +271,7 @@ void PreferencesDialog::onOk() {
   if (code != 0) w.run.interfaceChangeCode = code;
   storeControls(w.settings);
   saveSettings(w.settings);
-  owner_.applyInterfaceChange(std::max(outputFormatSelection(), 0));
+  interfaceChanged_(std::max(outputFormatSelection(), 0));
   EndModal(wxID_OK);
 }
 
@@ -287,29 +289,13 @@ void PreferencesDialog::onDefaults() {
   saveSettings(w.settings);
   int format = 0;
   if (const auto index = outputFormatIndex(w.settings.outputFormat)) format = static_cast<int>(*index);
-  owner_.applyInterfaceChange(format);
+  interfaceChanged_(format);
   EndModal(wxID_OK);
 }
 
 void PreferencesDialog::run() {
   categories_->SetFocus();
   ShowModal();
-}
-
-// ---------------------------------------------------------------------------
-// The main window's side
-
-void MainFrame::openPreferences() {
-  RunState& run = context_.workspace.run;
-  const int startPage = run.preferencesStartPage;
-  run.preferencesStartPage = 0;
-  {
-    PreferencesDialog dialog(*this, context_, startPage);
-    preferences_ = &dialog;
-    dialog.run();
-    preferences_ = nullptr;
-  }
-  SetFocus();
 }
 
 }  // namespace qm

@@ -33,7 +33,6 @@ class wxTreeCtrl;
 
 namespace qm {
 
-class MainFrame;
 struct WindowContext;
 
 // The nine categories, in the list's order.
@@ -77,7 +76,11 @@ class ValuePair {
 
 class PreferencesDialog : public wxDialog {
  public:
-  PreferencesDialog(MainFrame& owner, WindowContext& context, int startPage);
+  // After OK or Defaults have stored the settings: the main window applies
+  // a new theme or icon size and selects the given output format.
+  using InterfaceChanged = std::function<void(int formatSelection)>;
+
+  PreferencesDialog(wxWindow* owner, WindowContext& context, int startPage, InterfaceChanged interfaceChanged);
   ~PreferencesDialog() override;
 
   // Runs the dialog modally until OK, Cancel, Defaults or the close box
@@ -138,7 +141,7 @@ class PreferencesDialog : public wxDialog {
   std::string selectedTheme() const;
   int outputFormatSelection() const;
 
-  MainFrame& owner_;
+  InterfaceChanged interfaceChanged_;
   WindowContext& context_;
   int page_ = 0;
 

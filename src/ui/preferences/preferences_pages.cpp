@@ -24,11 +24,11 @@
 #include "app/messages.h"
 #include "formats/input_formats.h"
 #include "formats/output_formats.h"
-#include "ui/main_window/main_frame.h"
 #include "ui/preferences/preferences_dialog.h"
 #include "ui/toolkit/bitmaps.h"
 #include "ui/toolkit/compact_style.h"
 #include "ui/toolkit/toolkit_text.h"
+#include "ui/window_context.h"
 
 namespace qm {
 
