@@ -14,7 +14,7 @@
 #include "platform/handle.h"
 #include "platform/paths.h"
 #include "platform/whole_file.h"
-#include "ui/main_frame.h"
+#include "ui/main_window/main_frame.h"
 
 namespace qm {
 

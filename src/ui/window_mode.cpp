@@ -17,12 +17,14 @@
 #include "platform/paths.h"
 #include "platform/stop_signals.h"
 #include "settings/settings_file.h"
-#include "ui/main_frame.h"
+#include "ui/dialogs/side_windows.h"
+#include "ui/dialogs/window_message_boxes.h"
+#include "ui/main_window/main_frame.h"
 #include "ui/screenshots.h"
-#include "ui/side_windows.h"
-#include "ui/test_hooks.h"
-#include "ui/toolkit.h"
-#include "ui/window_message_boxes.h"
+#include "ui/toolkit/toolkit.h"
+#if QM_WINDOW_TEST_HOOKS
+#include "ui/testing/test_hooks.h"
+#endif
 
 namespace qm {
 
@@ -143,7 +145,9 @@ int runMainWindow(WindowContext& context, const Toolkit& toolkit, const std::vec
     // stands over a drawn window (and the test hooks can already see it).
     if (context.workspace.run.runModeMarker != "T")
       frame->CallAfter([&window = *frame] { window.scheduledUpdateCheck(); });
+#if QM_WINDOW_TEST_HOOKS
     const std::unique_ptr<TestHooks> hooks = TestHooks::fromEnvironment(*frame, context);
+#endif
     const StopWatcher stopWatcher(*frame, stops);
     std::unique_ptr<HandoffReceiver> handoff;
     if (!handoffSocket.empty())

@@ -1,8 +1,8 @@
-#include "ui/layout.h"
+#include "ui/main_window/layout.h"
 
 #include <gtest/gtest.h>
 
-#include "ui/recent_folders.h"
+#include "ui/main_window/recent_folders.h"
 #include "ui/screenshots.h"
 
 namespace qm {

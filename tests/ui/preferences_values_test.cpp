@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "ui/preferences_values.h"
+#include "ui/preferences/preferences_values.h"
 
 namespace qm {
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "support/program_runner.h"
-#include "ui/shorten_middle.h"
+#include "ui/toolkit/shorten_middle.h"
 #include "ui/window_test_support.h"
 
 namespace qm::test {
