@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+
+#include "engine/document/source_reader.h"
 
 namespace qm {
 
@@ -183,16 +186,14 @@ PsdRect intersect(const PsdRect& a, const PsdRect& b) {
 
 std::optional<std::vector<std::uint64_t>> readRowLengths(const ByteSource& bytes, std::uint64_t at, std::uint64_t rows,
                                                          bool large, std::uint64_t end) {
-  const std::uint64_t entry = large ? 4 : 2;
-  if (rows * entry > (end > at ? end - at : 0)) return std::nullopt;
+  const std::size_t entry = large ? 4 : 2;
+  SourceReader reader(bytes, at, end);
+  if (rows * entry > reader.left()) return std::nullopt;
+  // One read for the table: a row at a time would cost a read per row.
   std::vector<std::uint8_t> table(static_cast<std::size_t>(rows * entry));
-  if (!bytes.read(at, table.data(), table.size())) return std::nullopt;
+  if (!reader.take(table.data(), table.size())) return std::nullopt;
   std::vector<std::uint64_t> lengths(static_cast<std::size_t>(rows));
-  for (std::size_t i = 0; i < lengths.size(); ++i) {
-    std::uint64_t value = 0;
-    for (std::uint64_t k = 0; k < entry; ++k) value = value << 8 | table[i * entry + k];
-    lengths[i] = value;
-  }
+  for (std::size_t i = 0; i < lengths.size(); ++i) lengths[i] = bigEndian(std::span(table).subspan(i * entry, entry));
   return lengths;
 }
 
@@ -201,10 +202,10 @@ std::optional<std::string> decodeChannelRows(const ByteSource& bytes, const PsdC
   if (rect.empty()) return std::nullopt;
   if (rect.width() > 300000 || rect.height() > 300000) return std::string("damaged: a layer of impossible size");
   if (channel.length < 2) return std::string("damaged: a channel without its compression");
-  std::uint8_t field[2] = {};
-  if (!bytes.read(channel.offset, field, 2)) return std::string("damaged: unreadable channel");
-  const auto compression = static_cast<PsdCompression>(field[0] << 8 | field[1]);
-  const std::uint64_t data = channel.offset + 2;
+  SourceReader reader(bytes, channel.offset, channel.offset + channel.length);
+  const auto compression = static_cast<PsdCompression>(reader.u16());
+  if (!reader.ok()) return std::string("damaged: unreadable channel");
+  const std::uint64_t data = reader.pos();
   const std::uint64_t end = channel.offset + channel.length;
   if (compression == PsdCompression::PackBits) {
     const std::uint64_t rows = static_cast<std::uint64_t>(rect.height());
@@ -221,10 +222,10 @@ std::optional<std::string> decodeMergedRows(const ByteSource& bytes, const PsdDo
   const PsdHeader& header = document.header;
   const PsdRect rect{0, 0, static_cast<std::int32_t>(header.height), static_cast<std::int32_t>(header.width)};
   count = std::min(count, header.channels);
-  std::uint8_t field[2] = {};
-  if (!bytes.read(document.imageDataOffset, field, 2)) return std::string("damaged: the merged image is missing");
-  const auto compression = static_cast<PsdCompression>(field[0] << 8 | field[1]);
-  const std::uint64_t data = document.imageDataOffset + 2;
+  SourceReader reader(bytes, document.imageDataOffset, bytes.size());
+  const auto compression = static_cast<PsdCompression>(reader.u16());
+  if (!reader.ok()) return std::string("damaged: the merged image is missing");
+  const std::uint64_t data = reader.pos();
   const std::uint64_t end = bytes.size();
   planes.assign(count, Plane{rect, {}});
   const std::uint64_t rows = header.height;

@@ -12,6 +12,13 @@
 
 namespace qm {
 
+// The big-endian unsigned number the bytes spell (at most eight of them).
+inline std::uint64_t bigEndian(std::span<const std::uint8_t> bytes) {
+  std::uint64_t value = 0;
+  for (std::uint8_t byte : bytes) value = value << 8 | byte;
+  return value;
+}
+
 class SpanReader {
  public:
   explicit SpanReader(std::span<const std::uint8_t> bytes) : bytes_(bytes), end_(bytes.size()) {}
@@ -29,8 +36,7 @@ class SpanReader {
       ok_ = false;
       return 0;
     }
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < count; ++i) value = value << 8 | bytes_[pos_ + i];
+    const std::uint64_t value = bigEndian(bytes_.subspan(pos_, count));
     pos_ += count;
     return value;
   }
