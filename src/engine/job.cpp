@@ -141,12 +141,14 @@ void writePicture(Bitmap image, const Settings& settings, const RunFormat& forma
 
 LoadedPicture loadPicture(const JobInput& input) {
   LoadedPicture picture;
-  if (auto problem = documentProblem(input.inputPath)) {
+  const std::optional<FileBytes> file = openDocument(input.inputPath, picture.result.failure);
+  if (!file) return picture;
+  if (auto problem = documentProblem(*file)) {
     picture.result.failure = std::move(*problem);
     return picture;
   }
   LibraryMessages messages;
-  LoadedDocument loaded = loadDocument(input.inputPath, input.memoryLimit);
+  LoadedDocument loaded = loadDocument(*file, input.memoryLimit);
   picture.image = std::move(loaded.image);
   picture.iccProfile = std::move(loaded.iccProfile);
   for (const std::string& part : loaded.leftOut) picture.result.notes += "Left out: " + part + "\n";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/document/psd_header.h"
 #include "engine/steps/steps.h"
 #include "platform/paths.h"
 #include "settings/settings.h"
@@ -79,6 +80,50 @@ TEST(DocumentProblem, PackedRowsMustUnpackToWholeRows) {
        "damaged: row 1 of channel 2 of the merged image does not unpack to its width"},
   };
   for (const Case& c : cases) EXPECT_EQ(documentProblem(folder.write("doc.psd", c.bytes)), c.problem) << c.name;
+}
+
+// The three sections after the header, as one reader bounds them for the
+// check and the structure reader alike; a forged 64-bit length must not
+// wrap the offset of the merged image back into the file.
+TEST(DocumentProblem, SectionsRunningPastTheEndNameTheByteTheyNeed) {
+  test::PsdImage image(test::PsdColourMode::Rgb, 2, 2, 8, 3);
+  image.large = true;
+  const std::string whole = test::encodePsd(image);  // header, 4 + 4 + 8 bytes of lengths, then the image
+  auto withLayerLength = [&](std::uint64_t length) {
+    std::string bytes = whole.substr(0, 34);
+    test::put64(bytes, length);
+    return bytes + whole.substr(42);
+  };
+  constexpr std::uint64_t kMost = ~std::uint64_t{0};
+  struct Case {
+    std::string bytes;
+    std::optional<PsdSectionName> cut;
+    std::uint64_t needed;
+  };
+  const Case cases[] = {
+      {whole, std::nullopt, 0},
+      {whole.substr(0, 28), PsdSectionName::ColourMode, 30},
+      {whole.substr(0, 32), PsdSectionName::Resources, 34},
+      {whole.substr(0, 40), PsdSectionName::LayerAndMask, 42},
+      {withLayerLength(100), PsdSectionName::LayerAndMask, 142},
+      {withLayerLength(kMost - 30), PsdSectionName::LayerAndMask, kMost},
+      {withLayerLength(kMost), PsdSectionName::LayerAndMask, kMost},
+  };
+  for (const Case& c : cases) {
+    const MemoryBytes bytes({reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size()});
+    const PsdSections sections = readPsdSections(bytes, true);
+    EXPECT_EQ(sections.cut, c.cut) << c.needed;
+    EXPECT_EQ(sections.needed, c.needed);
+    const std::optional<std::string> problem = documentProblem(bytes);
+    if (c.cut)
+      EXPECT_EQ(problem, "damaged or truncated: the file ends at byte " + std::to_string(c.bytes.size()) +
+                             ", its image data needs " + std::to_string(c.needed));
+    else
+      EXPECT_EQ(problem, std::nullopt);
+  }
+  EXPECT_EQ(
+      readPsdSections(MemoryBytes({reinterpret_cast<const std::uint8_t*>(whole.data()), whole.size()}), true).imageData,
+      42u);
 }
 
 // The check must not refuse what the corpus's own writers made.

@@ -6,19 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <span>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/batch/conversion_process.h"
 #include "engine/batch/task_messages.h"
 #include "engine/batch/worker.h"
+#include "engine/document/byte_source.h"
 #include "engine/document/psd_header.h"
 #include "engine/naming.h"
 #include "engine/writers/writers.h"
@@ -48,10 +46,8 @@ constexpr int kPollMilliseconds = 50;
 }  // namespace
 
 std::uint64_t estimateRenderMemory(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::array<std::uint8_t, kPsdHeaderBytes> first{};
-  file.read(reinterpret_cast<char*>(first.data()), first.size());
-  const PsdHeaderFields fields = readPsdHeader(std::span(first.data(), static_cast<std::size_t>(file.gcount())));
+  const FileBytes file(path);
+  const PsdHeaderFields fields = readPsdHeader(file);
   if (fields.signature && fields.complete) {
     const std::uint64_t channels = fields.header.channels;
     const std::uint64_t height = fields.header.height;
@@ -65,10 +61,7 @@ std::uint64_t estimateRenderMemory(const std::string& path) {
     return kRenderBaseMemory + pixels * std::min<std::uint64_t>(std::max<std::uint64_t>(channels, 4), 64) *
                                    std::min<std::uint64_t>(sampleBytes, 4) * 3;
   }
-  file.clear();
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  return kRenderBaseMemory + (size > 0 ? static_cast<std::uint64_t>(size) * 8 : 0);
+  return kRenderBaseMemory + file.size() * 8;
 }
 
 namespace {

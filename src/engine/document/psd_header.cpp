@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include <limits>
+#include <utility>
+
+#include "engine/document/byte_source.h"
+#include "engine/document/source_reader.h"
 #include "engine/document/span_reader.h"
 
 namespace qm {
@@ -27,6 +32,41 @@ PsdHeaderFields readPsdHeader(std::span<const std::uint8_t> bytes) {
   fields.mode = reader.u16();
   header.mode = static_cast<PsdMode>(fields.mode);
   return fields;
+}
+
+PsdHeaderFields readPsdHeader(const ByteSource& bytes) {
+  std::array<std::uint8_t, kPsdHeaderBytes> first{};
+  auto count = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), first.size()));
+  if (!bytes.read(0, first.data(), count)) count = 0;
+  return readPsdHeader(std::span(first.data(), count));
+}
+
+PsdSections readPsdSections(const ByteSource& bytes, bool large) {
+  PsdSections sections;
+  SourceReader reader(bytes, kPsdHeaderBytes, bytes.size());
+  const std::pair<PsdSectionName, PsdExtent*> order[] = {{PsdSectionName::ColourMode, &sections.colourMode},
+                                                         {PsdSectionName::Resources, &sections.resources},
+                                                         {PsdSectionName::LayerAndMask, &sections.layerAndMask}};
+  for (const auto& [name, extent] : order) {
+    const std::size_t lengthBytes = large && name == PsdSectionName::LayerAndMask ? 8 : 4;
+    const std::uint64_t lengthAt = reader.pos();
+    const std::uint64_t length = reader.number(lengthBytes);
+    if (!reader.ok() || length > reader.left()) {
+      sections.cut = name;
+      // A forged 64-bit length may reach past any offset; it still needs
+      // more than the file has.
+      const std::uint64_t data = lengthAt + lengthBytes;
+      sections.needed = !reader.ok() ? data
+                        : length > std::numeric_limits<std::uint64_t>::max() - data
+                            ? std::numeric_limits<std::uint64_t>::max()
+                            : data + length;
+      return sections;
+    }
+    *extent = {reader.pos(), length};
+    reader.skip(length);
+  }
+  sections.imageData = reader.pos();
+  return sections;
 }
 
 bool possiblePsdSize(const PsdHeader& header) {

@@ -1,15 +1,19 @@
-// The 26-byte header that opens every Photoshop document, its limits and
-// the codes of the file format that more than one reader needs by name.
-// The document check, the structure reader, the pixel decoder and the
-// memory estimate all read the header through readPsdHeader, so they agree
-// on what it says; each judges what it reads in its own order.
+// The 26-byte header that opens every Photoshop document, the bounds of
+// the sections after it, its limits and the codes of the file format that
+// more than one reader needs by name. The document check, the structure
+// reader, the pixel decoder and the memory estimate all read the header
+// through readPsdHeader and the sections through readPsdSections, so they
+// agree on what the file says; each judges what it reads in its own order.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace qm {
+
+class ByteSource;
 
 inline constexpr std::size_t kPsdHeaderBytes = 26;
 // The limits of the format: a document beyond them cannot be one.
@@ -59,6 +63,33 @@ struct PsdHeaderFields {
 };
 
 PsdHeaderFields readPsdHeader(std::span<const std::uint8_t> bytes);
+// The same from the first bytes of a file.
+PsdHeaderFields readPsdHeader(const ByteSource& bytes);
+
+// A section after its length field.
+struct PsdExtent {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  std::uint64_t end() const { return offset + length; }
+};
+
+enum class PsdSectionName { ColourMode, Resources, LayerAndMask };
+
+// The three sections between the header and the merged image, each a
+// length field and its data, and where the merged image begins.
+struct PsdSections {
+  PsdExtent colourMode;
+  PsdExtent resources;
+  PsdExtent layerAndMask;
+  std::uint64_t imageData = 0;  // the merged image's compression field
+  // The first section whose length field or data runs past the end of the
+  // file, and the byte the file would have to reach to hold it; the
+  // sections after it are left empty.
+  std::optional<PsdSectionName> cut;
+  std::uint64_t needed = 0;
+};
+
+PsdSections readPsdSections(const ByteSource& bytes, bool large);
 
 inline bool knownPsdVersion(unsigned version) { return version == 1 || version == 2; }
 // Channels and sides within the format's limits.

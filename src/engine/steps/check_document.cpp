@@ -17,20 +17,13 @@
 
 #include "engine/document/byte_source.h"
 #include "engine/document/psd_header.h"
-#include "engine/document/span_reader.h"
+#include "engine/document/source_reader.h"
 #include "engine/steps/steps.h"
 #include "platform/whole_file.h"
 
 namespace qm {
 
 namespace {
-
-// Big-endian unsigned of `bytes` bytes at `offset`; nothing past the end.
-std::optional<std::uint64_t> number(const ByteSource& file, std::uint64_t offset, std::size_t bytes) {
-  std::array<std::uint8_t, 8> buffer{};
-  if (!file.read(offset, buffer.data(), bytes)) return std::nullopt;
-  return SpanReader(std::span(buffer.data(), bytes)).number(bytes);
-}
 
 std::string truncated(std::uint64_t size, std::uint64_t needed) {
   return "damaged or truncated: the file ends at byte " + std::to_string(size) + ", its image data needs " +
@@ -92,17 +85,24 @@ std::optional<std::string> checkPackedRows(const ByteSource& file, std::uint64_t
 
 }  // namespace
 
-std::optional<std::string> documentProblem(const std::string& path) {
+std::optional<FileBytes> openDocument(const std::string& path, std::string& failure) {
   int openError = 0;
   std::optional<RegularFile> opened = openRegularFile(path, &openError);
-  if (!opened && openError != 0) return "cannot be read: " + std::string(std::strerror(openError));
-  if (!opened) return "not a regular file";
-  const FileBytes file(std::move(*opened));
+  if (!opened && openError != 0) failure = "cannot be read: " + std::string(std::strerror(openError));
+  if (!opened && openError == 0) failure = "not a regular file";
+  if (!opened) return std::nullopt;
+  return std::optional<FileBytes>(std::in_place, std::move(*opened));
+}
 
-  std::array<std::uint8_t, kPsdHeaderBytes> first{};
-  auto headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), first.size()));
-  if (!file.read(0, first.data(), headerBytes)) headerBytes = 0;
-  const PsdHeaderFields fields = readPsdHeader(std::span(first.data(), headerBytes));
+std::optional<std::string> documentProblem(const std::string& path) {
+  std::string failure;
+  const std::optional<FileBytes> file = openDocument(path, failure);
+  if (!file) return failure;
+  return documentProblem(*file);
+}
+
+std::optional<std::string> documentProblem(const ByteSource& file) {
+  const PsdHeaderFields fields = readPsdHeader(file);
   if (!fields.signature) return "not a Photoshop document";
   if (!fields.complete) return truncated(file.size(), kPsdHeaderBytes);
   if (!knownPsdVersion(fields.version)) return "not a Photoshop document (unknown version)";
@@ -118,20 +118,15 @@ std::optional<std::string> documentProblem(const std::string& path) {
   if (!knownPsdMode(fields.mode) || !knownPsdDepth(header.depth))
     return "colour mode " + std::to_string(fields.mode) + " at " + std::to_string(depth) + " bits is not supported";
 
-  // Colour mode data, image resources, layer and mask information.
-  std::uint64_t at = kPsdHeaderBytes;
-  for (int lengthBytes : {4, 4, large ? 8 : 4}) {
-    const auto length = number(file, at, static_cast<std::size_t>(lengthBytes));
-    if (!length) return truncated(file.size(), at + static_cast<std::uint64_t>(lengthBytes));
-    at += static_cast<std::uint64_t>(lengthBytes) + *length;
-    if (at > file.size()) return truncated(file.size(), at);
-  }
-  const auto compression = number(file, at, 2);
-  if (!compression) return truncated(file.size(), at + 2);
-  at += 2;
+  const PsdSections sections = readPsdSections(file, large);
+  if (sections.cut) return truncated(file.size(), sections.needed);
+  SourceReader merged(file, sections.imageData, file.size());
+  const std::uint64_t compression = merged.u16();
+  if (!merged.ok()) return truncated(file.size(), sections.imageData + 2);
+  std::uint64_t at = merged.pos();
   const std::uint64_t rows = channels * height;
   const std::uint64_t rowBytes = (width * depth + 7) / 8;
-  switch (static_cast<PsdCompression>(*compression)) {
+  switch (static_cast<PsdCompression>(compression)) {
     case PsdCompression::Raw:
       if (at + rows * rowBytes > file.size()) return truncated(file.size(), at + rows * rowBytes);
       return std::nullopt;
@@ -147,8 +142,7 @@ std::optional<std::string> documentProblem(const std::string& path) {
       std::vector<std::uint32_t> lengths(static_cast<std::size_t>(rows));
       std::uint64_t packed = 0;
       for (std::size_t i = 0; i < lengths.size(); ++i) {
-        std::uint32_t length = 0;
-        for (std::uint64_t k = 0; k < entryBytes; ++k) length = length << 8 | table[i * entryBytes + k];
+        const auto length = static_cast<std::uint32_t>(bigEndian(std::span(table).subspan(i * entryBytes, entryBytes)));
         if (length < shortest) return badRow(i, height);
         lengths[i] = length;
         packed += length;
@@ -168,7 +162,7 @@ std::optional<std::string> documentProblem(const std::string& path) {
         return "damaged: the merged image's zip data (" + std::to_string(file.size() - at) +
                " bytes) cannot hold its " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
       return std::nullopt;
-    default: return "damaged: unknown compression " + std::to_string(*compression);
+    default: return "damaged: unknown compression " + std::to_string(compression);
   }
 }
 

@@ -14,6 +14,7 @@
 // pixel is allocated, what the chosen way needs is weighed against the
 // memory the render may take, so a forged size is refused, not attempted.
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/document/document_image.h"
 #include "engine/document/psd_pixels.h"
@@ -146,13 +147,55 @@ bool decodesItself(const PsdDocument& document) {
   return header.mode == PsdMode::Greyscale && document.mergedHasTransparency && header.channels >= 2;
 }
 
+// The library reads the document through the conversion's own open file,
+// with the stream calls it would make on a file of its own.
+struct LibraryStream {
+  const ByteSource& bytes;
+  std::uint64_t at = 0;
+};
+
+unsigned DLL_CALLCONV readStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  auto* stream = static_cast<LibraryStream*>(handle);
+  const std::uint64_t size64 = stream->bytes.size();
+  const std::uint64_t left = size64 > stream->at ? size64 - stream->at : 0;
+  const std::uint64_t wanted = std::uint64_t{size} * count;
+  const std::uint64_t got = std::min(wanted, left);
+  if (size == 0 || !stream->bytes.read(stream->at, buffer, static_cast<std::size_t>(got))) return 0;
+  stream->at += got;
+  return static_cast<unsigned>(got / size);
+}
+
+int DLL_CALLCONV seekStream(fi_handle handle, long offset, int origin) {
+  auto* stream = static_cast<LibraryStream*>(handle);
+  const auto base = static_cast<long long>(origin == SEEK_CUR   ? stream->at
+                                           : origin == SEEK_END ? stream->bytes.size()
+                                                                : 0);
+  if (base + offset < 0) return -1;
+  stream->at = static_cast<std::uint64_t>(base + offset);
+  return 0;
+}
+
+long DLL_CALLCONV tellStream(fi_handle handle) { return static_cast<long>(static_cast<LibraryStream*>(handle)->at); }
+
+Bitmap loadWithLibrary(const ByteSource& bytes) {
+  FreeImageIO io{readStream, nullptr, seekStream, tellStream};
+  LibraryStream stream{bytes};
+  return Bitmap(FreeImage_LoadFromHandle(FIF_PSD, &io, &stream, PSD_DEFAULT));
+}
+
 }  // namespace
 
 LoadedDocument loadDocument(const std::string& path, std::uint64_t memoryLimit) {
+  std::string failure;
+  const std::optional<FileBytes> file = openDocument(path, failure);
+  if (!file) return LoadedDocument{};
+  return loadDocument(*file, memoryLimit);
+}
+
+LoadedDocument loadDocument(const ByteSource& bytes, std::uint64_t memoryLimit) {
   const std::uint64_t limit = memoryLimit > 0 ? memoryLimit : usableMemory();
-  const FileBytes bytes(path);
   PsdDocument document;
-  const bool known = bytes.valid() && !readPsdStructure(bytes, document);
+  const bool known = !readPsdStructure(bytes, document);
   if (known && !document.hasRealMergedImage) return composed(bytes, document, limit);
   if (known && decodesItself(document)) return decodedMerged(bytes, document, limit);
   // The library's reader holds the image and, while it reads, about as
@@ -161,7 +204,7 @@ LoadedDocument loadDocument(const std::string& path, std::uint64_t memoryLimit) 
     return refused(tooLarge(kProgramMemory + 2 * imageBytes(document), limit));
 
   LoadedDocument loaded;
-  loaded.image = Bitmap(FreeImage_Load(FIF_PSD, path.c_str(), PSD_DEFAULT));
+  loaded.image = loadWithLibrary(bytes);
   if (!known || !loaded.image) return loaded;
   if (document.mergedHasTransparency) removeWhiteMatte(loaded.image);
   applyShortColourTable(loaded.image, document);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "canvas/bitmap.h"
+#include "engine/document/byte_source.h"
 #include "settings/settings.h"
 
 namespace qm {
@@ -23,9 +24,14 @@ struct ImageSize {
 };
 
 // Loading and normalisation.
+// The document at `path` opened for reading; nothing, with the reason in
+// `failure`, when it cannot be read or is not a regular file. A conversion
+// opens its document once and reads everything through this.
+std::optional<FileBytes> openDocument(const std::string& path, std::string& failure);
 // Why the file cannot be a whole Photoshop document (not one at all, an
 // impossible header, a colour mode or depth the reader lacks, sections or
 // image data running past the end); nothing when it looks whole.
+std::optional<std::string> documentProblem(const ByteSource& file);
 std::optional<std::string> documentProblem(const std::string& path);
 struct LoadedDocument {
   Bitmap image;
@@ -40,6 +46,7 @@ struct LoadedDocument {
 // A document that would need more than `memoryLimit` bytes to read (0 =
 // what the process may use) fails with "too large: ..." before its pixels
 // are allocated.
+LoadedDocument loadDocument(const ByteSource& file, std::uint64_t memoryLimit = 0);
 LoadedDocument loadDocument(const std::string& path, std::uint64_t memoryLimit = 0);
 // The memory the process may use: the machine's, or less under a resource
 // limit.
