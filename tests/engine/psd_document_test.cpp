@@ -687,5 +687,91 @@ TEST(PsdStructure, HeaderFaultsInTheOrderTheyAreJudged) {
   EXPECT_FALSE(possiblePsdSize(large));
 }
 
+// Every key a kind of tagged block goes by reaches the same reading of it;
+// a key no kind lists leaves the layer as its record made it.
+TEST(PsdStructure, TaggedBlocksAreReadUnderEachOfTheirKeys) {
+  auto tagged = [](const std::string& key, const std::string& data) { return "8BIM" + key + lengthPrefixed(data); };
+  std::string groupEnd, byte, shapeFill = "SoCo";
+  put32(groupEnd, 2);
+  put8(byte, 77);
+  byte.append(3, '\0');
+  shapeFill.append(8, '\x01');
+  struct Case {
+    std::string blocks;
+    bool (*holds)(const PsdLayer&);
+  };
+  const Case cases[] = {
+      {tagged("lsct", groupEnd), [](const PsdLayer& l) { return l.section == PsdSection::ClosedFolder; }},
+      {tagged("lsdk", groupEnd), [](const PsdLayer& l) { return l.section == PsdSection::ClosedFolder; }},
+      {tagged("iOpa", byte), [](const PsdLayer& l) { return l.fillOpacity == 77; }},
+      {tagged("infx", byte), [](const PsdLayer& l) { return l.interiorEffectsWithFill; }},
+      {tagged("lrFX", byte), [](const PsdLayer& l) { return l.hasEffects && !l.effects.present(); }},
+      {tagged("lmfx", byte), [](const PsdLayer& l) { return l.hasEffects && l.effects.present(); }},
+      {tagged("abdd", byte), [](const PsdLayer& l) { return l.fillLayer && !l.content.present(); }},
+      {tagged("vsms", byte), [](const PsdLayer& l) { return l.hasVectorMask && l.vectorMask.length == 4; }},
+      {tagged("vscg", shapeFill),
+       [](const PsdLayer& l) {
+         return l.fillLayer && l.content.key == BlendKey{'S', 'o', 'C', 'o'} && l.content.length == 8;
+       }},
+      {tagged("GdFl", byte),
+       [](const PsdLayer& l) {
+         return l.fillLayer && l.content.key == BlendKey{'G', 'd', 'F', 'l'};
+       }},
+      {tagged("hue ", byte),
+       [](const PsdLayer& l) {
+         return l.notDrawable && l.content.key == BlendKey{'h', 'u', 'e', ' '};
+       }},
+      {tagged("CgEd", byte), [](const PsdLayer& l) { return l.notDrawable; }},
+      {tagged("xxxx", byte) + tagged("iOpa", byte),
+       [](const PsdLayer& l) { return !l.notDrawable && !l.fillLayer && !l.hasEffects && l.fillOpacity == 77; }},
+  };
+  for (const Case& c : cases) {
+    TestDocument doc;
+    doc.layers = {solidLayer(0, 0, 2, 4, 10, 20, 30)};
+    doc.layers[0].blocks = c.blocks;
+    const std::string encoded = encode(doc);
+    const MemoryBytes bytes({reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size()});
+    PsdDocument document;
+    std::vector<PsdLayer> layers;
+    ASSERT_EQ(readPsdStructure(bytes, document), std::nullopt);
+    ASSERT_EQ(readPsdLayers(bytes, document, layers), std::nullopt) << c.blocks.substr(4, 4);
+    ASSERT_EQ(layers.size(), 1u);
+    EXPECT_TRUE(c.holds(layers[0])) << c.blocks.substr(4, 4);
+  }
+}
+
+// The library reads the document through the conversion's one open file;
+// what it makes of it must be what it makes of the file it opens itself.
+TEST(PsdDocument, LibraryReadsTheOpenFileAsItReadsThePath) {
+  const std::filesystem::path corpus = QM_CORPUS_DIR;
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus";
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    const std::string path = entry.path().string();
+    PsdDocument document;
+    const FileBytes file(path);
+    // Documents the load hands to the library and leaves as it read them.
+    if (compared == 12 || entry.path().extension() != ".psd" || readPsdStructure(file, document) ||
+        !document.hasRealMergedImage || document.mergedHasTransparency || document.header.mode != PsdMode::Rgb ||
+        !document.iccProfile.empty())
+      continue;
+    const Bitmap own(FreeImage_Load(FIF_PSD, path.c_str(), PSD_DEFAULT));
+    const Bitmap loaded = loadDocument(file).image;
+    ASSERT_EQ(static_cast<bool>(own), static_cast<bool>(loaded)) << path;
+    if (!own) continue;
+    ASSERT_EQ(own.bpp(), loaded.bpp()) << path;
+    ASSERT_EQ(own.width(), loaded.width()) << path;
+    ASSERT_EQ(own.height(), loaded.height()) << path;
+    const unsigned pitch = FreeImage_GetLine(own.get());
+    for (unsigned y = 0; y < own.height(); ++y)
+      ASSERT_EQ(std::memcmp(FreeImage_GetScanLine(own.get(), static_cast<int>(y)),
+                            FreeImage_GetScanLine(loaded.get(), static_cast<int>(y)), pitch),
+                0)
+          << path << " row " << y;
+    ++compared;
+  }
+  EXPECT_GT(compared, 3);
+}
+
 }  // namespace
 }  // namespace qm

@@ -1,138 +1,101 @@
 #include "engine/document/psd_structure.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <span>
+#include <string_view>
+
+#include "engine/document/source_reader.h"
 
 namespace qm {
 
 namespace {
 
-// A read position inside [begin, end) of a byte source. A read past the end
-// marks the cursor failed and yields zeros; callers check ok() at the points
-// where a bad value would matter, so parsing code stays linear.
-class Cursor {
- public:
-  Cursor(const ByteSource& bytes, std::uint64_t begin, std::uint64_t end)
-      : bytes_(bytes), pos_(begin), end_(std::min(end, bytes.size())) {}
+bool is(const BlendKey& key, const char* text) { return std::memcmp(key.data(), text, 4) == 0; }
 
-  bool ok() const { return ok_; }
-  std::uint64_t pos() const { return pos_; }
-  std::uint64_t end() const { return end_; }
-  std::uint64_t left() const { return pos_ < end_ ? end_ - pos_ : 0; }
-  void fail() { ok_ = false; }
-
-  std::uint64_t number(int count) {
-    std::array<std::uint8_t, 8> buffer{};
-    if (!take(buffer.data(), static_cast<std::size_t>(count))) return 0;
-    std::uint64_t value = 0;
-    for (int i = 0; i < count; ++i) value = value << 8 | buffer[static_cast<std::size_t>(i)];
-    return value;
-  }
-  std::uint8_t u8() { return static_cast<std::uint8_t>(number(1)); }
-  std::uint16_t u16() { return static_cast<std::uint16_t>(number(2)); }
-  std::uint32_t u32() { return static_cast<std::uint32_t>(number(4)); }
-  std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
-  std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
-  std::array<char, 4> key() {
-    std::array<char, 4> k{};
-    take(k.data(), 4);
-    return k;
-  }
-  bool take(void* target, std::size_t count) {
-    if (!ok_ || count > left() || !bytes_.read(pos_, target, count)) {
-      ok_ = false;
-      std::memset(target, 0, count);
-      return false;
-    }
-    pos_ += count;
-    return true;
-  }
-  void skip(std::uint64_t count) {
-    if (count > left()) {
-      ok_ = false;
-      pos_ = end_;
-    } else {
-      pos_ += count;
-    }
-  }
-  void seek(std::uint64_t at) {
-    if (at > end_) {
-      ok_ = false;
-      pos_ = end_;
-    } else {
-      pos_ = at;
-    }
-  }
-  // Looks at the next four bytes without moving.
-  bool signatureAt(std::uint64_t at) const {
-    char sig[4] = {};
-    if (at + 4 > end_ || !bytes_.read(at, sig, 4)) return false;
-    return std::memcmp(sig, "8BIM", 4) == 0 || std::memcmp(sig, "8B64", 4) == 0;
-  }
-
- private:
-  const ByteSource& bytes_;
-  std::uint64_t pos_;
-  std::uint64_t end_;
-  bool ok_ = true;
-};
-
-bool is(const std::array<char, 4>& key, const char* text) { return std::memcmp(key.data(), text, 4) == 0; }
+// Whether the key is one of a list of keys written "Lr16|Lr32|Layr".
+bool listed(std::string_view keys, const BlendKey& key) {
+  for (std::size_t at = 0; at + 4 <= keys.size(); at += 5)
+    if (keys.compare(at, 4, std::string_view(key.data(), key.size())) == 0) return true;
+  return false;
+}
 
 // Keys whose length is 64-bit in the large-document variant.
-bool longLengthKey(const std::array<char, 4>& key) {
-  for (const char* k :
-       {"LMsk", "Lr16", "Lr32", "Layr", "Mt16", "Mt32", "Mtrn", "Alph", "FMsk", "lnk2", "FEid", "FXid", "PxSD"})
-    if (is(key, k)) return true;
-  return false;
+constexpr std::string_view kLongLengthKeys = "LMsk|Lr16|Lr32|Layr|Mt16|Mt32|Mtrn|Alph|FMsk|lnk2|FEid|FXid|PxSD";
+
+// Whether a tagged block's signature starts at `at`, without moving.
+bool signatureAt(const SourceReader& reader, std::uint64_t at) {
+  char sig[4] = {};
+  if (at + 4 > reader.end() || !reader.source().read(at, sig, 4)) return false;
+  return std::memcmp(sig, "8BIM", 4) == 0 || std::memcmp(sig, "8B64", 4) == 0;
 }
 
 // Tagged blocks are padded inconsistently between writers: the next block
 // starts right after the data, or at the next even or fourth byte.
-std::uint64_t nextBlock(const Cursor& cursor, std::uint64_t after) {
+std::uint64_t nextBlock(const SourceReader& reader, std::uint64_t after) {
   for (std::uint64_t candidate : {after, (after + 1) & ~std::uint64_t{1}, (after + 3) & ~std::uint64_t{3}})
-    if (cursor.signatureAt(candidate)) return candidate;
+    if (signatureAt(reader, candidate)) return candidate;
   return after;
 }
 
 struct TaggedBlock {
-  std::array<char, 4> key{};
+  BlendKey key{};
   std::uint64_t data = 0;
   std::uint64_t length = 0;
 };
 
-// Reads the tagged blocks from the cursor's position to its end.
+// Reads the tagged blocks from the reader's position to its end.
 template <typename Visit>
-void readTaggedBlocks(Cursor& cursor, bool large, Visit visit) {
+void readTaggedBlocks(SourceReader& reader, bool large, Visit visit) {
   unsigned count = 0;
-  while (cursor.ok() && cursor.left() >= 12 && count++ < 4096) {
-    if (!cursor.signatureAt(cursor.pos())) return;
-    cursor.skip(4);
+  while (reader.ok() && reader.left() >= 12 && count++ < 4096) {
+    if (!signatureAt(reader, reader.pos())) return;
+    reader.skip(4);
     TaggedBlock block;
-    block.key = cursor.key();
-    block.length = cursor.number(large && longLengthKey(block.key) ? 8 : 4);
-    block.data = cursor.pos();
-    if (!cursor.ok() || block.length > cursor.left()) return;
+    block.key = reader.key();
+    block.length = reader.number(large && listed(kLongLengthKeys, block.key) ? 8 : 4);
+    block.data = reader.pos();
+    if (!reader.ok() || block.length > reader.left()) return;
     visit(block);
-    cursor.seek(nextBlock(cursor, block.data + block.length));
+    reader.seek(nextBlock(reader, block.data + block.length));
   }
+}
+
+// What one kind of tagged block does to what it belongs to (the document or
+// a layer): each kind is registered once, with the keys it goes by.
+template <typename Target>
+struct BlockRule {
+  std::string_view keys;
+  void (*read)(const TaggedBlock& block, SourceReader& data, Target& target);
+};
+
+// Hands the block to the rule that lists its key; a block no rule lists is
+// left alone.
+template <typename Target, std::size_t Count>
+void dispatchBlock(const std::array<BlockRule<Target>, Count>& rules, const ByteSource& bytes, const TaggedBlock& block,
+                   Target& target) {
+  for (const BlockRule<Target>& rule : rules)
+    if (listed(rule.keys, block.key)) {
+      SourceReader data(bytes, block.data, block.data + block.length);
+      rule.read(block, data, target);
+      return;
+    }
 }
 
 std::string damaged(const std::string& what) { return "damaged: " + what; }
 
-void readResources(const ByteSource& bytes, std::uint64_t begin, std::uint64_t end, PsdDocument& document) {
-  Cursor cursor(bytes, begin, end);
+void readResources(const ByteSource& bytes, const PsdExtent& section, PsdDocument& document) {
+  SourceReader reader(bytes, section.offset, section.end());
   unsigned count = 0;
-  while (cursor.ok() && cursor.left() >= 12 && count++ < 10000) {
-    cursor.skip(4);  // signature
-    const unsigned id = cursor.u16();
-    const unsigned nameLength = cursor.u8();
-    cursor.skip(nameLength + ((nameLength + 1) % 2));
-    const std::uint64_t size = cursor.u32();
-    if (!cursor.ok() || size > cursor.left()) return;
-    const std::uint64_t data = cursor.pos();
-    Cursor field(bytes, data, data + size);
+  while (reader.ok() && reader.left() >= 12 && count++ < 10000) {
+    reader.skip(4);  // signature
+    const unsigned id = reader.u16();
+    const unsigned nameLength = reader.u8();
+    reader.skip(nameLength + ((nameLength + 1) % 2));
+    const std::uint64_t size = reader.u32();
+    if (!reader.ok() || size > reader.left()) return;
+    const std::uint64_t data = reader.pos();
+    SourceReader field(bytes, data, data + size);
     switch (static_cast<PsdResource>(id)) {
       case PsdResource::VersionInfo:  // version, then whether a real merged image exists
         if (size >= 5) {
@@ -154,17 +117,68 @@ void readResources(const ByteSource& bytes, std::uint64_t begin, std::uint64_t e
         break;
       default: break;
     }
-    cursor.seek(data + size + (size % 2));
+    reader.seek(data + size + (size % 2));
   }
+}
+
+void readColourModeData(const ByteSource& bytes, const PsdExtent& section, PsdDocument& document) {
+  if (section.length > 4096) return;
+  document.colourModeData.resize(static_cast<std::size_t>(section.length));
+  SourceReader(bytes, section.offset, section.end())
+      .take(document.colourModeData.data(), document.colourModeData.size());
+}
+
+void markMergedTransparency(const TaggedBlock&, SourceReader&, PsdDocument& document) {
+  document.mergedHasTransparency = true;
+}
+
+void keepPattern(const TaggedBlock& block, SourceReader&, PsdDocument& document) {
+  if (document.patterns.size() < 16) document.patterns.push_back({block.key, block.data, block.length});
+}
+
+// Deeper documents keep their layers in a block instead.
+void keepLayerBlock(const TaggedBlock& block, SourceReader&, PsdDocument& document) {
+  if (document.layerInfoBegin == 0 && block.length >= 2) {
+    document.layerInfoBegin = block.data;
+    document.layerInfoEnd = block.data + block.length;
+  }
+}
+
+constexpr std::array<BlockRule<PsdDocument>, 3> kDocumentBlocks{{
+    {"Mtrn|Mt16|Mt32", markMergedTransparency},
+    {"Patt|Pat2|Pat3", keepPattern},
+    {"Lr16|Lr32|Layr", keepLayerBlock},
+}};
+
+// Where the layer records lie, and the document's own tagged blocks after
+// the global mask.
+std::optional<std::string> readLayerAndMaskSummary(const ByteSource& bytes, const PsdExtent& section, bool large,
+                                                   PsdDocument& document) {
+  SourceReader reader(bytes, section.offset, section.end());
+  const std::uint64_t layerInfoLength = reader.number(large ? 8 : 4);
+  if (!reader.ok() || layerInfoLength > reader.left()) return damaged("the layer information runs past the end");
+  if (layerInfoLength >= 2) {
+    document.layerInfoBegin = reader.pos();
+    document.layerInfoEnd = reader.pos() + layerInfoLength;
+  }
+  reader.skip(layerInfoLength);
+  const std::uint64_t globalMaskLength = reader.u32();
+  if (reader.ok()) reader.skip(globalMaskLength);
+  if (reader.ok())
+    readTaggedBlocks(reader, large,
+                     [&](const TaggedBlock& block) { dispatchBlock(kDocumentBlocks, bytes, block, document); });
+  if (document.layerInfoBegin != 0) {
+    SourceReader count(bytes, document.layerInfoBegin, document.layerInfoEnd);
+    document.layerCount = count.i16();
+    if (document.layerCount < 0) document.mergedHasTransparency = true;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<std::string> readPsdStructure(const ByteSource& bytes, PsdDocument& document) {
-  std::array<std::uint8_t, kPsdHeaderBytes> first{};
-  auto headerBytes = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), first.size()));
-  if (!bytes.read(0, first.data(), headerBytes)) headerBytes = 0;
-  const PsdHeaderFields fields = readPsdHeader(std::span(first.data(), headerBytes));
+  const PsdHeaderFields fields = readPsdHeader(bytes);
   if (!fields.signature) return std::string("not a Photoshop document");
   if (!knownPsdVersion(fields.version)) return std::string("not a Photoshop document (unknown version)");
   if (!fields.complete) return damaged("the header is cut short");
@@ -172,201 +186,180 @@ std::optional<std::string> readPsdStructure(const ByteSource& bytes, PsdDocument
   header = fields.header;
   if (!possiblePsdSize(header)) return damaged("impossible header");
   if (!knownPsdDepth(header.depth)) return damaged("impossible depth " + std::to_string(header.depth));
-  Cursor cursor(bytes, 0, bytes.size());
-  cursor.seek(kPsdHeaderBytes);
 
-  const std::uint64_t colourModeLength = cursor.u32();
-  if (!cursor.ok() || colourModeLength > cursor.left()) return damaged("the colour mode data runs past the end");
-  if (colourModeLength <= 4096) {
-    document.colourModeData.resize(static_cast<std::size_t>(colourModeLength));
-    cursor.take(document.colourModeData.data(), document.colourModeData.size());
-  } else {
-    cursor.skip(colourModeLength);
-  }
-
-  const std::uint64_t resourcesLength = cursor.u32();
-  if (!cursor.ok() || resourcesLength > cursor.left()) return damaged("the image resources run past the end");
-  readResources(bytes, cursor.pos(), cursor.pos() + resourcesLength, document);
-  cursor.skip(resourcesLength);
-
-  const std::uint64_t layerSectionLength = cursor.number(header.large ? 8 : 4);
-  if (!cursor.ok() || layerSectionLength > cursor.left()) return damaged("the layer section runs past the end");
-  const std::uint64_t layerSectionEnd = cursor.pos() + layerSectionLength;
-  document.imageDataOffset = layerSectionEnd;
-  if (layerSectionLength == 0) return std::nullopt;
-
-  Cursor section(bytes, cursor.pos(), layerSectionEnd);
-  const std::uint64_t layerInfoLength = section.number(header.large ? 8 : 4);
-  if (!section.ok() || layerInfoLength > section.left()) return damaged("the layer information runs past the end");
-  if (layerInfoLength >= 2) {
-    document.layerInfoBegin = section.pos();
-    document.layerInfoEnd = section.pos() + layerInfoLength;
-  }
-  section.skip(layerInfoLength);
-  const std::uint64_t globalMaskLength = section.u32();
-  if (section.ok()) section.skip(globalMaskLength);
-  if (section.ok()) {
-    readTaggedBlocks(section, header.large, [&](const TaggedBlock& block) {
-      if (is(block.key, "Mtrn") || is(block.key, "Mt16") || is(block.key, "Mt32"))
-        document.mergedHasTransparency = true;
-      if ((is(block.key, "Patt") || is(block.key, "Pat2") || is(block.key, "Pat3")) && document.patterns.size() < 16)
-        document.patterns.push_back({block.key, block.data, block.length});
-      // Deeper documents keep their layers here instead.
-      if ((is(block.key, "Lr16") || is(block.key, "Lr32") || is(block.key, "Layr")) && document.layerInfoBegin == 0 &&
-          block.length >= 2) {
-        document.layerInfoBegin = block.data;
-        document.layerInfoEnd = block.data + block.length;
-      }
-    });
-  }
-  if (document.layerInfoBegin != 0) {
-    Cursor count(bytes, document.layerInfoBegin, document.layerInfoEnd);
-    document.layerCount = count.i16();
-    if (document.layerCount < 0) document.mergedHasTransparency = true;
-  }
-  return std::nullopt;
+  const PsdSections sections = readPsdSections(bytes, header.large);
+  if (sections.cut == PsdSectionName::ColourMode) return damaged("the colour mode data runs past the end");
+  readColourModeData(bytes, sections.colourMode, document);
+  if (sections.cut == PsdSectionName::Resources) return damaged("the image resources run past the end");
+  readResources(bytes, sections.resources, document);
+  if (sections.cut == PsdSectionName::LayerAndMask) return damaged("the layer section runs past the end");
+  document.imageDataOffset = sections.imageData;
+  if (sections.layerAndMask.length == 0) return std::nullopt;
+  return readLayerAndMaskSummary(bytes, sections.layerAndMask, header.large, document);
 }
 
 namespace {
 
-void readMask(Cursor& cursor, PsdLayer& layer) {
-  const std::uint64_t length = cursor.u32();
-  if (!cursor.ok() || length > cursor.left()) {
-    cursor.fail();
+void readMask(SourceReader& reader, PsdLayer& layer) {
+  const std::uint64_t length = reader.u32();
+  if (!reader.ok() || length > reader.left()) {
+    reader.fail();
     return;
   }
-  const std::uint64_t end = cursor.pos() + length;
+  const std::uint64_t end = reader.pos() + length;
   if (length >= 18) {
     PsdMask mask;
-    mask.rect = {cursor.i32(), cursor.i32(), cursor.i32(), cursor.i32()};
-    mask.defaultColour = cursor.u8();
-    const unsigned flags = cursor.u8();
+    mask.rect = {reader.i32(), reader.i32(), reader.i32(), reader.i32()};
+    mask.defaultColour = reader.u8();
+    const unsigned flags = reader.u8();
     mask.disabled = (flags & 2) != 0;
     mask.rendered = (flags & 8) != 0;
     if (flags & 16) {
-      const unsigned parameters = cursor.u8();
-      if (parameters & 1) mask.density = static_cast<float>(cursor.u8()) / 255.0f;
-      if (parameters & 2) cursor.skip(8);
-      if (parameters & 4) layer.vectorDensity = static_cast<float>(cursor.u8()) / 255.0f;
-      if (parameters & 8) cursor.skip(8);
+      const unsigned parameters = reader.u8();
+      if (parameters & 1) mask.density = static_cast<float>(reader.u8()) / 255.0f;
+      if (parameters & 2) reader.skip(8);
+      if (parameters & 4) layer.vectorDensity = static_cast<float>(reader.u8()) / 255.0f;
+      if (parameters & 8) reader.skip(8);
     }
     // Beside a vector mask, the pixel mask has a rectangle of its own.
     const bool hasReal = std::any_of(layer.channels.begin(), layer.channels.end(),
                                      [](const PsdChannel& channel) { return channel.id == -3; });
-    if (hasReal && cursor.ok() && end >= cursor.pos() + 18) {
-      const unsigned realFlags = cursor.u8();
-      mask.defaultColour = cursor.u8();
-      mask.rect = {cursor.i32(), cursor.i32(), cursor.i32(), cursor.i32()};
+    if (hasReal && reader.ok() && end >= reader.pos() + 18) {
+      const unsigned realFlags = reader.u8();
+      mask.defaultColour = reader.u8();
+      mask.rect = {reader.i32(), reader.i32(), reader.i32(), reader.i32()};
       mask.disabled = (realFlags & 2) != 0;
       mask.rendered = (realFlags & 8) != 0;
       mask.channel = -3;
     }
     const bool hasChannel = std::any_of(layer.channels.begin(), layer.channels.end(),
                                         [&](const PsdChannel& channel) { return channel.id == mask.channel; });
-    if (cursor.ok() && hasChannel) layer.mask = mask;
+    if (reader.ok() && hasChannel) layer.mask = mask;
   }
-  cursor.seek(end);
+  reader.seek(end);
 }
 
-bool adjustmentKey(const std::array<char, 4>& key) {
-  for (const char* k : {"levl", "curv", "brit", "blnc", "blwh", "hue ", "hue2", "selc", "mixr", "grdm", "thrs", "post",
-                        "nvrt", "vibA", "phfl", "clrL", "expA", "CgEd"})
-    if (is(key, k)) return true;
-  return false;
+PsdBlock kept(const TaggedBlock& block) { return {block.key, block.data, block.length}; }
+
+// A group's opening or closing record, and the blend mode of the group.
+void readSectionDivider(const TaggedBlock& block, SourceReader& data, PsdLayer& layer) {
+  const std::uint32_t type = data.u32();
+  layer.section = type == 1   ? PsdSection::OpenFolder
+                  : type == 2 ? PsdSection::ClosedFolder
+                  : type == 3 ? PsdSection::Divider
+                              : PsdSection::None;
+  if (block.length >= 12 && is(data.key(), "8BIM")) {
+    const BlendKey key = data.key();
+    if (data.ok()) layer.blendMode = key;
+  }
 }
 
-}  // namespace
+void readInteriorEffectsWithFill(const TaggedBlock& block, SourceReader& data, PsdLayer& layer) {
+  if (block.length >= 1) layer.interiorEffectsWithFill = data.u8() != 0;
+}
 
-std::optional<std::string> readPsdLayers(const ByteSource& bytes, const PsdDocument& document,
-                                         std::vector<PsdLayer>& layers) {
-  layers.clear();
-  if (document.layerInfoBegin == 0) return std::nullopt;
-  const bool large = document.header.large;
-  Cursor cursor(bytes, document.layerInfoBegin, document.layerInfoEnd);
-  const int signedCount = cursor.i16();
-  const unsigned count = static_cast<unsigned>(signedCount < 0 ? -signedCount : signedCount);
-  if (count > kMaxLayers) return damaged("too many layers (" + std::to_string(count) + ")");
-  for (unsigned i = 0; i < count; ++i) {
-    PsdLayer layer;
-    layer.rect = {cursor.i32(), cursor.i32(), cursor.i32(), cursor.i32()};
-    const unsigned channelCount = cursor.u16();
-    if (!cursor.ok() || channelCount > 64) return damaged("layer " + std::to_string(i + 1) + " is unreadable");
-    for (unsigned c = 0; c < channelCount; ++c) {
-      PsdChannel channel;
-      channel.id = cursor.i16();
-      channel.length = cursor.number(large ? 8 : 4);
-      layer.channels.push_back(channel);
-    }
-    if (!is(cursor.key(), "8BIM")) return damaged("layer " + std::to_string(i + 1) + " has no blend signature");
-    layer.blendMode = cursor.key();
-    layer.opacity = cursor.u8();
-    layer.clipped = cursor.u8() != 0;
-    const unsigned flags = cursor.u8();
-    layer.hidden = (flags & 2) != 0;
-    cursor.skip(1);
-    const std::uint64_t extraLength = cursor.u32();
-    if (!cursor.ok() || extraLength > cursor.left())
-      return damaged("layer " + std::to_string(i + 1) + " runs past its section");
-    const std::uint64_t extraEnd = cursor.pos() + extraLength;
-    Cursor extra(bytes, cursor.pos(), extraEnd);
-    readMask(extra, layer);
-    extra.skip(extra.u32());  // blending ranges
-    const unsigned nameLength = extra.u8();
-    layer.name.resize(nameLength);
-    extra.take(layer.name.data(), nameLength);
-    extra.skip((4 - (nameLength + 1) % 4) % 4);
-    if (extra.ok()) {
-      readTaggedBlocks(extra, large, [&](const TaggedBlock& block) {
-        Cursor data(bytes, block.data, block.data + block.length);
-        if (is(block.key, "lsct") || is(block.key, "lsdk")) {
-          const std::uint32_t type = data.u32();
-          layer.section = type == 1   ? PsdSection::OpenFolder
-                          : type == 2 ? PsdSection::ClosedFolder
-                          : type == 3 ? PsdSection::Divider
-                                      : PsdSection::None;
-          if (block.length >= 12 && is(data.key(), "8BIM")) {
-            const BlendKey key = data.key();
-            if (data.ok()) layer.blendMode = key;
-          }
-        } else if (is(block.key, "infx") && block.length >= 1) {
-          layer.interiorEffectsWithFill = data.u8() != 0;
-        } else if (is(block.key, "iOpa") && block.length >= 1) {
-          layer.fillOpacity = data.u8();
-        } else if (is(block.key, "lfx2") || is(block.key, "lrFX") || is(block.key, "lmfx")) {
-          layer.hasEffects = true;
-          // The description, rather than the older binary form; the first one found.
-          if (!is(block.key, "lrFX") && !layer.effects.present()) layer.effects = {block.key, block.data, block.length};
-        } else if (is(block.key, "artb") || is(block.key, "artd") || is(block.key, "abdd")) {
-          layer.fillLayer = true;  // an artboard: its background is described, not stored
-        } else if (is(block.key, "vmsk") || is(block.key, "vsms")) {
-          layer.hasVectorMask = true;
-          layer.vectorMask = {block.key, block.data, block.length};
-        } else if (is(block.key, "vstk")) {
-          layer.vectorStroke = {block.key, block.data, block.length};
-        } else if (is(block.key, "vscg") && block.length > 4) {
-          // A shape's fill: the kind's key, then its description.
-          const BlendKey kind = data.key();
-          if (data.ok() && (is(kind, "SoCo") || is(kind, "GdFl") || is(kind, "PtFl"))) {
-            layer.fillLayer = true;
-            layer.content = {kind, block.data + 4, block.length - 4};
-          }
-        } else if (is(block.key, "SoCo") || is(block.key, "GdFl") || is(block.key, "PtFl")) {
-          layer.fillLayer = true;
-          layer.content = {block.key, block.data, block.length};
-        } else if (adjustmentKey(block.key)) {
-          layer.notDrawable = true;
-          layer.content = {block.key, block.data, block.length};
-        }
-      });
-    }
-    if (!extra.ok()) return damaged("layer " + std::to_string(i + 1) + " is unreadable");
-    cursor.seek(extraEnd);
-    layers.push_back(std::move(layer));
+void readFillOpacity(const TaggedBlock& block, SourceReader& data, PsdLayer& layer) {
+  if (block.length >= 1) layer.fillOpacity = data.u8();
+}
+
+void keepEffects(const TaggedBlock& block, SourceReader&, PsdLayer& layer) {
+  layer.hasEffects = true;
+  // The description, rather than the older binary form; the first one found.
+  if (!is(block.key, "lrFX") && !layer.effects.present()) layer.effects = kept(block);
+}
+
+// An artboard: its background is described, not stored.
+void markArtboard(const TaggedBlock&, SourceReader&, PsdLayer& layer) { layer.fillLayer = true; }
+
+void keepVectorMask(const TaggedBlock& block, SourceReader&, PsdLayer& layer) {
+  layer.hasVectorMask = true;
+  layer.vectorMask = kept(block);
+}
+
+void keepVectorStroke(const TaggedBlock& block, SourceReader&, PsdLayer& layer) { layer.vectorStroke = kept(block); }
+
+bool fillKind(const BlendKey& key) { return is(key, "SoCo") || is(key, "GdFl") || is(key, "PtFl"); }
+
+// A shape's fill: the kind's key, then its description.
+void keepShapeFill(const TaggedBlock& block, SourceReader& data, PsdLayer& layer) {
+  if (block.length <= 4) return;
+  const BlendKey kind = data.key();
+  if (data.ok() && fillKind(kind)) {
+    layer.fillLayer = true;
+    layer.content = {kind, block.data + 4, block.length - 4};
   }
-  if (!cursor.ok()) return damaged("the layer records are cut short");
-  // The channel data follows the records, layer after layer, channel after
-  // channel, each with its compression field.
-  std::uint64_t at = cursor.pos();
+}
+
+void keepFill(const TaggedBlock& block, SourceReader&, PsdLayer& layer) {
+  layer.fillLayer = true;
+  layer.content = kept(block);
+}
+
+void keepAdjustment(const TaggedBlock& block, SourceReader&, PsdLayer& layer) {
+  layer.notDrawable = true;
+  layer.content = kept(block);
+}
+
+constexpr std::array<BlockRule<PsdLayer>, 10> kLayerBlocks{{
+    {"lsct|lsdk", readSectionDivider},
+    {"infx", readInteriorEffectsWithFill},
+    {"iOpa", readFillOpacity},
+    {"lfx2|lrFX|lmfx", keepEffects},
+    {"artb|artd|abdd", markArtboard},
+    {"vmsk|vsms", keepVectorMask},
+    {"vstk", keepVectorStroke},
+    {"vscg", keepShapeFill},
+    {"SoCo|GdFl|PtFl", keepFill},
+    {"levl|curv|brit|blnc|blwh|hue |hue2|selc|mixr|grdm|thrs|post|nvrt|vibA|phfl|clrL|expA|CgEd", keepAdjustment},
+}};
+
+std::string unreadableLayer(unsigned index) { return damaged("layer " + std::to_string(index + 1) + " is unreadable"); }
+
+// The extra data of a layer record: its mask, blending ranges, name and
+// tagged blocks. False when it is damaged.
+bool readLayerExtra(const ByteSource& bytes, std::uint64_t begin, std::uint64_t end, bool large, PsdLayer& layer) {
+  SourceReader extra(bytes, begin, end);
+  readMask(extra, layer);
+  extra.skip(extra.u32());  // blending ranges
+  const unsigned nameLength = extra.u8();
+  layer.name.resize(nameLength);
+  extra.take(layer.name.data(), nameLength);
+  extra.skip((4 - (nameLength + 1) % 4) % 4);
+  if (extra.ok())
+    readTaggedBlocks(extra, large, [&](const TaggedBlock& block) { dispatchBlock(kLayerBlocks, bytes, block, layer); });
+  return extra.ok();
+}
+
+// One layer record, from its rectangle to the end of its extra data.
+std::optional<std::string> readLayerRecord(SourceReader& reader, bool large, unsigned index, PsdLayer& layer) {
+  layer.rect = {reader.i32(), reader.i32(), reader.i32(), reader.i32()};
+  const unsigned channelCount = reader.u16();
+  if (!reader.ok() || channelCount > 64) return unreadableLayer(index);
+  for (unsigned c = 0; c < channelCount; ++c) {
+    PsdChannel channel;
+    channel.id = reader.i16();
+    channel.length = reader.number(large ? 8 : 4);
+    layer.channels.push_back(channel);
+  }
+  if (!is(reader.key(), "8BIM")) return damaged("layer " + std::to_string(index + 1) + " has no blend signature");
+  layer.blendMode = reader.key();
+  layer.opacity = reader.u8();
+  layer.clipped = reader.u8() != 0;
+  const unsigned flags = reader.u8();
+  layer.hidden = (flags & 2) != 0;
+  reader.skip(1);
+  const std::uint64_t extraLength = reader.u32();
+  if (!reader.ok() || extraLength > reader.left())
+    return damaged("layer " + std::to_string(index + 1) + " runs past its section");
+  const std::uint64_t extraEnd = reader.pos() + extraLength;
+  if (!readLayerExtra(reader.source(), reader.pos(), extraEnd, large, layer)) return unreadableLayer(index);
+  reader.seek(extraEnd);
+  return std::nullopt;
+}
+
+// The channel data follows the records, layer after layer, channel after
+// channel, each with its compression field.
+std::optional<std::string> placeChannelData(const ByteSource& bytes, std::uint64_t at, std::vector<PsdLayer>& layers) {
   for (PsdLayer& layer : layers)
     for (PsdChannel& channel : layer.channels) {
       channel.offset = at;
@@ -375,6 +368,25 @@ std::optional<std::string> readPsdLayers(const ByteSource& bytes, const PsdDocum
       at += channel.length;
     }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> readPsdLayers(const ByteSource& bytes, const PsdDocument& document,
+                                         std::vector<PsdLayer>& layers) {
+  layers.clear();
+  if (document.layerInfoBegin == 0) return std::nullopt;
+  SourceReader reader(bytes, document.layerInfoBegin, document.layerInfoEnd);
+  const int signedCount = reader.i16();
+  const unsigned count = static_cast<unsigned>(signedCount < 0 ? -signedCount : signedCount);
+  if (count > kMaxLayers) return damaged("too many layers (" + std::to_string(count) + ")");
+  for (unsigned i = 0; i < count; ++i) {
+    PsdLayer layer;
+    if (auto problem = readLayerRecord(reader, document.header.large, i, layer)) return problem;
+    layers.push_back(std::move(layer));
+  }
+  if (!reader.ok()) return damaged("the layer records are cut short");
+  return placeChannelData(bytes, reader.pos(), layers);
 }
 
 }  // namespace qm
