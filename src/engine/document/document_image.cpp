@@ -40,50 +40,48 @@ std::optional<std::string> toRgb(Composite& pixels, const PsdDocument& document,
   return std::nullopt;
 }
 
-}  // namespace
-
-DocumentImage documentImage(Composite pixels, const PsdDocument& document) {
-  DocumentImage result;
+// The planes in RGB or grey and the profile the written file carries: the
+// document's own, or sRGB for CMYK and Lab turned into RGB through theirs.
+std::optional<std::string> workingColours(Composite& pixels, const PsdDocument& document,
+                                          std::vector<std::uint8_t>& profile) {
   const PsdMode mode = document.header.mode;
-  if (mode == PsdMode::Cmyk || mode == PsdMode::Lab) {
-    if (auto problem = toRgb(pixels, document, result.profile)) {
-      result.failure = *problem;
-      return result;
-    }
-  } else {
-    result.profile = document.iccProfile;
-  }
-  const unsigned width = pixels.width, height = pixels.height;
-  const bool transparent = std::any_of(pixels.alpha.begin(), pixels.alpha.end(), [](float a) { return a < 1.0f; });
-  const bool grey = pixels.colour.size() == 1;
-  const unsigned depth = document.header.depth;
-  auto colour = [&](unsigned c, std::size_t i) { return pixels.colour[grey ? 0 : c][i]; };
+  if (mode == PsdMode::Cmyk || mode == PsdMode::Lab) return toRgb(pixels, document, profile);
+  profile = document.iccProfile;
+  return std::nullopt;
+}
 
+struct ImageType {
   FREE_IMAGE_TYPE type = FIT_BITMAP;
   int bpp = 8;
-  if (depth == 16)
-    type = grey && !transparent ? FIT_UINT16 : transparent ? FIT_RGBA16 : FIT_RGB16;
-  else if (depth == 32)
-    type = grey && !transparent ? FIT_FLOAT : transparent ? FIT_RGBAF : FIT_RGBF;
-  else
-    bpp = grey && !transparent ? 8 : transparent ? 32 : 24;
-  Bitmap image(FreeImage_AllocateT(type, static_cast<int>(width), static_cast<int>(height), bpp));
-  if (!image) {
-    result.failure =
-        "there is not enough memory for its " + std::to_string(width) + " x " + std::to_string(height) + " image";
-    return result;
-  }
-  if (type == FIT_BITMAP && bpp == 8) {
+};
+
+ImageType imageTypeFor(unsigned depth, bool grey, bool transparent) {
+  if (depth == 16) return {grey && !transparent ? FIT_UINT16 : transparent ? FIT_RGBA16 : FIT_RGB16, 8};
+  if (depth == 32) return {grey && !transparent ? FIT_FLOAT : transparent ? FIT_RGBAF : FIT_RGBF, 8};
+  return {FIT_BITMAP, grey && !transparent ? 8 : transparent ? 32 : 24};
+}
+
+// An empty image of the type; an 8-bit one gets the grey ramp as palette.
+Bitmap allocateImage(ImageType kind, unsigned width, unsigned height) {
+  Bitmap image(FreeImage_AllocateT(kind.type, static_cast<int>(width), static_cast<int>(height), kind.bpp));
+  if (image && kind.type == FIT_BITMAP && kind.bpp == 8) {
     RGBQUAD* palette = FreeImage_GetPalette(image.get());
     for (int i = 0; i < 256; ++i) palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
   }
+  return image;
+}
+
+void fillImage(Bitmap& image, const Composite& pixels, ImageType kind, bool transparent) {
+  const unsigned width = pixels.width, height = pixels.height;
+  const bool grey = pixels.colour.size() == 1;
+  auto colour = [&](unsigned c, std::size_t i) { return pixels.colour[grey ? 0 : c][i]; };
   for (unsigned y = 0; y < height; ++y) {
     // FreeImage keeps the bottom row first.
     BYTE* line = FreeImage_GetScanLine(image.get(), static_cast<int>(height - 1 - y));
     for (unsigned x = 0; x < width; ++x) {
       const std::size_t i = std::size_t{y} * width + x;
       const float a = transparent ? pixels.alpha[i] : 1.0f;
-      switch (type) {
+      switch (kind.type) {
         case FIT_UINT16: reinterpret_cast<WORD*>(line)[x] = to16(colour(0, i)); break;
         case FIT_FLOAT: reinterpret_cast<float*>(line)[x] = colour(0, i); break;
         case FIT_RGB16: {
@@ -99,18 +97,37 @@ DocumentImage documentImage(Composite pixels, const PsdDocument& document) {
         case FIT_RGBF: reinterpret_cast<FIRGBF*>(line)[x] = {colour(0, i), colour(1, i), colour(2, i)}; break;
         case FIT_RGBAF: reinterpret_cast<FIRGBAF*>(line)[x] = {colour(0, i), colour(1, i), colour(2, i), a}; break;
         default:
-          if (bpp == 8) {
+          if (kind.bpp == 8) {
             line[x] = to8(colour(0, i));
           } else {
-            BYTE* p = line + x * (bpp / 8);
+            BYTE* p = line + x * static_cast<unsigned>(kind.bpp / 8);
             p[FI_RGBA_RED] = to8(colour(0, i));
             p[FI_RGBA_GREEN] = to8(colour(1, i));
             p[FI_RGBA_BLUE] = to8(colour(2, i));
-            if (bpp == 32) p[FI_RGBA_ALPHA] = to8(a);
+            if (kind.bpp == 32) p[FI_RGBA_ALPHA] = to8(a);
           }
       }
     }
   }
+}
+
+}  // namespace
+
+DocumentImage documentImage(Composite pixels, const PsdDocument& document) {
+  DocumentImage result;
+  if (auto problem = workingColours(pixels, document, result.profile)) {
+    result.failure = *problem;
+    return result;
+  }
+  const bool transparent = std::any_of(pixels.alpha.begin(), pixels.alpha.end(), [](float a) { return a < 1.0f; });
+  const ImageType kind = imageTypeFor(document.header.depth, pixels.colour.size() == 1, transparent);
+  Bitmap image = allocateImage(kind, pixels.width, pixels.height);
+  if (!image) {
+    result.failure = "there is not enough memory for its " + std::to_string(pixels.width) + " x " +
+                     std::to_string(pixels.height) + " image";
+    return result;
+  }
+  fillImage(image, pixels, kind, transparent);
   result.image = std::move(image);
   return result;
 }
