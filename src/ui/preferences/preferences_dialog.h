@@ -112,10 +112,10 @@ class PreferencesDialog : public wxDialog {
   wxStaticText* label(wxWindow* parent, int y, std::string_view key);
   wxChoice* dropDown(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,
                      const std::vector<std::string>& items, int selection, PreferenceRow* row = nullptr);
-  template <typename Field>
+  // A list given its Code names each of the code's values, in code order.
+  template <typename Code = void, typename Field, std::size_t N>
   wxChoice* codeRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,
-                    std::initializer_list<std::string_view> itemKeys, Field Settings::*field,
-                    PreferenceRow* row = nullptr);
+                    const std::string_view (&itemKeys)[N], Field Settings::*field, PreferenceRow* row = nullptr);
   wxCheckBox* checkRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,
                        std::int8_t Settings::*field, PreferenceRow* row = nullptr);
   wxTextCtrl* numberRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,

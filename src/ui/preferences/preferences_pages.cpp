@@ -20,6 +20,8 @@
 #include <wx/valtext.h>
 
 #include <algorithm>
+#include <span>
+#include <type_traits>
 
 #include "app/messages.h"
 #include "formats/input_formats.h"
@@ -37,10 +39,13 @@ namespace {
 
 std::string preferencesText(std::string_view key) { return messages().lookUpText("Preferences", key); }
 
-std::vector<std::string> texts(std::initializer_list<std::string_view> keys) {
+std::vector<std::string> texts(std::span<const std::string_view> keys) {
   std::vector<std::string> items;
   for (std::string_view key : keys) items.push_back(preferencesText(key));
   return items;
+}
+std::vector<std::string> texts(std::initializer_list<std::string_view> keys) {
+  return texts({keys.begin(), keys.size()});
 }
 
 // Between the Custom Timestamp's date picker and its time picker.
@@ -53,12 +58,12 @@ void makeCompactThroughout(wxWindow* control) {
   for (wxWindow* part : control->GetChildren()) makeCompactThroughout(part);
 }
 
-const std::initializer_list<std::string_view> kFrameLoading = {"All Frames", "First Frame", "Middle Frame",
-                                                               "Last Frame", "Random Frame"};
-const std::initializer_list<std::string_view> kBoundaries = {"Bound Image", "Bound Frame"};
-const std::initializer_list<std::string_view> kPositions = {"Top-Left",    "Top-Center",    "Top-Right",
-                                                            "Middle-Left", "Middle-Center", "Middle-Right",
-                                                            "Bottom-Left", "Bottom-Center", "Bottom-Right"};
+constexpr std::string_view kFrameLoading[] = {"All Frames", "First Frame", "Middle Frame", "Last Frame",
+                                              "Random Frame"};
+constexpr std::string_view kBoundaries[] = {"Bound Image", "Bound Frame"};
+constexpr std::string_view kPositions[] = {"Top-Left",    "Top-Center",    "Top-Right",
+                                           "Middle-Left", "Middle-Center", "Middle-Right",
+                                           "Bottom-Left", "Bottom-Center", "Bottom-Right"};
 
 }  // namespace
 
@@ -86,10 +91,11 @@ wxChoice* PreferencesDialog::dropDown(wxWindow* parent, int y, const std::string
   return choice;
 }
 
-template <typename Field>
+template <typename Code, typename Field, std::size_t N>
 wxChoice* PreferencesDialog::codeRow(wxWindow* parent, int y, const std::string& name, std::string_view labelKey,
-                                     std::initializer_list<std::string_view> itemKeys, Field Settings::*field,
+                                     const std::string_view (&itemKeys)[N], Field Settings::*field,
                                      PreferenceRow* row) {
+  static_assert(std::is_void_v<Code> || static_cast<int>(N) == codeCount<Code>, "one item for each code");
   wxChoice* choice = dropDown(parent, y, name, labelKey, texts(itemKeys), context_.workspace.settings.*field, row);
   storers_.push_back(
       [choice, field](Settings& s) { s.*field = static_cast<Field>(std::max(choice->GetSelection(), 0)); });
@@ -338,7 +344,8 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
 
     if (extension == "bmp") {
       codeRow(panel, 40, prefix + "Compression", "Compression", {"None", "RLE"}, &Settings::bmpCompression);
-      codeRow(panel, 70, prefix + "Color Table", "Color Table", {"Auto", "Exact"}, &Settings::bmpColorTable);
+      codeRow<ColourTable>(panel, 70, prefix + "Color Table", "Color Table", {"Auto", "Exact"},
+                           &Settings::bmpColorTable);
     } else if (extension == "exr") {
       codeRow(panel, 40, prefix + "Compression", "Compression", {"None", "ZIP", "PIZ", "PXR24", "B44"},
               &Settings::exrCompression);
@@ -369,8 +376,8 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
 void PreferencesDialog::buildTransform(wxWindow* page) {
   rotation_ = checkRow(page, 10, "Transform/Image Rotation", "Image Rotation", &Settings::doImageRotation);
   PreferenceRow type, angle, colour;
-  codeRow(page, 40, "Transform/Rotation Type", "Rotation Type", {"Simple Rotation", "Advanced Rotation"},
-          &Settings::imageRotationType, &type);
+  codeRow<RotationType>(page, 40, "Transform/Rotation Type", "Rotation Type", {"Simple Rotation", "Advanced Rotation"},
+                        &Settings::imageRotationType, &type);
   pairRow(page, 70, "Transform/Rotation Angle", "Rotation Angle", kAngleRange, &Settings::imageRotation, &angle);
   fixedColourRow(page, 100, "Transform/Background Color", "Background Color", &Settings::imageRotationBackColor,
                  &colour);
@@ -408,8 +415,8 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
   realUnit(width, 160, "Transform/Image Width", &Settings::imageWidthUnit);
   realUnit(height, 190, "Transform/Image Height", &Settings::imageHeightUnit);
   checkRow(page, 220, "Transform/Keep Aspect Ratio", "Keep Aspect Ratio", &Settings::keepAspectRatio, &keep);
-  codeRow(page, 250, "Transform/Resize Type", "Resize Type", {"All Images", "Large Images"}, &Settings::imageResizeType,
-          &resizeType);
+  codeRow<ResizeType>(page, 250, "Transform/Resize Type", "Resize Type", {"All Images", "Large Images"},
+                      &Settings::imageResizeType, &resizeType);
   codeRow(page, 280, "Transform/Resize Algorithm", "Resize Algorithm",
           {"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"}, &Settings::imageResizeAlgorithm,
           &algorithm);
@@ -449,7 +456,8 @@ void PreferencesDialog::buildAdjustment(wxWindow* page) {
 }
 
 void PreferencesDialog::buildFramePage(wxWindow* page) {
-  frameType_ = codeRow(page, 10, "Frame/Frame Type", "Frame Type", {"None", "Frame Solid"}, &Settings::doFrame);
+  frameType_ =
+      codeRow<FrameType>(page, 10, "Frame/Frame Type", "Frame Type", {"None", "Frame Solid"}, &Settings::doFrame);
   frameType_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { applyRules(); });
   framePanel_ = scrollArea(page, 0, 40, 450, 215, 310);
   wxWindow* p = framePanel_;
@@ -465,8 +473,8 @@ void PreferencesDialog::buildFramePage(wxWindow* page) {
 }
 
 void PreferencesDialog::buildWatermark(wxWindow* page) {
-  watermarkType_ = codeRow(page, 10, "Watermark/Watermark Type", "Watermark Type",
-                           {"None", "Watermark Text", "Watermark Image"}, &Settings::doWatermark);
+  watermarkType_ = codeRow<WatermarkType>(page, 10, "Watermark/Watermark Type", "Watermark Type",
+                                          {"None", "Watermark Text", "Watermark Image"}, &Settings::doWatermark);
   watermarkType_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { applyRules(); });
   textPanel_ = scrollArea(page, 0, 40, 450, 215, 610);
   buildTextPanel(textPanel_);
@@ -505,18 +513,19 @@ void PreferencesDialog::buildTextPanel(wxWindow* p) {
   fontSize_ = numberRow(p, 70, "Watermark/Font Size", "Font Size", "Points", &Settings::fontSize);
   numberRow(p, 100, "Watermark/Font Leading", "Font Leading", "Pixels", &Settings::fontLeading);
   historyColourRow(p, 130, "Watermark/Font Color", "Font Color", &Settings::fontColors, &Settings::fontColor);
-  fontStyle_ = codeRow(p, 160, "Watermark/Font Style", "Font Style", {"Regular", "Bold", "Italic", "Bold Italic"},
-                       &Settings::fontStyle);
-  codeRow(p, 190, "Watermark/Font Effect", "Font Effect", {"None", "Underline", "Strikeout"}, &Settings::fontEffect);
+  fontStyle_ = codeRow<FontStyle>(p, 160, "Watermark/Font Style", "Font Style",
+                                  {"Regular", "Bold", "Italic", "Bold Italic"}, &Settings::fontStyle);
+  codeRow<FontEffect>(p, 190, "Watermark/Font Effect", "Font Effect", {"None", "Underline", "Strikeout"},
+                      &Settings::fontEffect);
   checkRow(p, 220, "Watermark/Antialiasing", "Antialiasing", &Settings::textAntialiasing);
-  codeRow(p, 250, "Watermark/Text Alignment", "Text Alignment", {"Align Left", "Align Center", "Align Right"},
-          &Settings::textAlignment);
+  codeRow<TextAlignment>(p, 250, "Watermark/Text Alignment", "Text Alignment",
+                         {"Align Left", "Align Center", "Align Right"}, &Settings::textAlignment);
   numberRow(p, 280, "Watermark/Text Padding", "Text Padding", "Pixels", &Settings::textPadding);
   pairRow(p, 310, "Watermark/Text Opacity", "Text Opacity", kOpacityRange, &Settings::textOpacity);
   historyColourRow(p, 340, "Watermark/Background Color", "Background Color", &Settings::backColors,
                    &Settings::backColor);
   pairRow(p, 370, "Watermark/Background Opacity", "Background Opacity", kOpacityRange, &Settings::backOpacity);
-  codeRow(p, 400, "Watermark/Text Boundary", "Boundary", kBoundaries, &Settings::textBoundary);
+  codeRow<Boundary>(p, 400, "Watermark/Text Boundary", "Boundary", kBoundaries, &Settings::textBoundary);
   codeRow(p, 430, "Watermark/Text Position", "Position", kPositions, &Settings::textPosition);
   numberRow(p, 460, "Watermark/Text X-Offset", "X-Offset", "Pixels", &Settings::textXOffset);
   numberRow(p, 490, "Watermark/Text Y-Offset", "Y-Offset", "Pixels", &Settings::textYOffset);
@@ -549,7 +558,7 @@ void PreferencesDialog::buildImagePanel(wxWindow* p) {
   });
   checkRow(p, 40, "Watermark/Image Greyscale", "Image Greyscale", &Settings::imageGreyscale);
   pairRow(p, 70, "Watermark/Image Opacity", "Opacity", kOpacityRange, &Settings::imageOpacity);
-  codeRow(p, 100, "Watermark/Image Boundary", "Boundary", kBoundaries, &Settings::imageBoundary);
+  codeRow<Boundary>(p, 100, "Watermark/Image Boundary", "Boundary", kBoundaries, &Settings::imageBoundary);
   codeRow(p, 130, "Watermark/Image Position", "Position", kPositions, &Settings::imagePosition);
   numberRow(p, 160, "Watermark/Image X-Offset", "X-Offset", "Pixels", &Settings::imageXOffset);
   numberRow(p, 190, "Watermark/Image Y-Offset", "Y-Offset", "Pixels", &Settings::imageYOffset);
@@ -569,8 +578,8 @@ DateFields PreferencesDialog::shownStamp() const {
 void PreferencesDialog::buildAdvanced(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   textRow(page, 10, "Advanced/Filename Mask", "Filename Mask", 240, &Settings::filenameMask);
-  timestampType_ = codeRow(page, 40, "Advanced/File Timestamp", "File Timestamp", {"Current", "Original", "Custom"},
-                           &Settings::fileTimestamp);
+  timestampType_ = codeRow<FileTimestamp>(page, 40, "Advanced/File Timestamp", "File Timestamp",
+                                          {"Current", "Original", "Custom"}, &Settings::fileTimestamp);
   timestampType_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { applyRules(); });
 
   wxStaticText* text = label(page, 70, "Custom Timestamp");
