@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/dialogs/progress_dialogs.h"
 
 #include <algorithm>

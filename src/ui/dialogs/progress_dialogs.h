@@ -10,8 +10,6 @@
 // releases it whatever the answer.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <chrono>
 #include <functional>
 #include <string>
