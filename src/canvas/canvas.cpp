@@ -1,5 +1,7 @@
 #include "canvas/canvas.h"
 
+#include "canvas/bitmap.h"
+
 namespace qm {
 
 namespace {

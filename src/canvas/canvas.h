@@ -13,10 +13,14 @@
 #include <memory>
 #include <span>
 
-#include "canvas/bitmap.h"
 #include "platform/handle.h"
 
 namespace qm {
+
+// Declared only, so that the window face, which draws on canvases, never
+// sees FreeImage.h: its Windows stand-in macros confuse the toolkit's
+// headers.
+class Bitmap;
 
 struct Rgba {
   std::uint8_t red = 0;

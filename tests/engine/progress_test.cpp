@@ -157,5 +157,34 @@ TEST(Progress, DroppingTheThreadStopsItsWork) {
   EXPECT_EQ(batch.progress.snapshot().index, 0);
 }
 
+// The break question waits for the held worker to rest, or to end, before
+// it names the file; it must wake for either and not for a record that
+// was reset after an earlier run ended.
+TEST(Progress, WaitForRestWakesAtRestOrAtTheEnd) {
+  Batch batch;
+  for (int i = 0; i < 3; ++i)
+    batch.inputs.admitFile(writeDocument(batch.in, "d" + std::to_string(i) + ".psd"), "", batch.run.readableExtensions);
+  batch.progress.reset();
+  batch.progress.hold();
+  EXPECT_FALSE(batch.progress.waitForRest(5ms));  // no worker yet
+  {
+    std::jthread worker = startConversionWorker(batch.context());
+    ASSERT_TRUE(batch.progress.waitForRest(60s));
+    EXPECT_TRUE(batch.progress.isWaiting());
+    EXPECT_FALSE(batch.progress.finished());
+    batch.progress.release();
+    worker.join();
+  }
+  EXPECT_TRUE(batch.progress.waitForRest(0ms));  // ended
+  EXPECT_EQ(batch.progress.savedCount(), 3);
+
+  batch.progress.reset();
+  EXPECT_FALSE(batch.progress.waitForRest(5ms));  // the last run's end is gone
+  batch.inputs.clear();
+  std::jthread idle = startConversionWorker(batch.context());  // nothing to convert, never held
+  EXPECT_TRUE(batch.progress.waitForRest(60s));
+  EXPECT_TRUE(batch.progress.finished());
+}
+
 }  // namespace
 }  // namespace qm

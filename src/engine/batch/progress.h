@@ -11,9 +11,11 @@
 //
 // A starter may also hold the worker: while held, the worker waits at the
 // top of its loop, before its next entry, holding no lock. Window mode
-// holds it while it asks whether to stop.
+// holds it while it asks whether to stop, after waiting for it to come to
+// rest there.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -47,11 +49,15 @@ class Progress {
   // Before a start: index 0, empty path, saved count 0, running, not
   // finished, no queued rows.
   void reset() {
-    std::lock_guard guard(lock_);
-    record_ = ProgressSnapshot{};
-    record_.running = true;
-    rows_.clear();
-    refusals_.clear();
+    {
+      std::lock_guard guard(lock_);
+      record_ = ProgressSnapshot{};
+      record_.running = true;
+      rows_.clear();
+      refusals_.clear();
+    }
+    std::lock_guard guard(holdLock_);
+    ended_ = false;
   }
 
   ProgressSnapshot snapshot() const {
@@ -98,8 +104,15 @@ class Progress {
 
   // Set by the worker's thread as its last act.
   void markFinished() {
-    std::lock_guard guard(lock_);
-    record_.finished = true;
+    {
+      std::lock_guard guard(lock_);
+      record_.finished = true;
+    }
+    {
+      std::lock_guard guard(holdLock_);
+      ended_ = true;
+    }
+    restChanged_.notify_all();
   }
 
   bool finished() const {
@@ -150,6 +163,7 @@ class Progress {
     std::unique_lock guard(holdLock_);
     if (!held_) return;
     waiting_ = true;
+    restChanged_.notify_all();
     heldChanged_.wait(guard, [this] { return !held_; });
     waiting_ = false;
   }
@@ -161,6 +175,13 @@ class Progress {
     return waiting_;
   }
 
+  // Waits at most `limit` for a held worker to come to rest in
+  // waitWhileHeld, or for the worker to finish; false if neither happened.
+  bool waitForRest(std::chrono::milliseconds limit) {
+    std::unique_lock guard(holdLock_);
+    return restChanged_.wait_for(guard, limit, [this] { return waiting_ || ended_; });
+  }
+
  private:
   mutable std::mutex lock_;
   ProgressSnapshot record_;
@@ -168,9 +189,11 @@ class Progress {
   std::vector<ImportRefusal> refusals_;
 
   mutable std::mutex holdLock_;
-  std::condition_variable heldChanged_;
+  std::condition_variable heldChanged_;  // the worker waits on it
+  std::condition_variable restChanged_;  // the starter waits on it
   bool held_ = false;
   bool waiting_ = false;
+  bool ended_ = false;  // markFinished, seen under holdLock_
 };
 
 }  // namespace qm

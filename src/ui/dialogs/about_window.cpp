@@ -1,6 +1,5 @@
 // The About window: the banner, the title line and the maker's notice in a
 // framed area, and links to the web site and the support address.
-#include "ui/toolkit_prelude.h"
 
 #include <wx/accel.h>
 #include <wx/button.h>

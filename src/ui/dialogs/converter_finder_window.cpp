@@ -1,6 +1,5 @@
 // The Find a File Converter window: two extension fields and Search, which
 // sends the cleaned pair to the search page of the web site.
-#include "ui/toolkit_prelude.h"
 
 #include <optional>
 

@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/dialogs/progress_dialogs.h"
 
 #include <algorithm>
@@ -27,7 +25,7 @@ constexpr int kPollMilliseconds = 15;
 // progress.
 constexpr std::chrono::milliseconds kShowInterval{100};
 // How long a break question waits for the worker to come to rest.
-constexpr int kRestWaitMilliseconds = 1000;
+constexpr std::chrono::milliseconds kRestWait{1000};
 constexpr int kLingerMilliseconds = 700;
 constexpr int kLabelWidth = 280;
 
@@ -83,7 +81,7 @@ int widestTitle(const wxWindow& window, int total) {
   return widest;
 }
 
-bool askBreak(MessageBoxes& boxes, std::string_view key) {
+bool askYesNo(MessageBoxes& boxes, std::string_view key) {
   return boxes.askYesNo(text("Msg", "Warning"), text("Msg", key), QuestionIcon::Warning);
 }
 
@@ -96,77 +94,95 @@ int titleWidth(const wxWindow& window, const std::string& title) {
   return width;
 }
 
-ListWorkDialog::ListWorkDialog(wxWindow* owner, MessageBoxes& boxes, ListWork work, Progress& progress)
-    : ProgressDialog(owner, wxID_ANY, wxText(text("Dialog", work.titleKey)), wxDefaultPosition, wxDefaultSize,
-                     kDialogStyle),
+ProgressDialog::ProgressDialog(wxWindow* owner, const std::string& title, MessageBoxes& boxes, Progress& progress,
+                               StartWorker start)
+    : wxDialog(owner, wxID_ANY, wxText(title), wxDefaultPosition, wxDefaultSize, kDialogStyle),
       boxes_(boxes),
-      work_(std::move(work)),
-      progress_(progress) {
+      progress_(progress),
+      start_(std::move(start)) {
+  pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+  Bind(wxEVT_CLOSE_WINDOW, &ProgressDialog::onClose, this);
+  closeOnEscape(this);
+}
+
+ProgressDialog::~ProgressDialog() { pollTimer_.Stop(); }
+
+void ProgressDialog::run() {
+  worker_ = start_(progress_);
+  pollTimer_.Start(kPollMilliseconds);
+  ShowModal();
+}
+
+void ProgressDialog::poll() {
+  if (asking_ || ended_) return;
+  const ProgressSnapshot snapshot = progress_.snapshot();
+  if (!snapshot.finished) {
+    showProgress(snapshot);
+    return;
+  }
+  pollTimer_.Stop();
+  worker_ = {};
+  ended_ = true;
+  showEnd(snapshot);
+}
+
+void ProgressDialog::onClose(wxCloseEvent& event) {
+  if (event.CanVeto()) event.Veto();
+  if (asking_) return;
+  if (ended_) {
+    closeAfterEnd();
+    return;
+  }
+  if (progress_.finished()) return;
+  asking_ = true;
+  progress_.hold();
+  const bool stop = askBreak();
+  // The stop must be in place before the worker is let go, or it could
+  // start one more entry.
+  if (stop) progress_.requestStop();
+  progress_.release();
+  asking_ = false;
+  // A No after an earlier Yes does not take the stop back.
+  if (stop) broken_ = true;
+}
+
+ListWorkDialog::ListWorkDialog(wxWindow* owner, MessageBoxes& boxes, ListWork work, Progress& progress)
+    : ProgressDialog(owner, text("Dialog", work.titleKey), boxes, progress, std::move(work.start)),
+      work_(std::move(work)) {
   SetClientSize(300, 40);
   // A dialog stretches a single child over all of itself; the panel is
   // that child, and the bar keeps its place on it.
   auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(300, 40));
   bar_ = new wxGauge(panel, wxID_ANY, 1, wxPoint(10, 10), wxSize(280, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
-  pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+  bar_->SetRange(work_.total);
   lingerTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndModal(wxID_OK); });
-  Bind(wxEVT_CLOSE_WINDOW, &ListWorkDialog::onClose, this);
-  closeOnEscape(this);
   CentreOnParent();
 }
 
-ListWorkDialog::~ListWorkDialog() {
-  pollTimer_.Stop();
-  lingerTimer_.Stop();
+ListWorkDialog::~ListWorkDialog() { lingerTimer_.Stop(); }
+
+void ListWorkDialog::showProgress(const ProgressSnapshot& snapshot) {
+  if (work_.addRows) work_.addRows(progress().takeRows());
+  if (snapshot.index > bar_->GetValue()) moveBar(bar_, snapshot.index);
 }
 
-void ListWorkDialog::run() {
-  bar_->SetRange(work_.total);
-  worker_ = work_.start(progress_);
-  pollTimer_.Start(kPollMilliseconds);
-  ShowModal();
-}
-
-void ListWorkDialog::poll() {
-  if (asking_ || ended_) return;
-  const ProgressSnapshot snapshot = progress_.snapshot();
-  if (work_.addRows) work_.addRows(progress_.takeRows());
-  if (!snapshot.finished) {
-    if (snapshot.index > bar_->GetValue()) moveBar(bar_, snapshot.index);
-    return;
-  }
-  pollTimer_.Stop();
-  worker_ = {};
-  if (work_.addRows) work_.addRows(progress_.takeRows());
-  ended_ = true;
-  if (broken_) {
+void ListWorkDialog::showEnd(const ProgressSnapshot&) {
+  if (work_.addRows) work_.addRows(progress().takeRows());
+  if (broken()) {
     work_.setStatus(text("Msg", work_.stoppedKey));
   } else {
-    work_.setStatus(fillPlaceholders(text("Msg", work_.completeKey), std::to_string(progress_.savedCount())));
+    work_.setStatus(fillPlaceholders(text("Msg", work_.completeKey), std::to_string(progress().savedCount())));
     moveBar(bar_, work_.total);
   }
   // The final state stays on screen for a moment.
   lingerTimer_.StartOnce(kLingerMilliseconds);
 }
 
-void ListWorkDialog::onClose(wxCloseEvent& event) {
-  if (event.CanVeto()) event.Veto();
-  if (ended_ || asking_ || progress_.finished()) return;
-  asking_ = true;
-  progress_.hold();
-  const bool stop = askBreak(boxes_, work_.askBreakKey);
-  // Stop first: a worker let go before it would take one more entry.
-  if (stop) progress_.requestStop();
-  progress_.release();
-  asking_ = false;
-  if (stop) broken_ = true;
-}
+bool ListWorkDialog::askBreak() { return askYesNo(boxes(), work_.askBreakKey); }
 
 ConversionDialog::ConversionDialog(wxWindow* owner, MessageBoxes& boxes, ConversionWork work, Progress& progress)
-    : ProgressDialog(owner, wxID_ANY, wxText(text("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
-                     kDialogStyle),
-      boxes_(boxes),
-      work_(std::move(work)),
-      progress_(progress) {
+    : ProgressDialog(owner, text("Dialog", "Convert Progress"), boxes, progress, std::move(work.start)),
+      work_(std::move(work)) {
   // The window manager cuts a title wider than the dialog, and the end
   // titles are the result the user reads: the dialog is as wide as the
   // longest title it can show, with its controls in the middle.
@@ -181,25 +197,14 @@ ConversionDialog::ConversionDialog(wxWindow* owner, MessageBoxes& boxes, Convers
   ok_->SetDefault();
   ok_->Disable();
   ok_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
-    if (ended_) EndModal(wxID_OK);
+    if (ended()) EndModal(wxID_OK);
   });
-  pollTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
-  Bind(wxEVT_CLOSE_WINDOW, &ConversionDialog::onClose, this);
-  closeOnEscape(this);
   CentreOnParent();
 
   // How wide a character of the dialog's font is, on average over a
   // sample of what paths are made of.
   const int width = GetTextExtent("abc123:/-").x;
   if (width / 9 > 0) characterWidth_ = width / 9;
-}
-
-ConversionDialog::~ConversionDialog() { pollTimer_.Stop(); }
-
-void ConversionDialog::run() {
-  worker_ = work_.start(progress_);
-  pollTimer_.Start(kPollMilliseconds);
-  ShowModal();
 }
 
 void ConversionDialog::showEntry(int index, const std::string& path) {
@@ -219,26 +224,21 @@ void ConversionDialog::showEntry(int index, const std::string& path) {
   moveBar(bar_, index);
 }
 
-void ConversionDialog::poll() {
-  if (asking_ || ended_) return;
-  const ProgressSnapshot snapshot = progress_.snapshot();
-  if (!snapshot.finished) {
-    const auto now = std::chrono::steady_clock::now();
-    if (snapshot.index > lastShown_ && (lastShown_ == 0 || now - lastShownAt_ >= kShowInterval)) {
-      showEntry(snapshot.index, snapshot.currentPath);
-      lastShownAt_ = now;
-    }
-    return;
+void ConversionDialog::showProgress(const ProgressSnapshot& snapshot) {
+  const auto now = std::chrono::steady_clock::now();
+  if (snapshot.index > lastShown_ && (lastShown_ == 0 || now - lastShownAt_ >= kShowInterval)) {
+    showEntry(snapshot.index, snapshot.currentPath);
+    lastShownAt_ = now;
   }
-  pollTimer_.Stop();
-  worker_ = {};
-  ended_ = true;
+}
+
+void ConversionDialog::showEnd(const ProgressSnapshot& snapshot) {
   // A run faster than the poll ends between two looks; the count shown at
   // the end is the worker's own.
   lastShown_ = std::max(lastShown_, snapshot.index);
   std::string counts = " ";
   counts += fillPlaceholders(text("Msg", "Progress"), std::to_string(lastShown_), std::to_string(work_.total));
-  if (broken_) {
+  if (broken()) {
     const std::string stopped = text("Msg", "Conversion is not complete");
     work_.setStatus(stopped);
     label_->SetLabel(wxText(stopped));
@@ -255,30 +255,16 @@ void ConversionDialog::poll() {
   ok_->SetFocus();
 }
 
-void ConversionDialog::onClose(wxCloseEvent& event) {
-  if (event.CanVeto()) event.Veto();
-  if (asking_) return;
-  if (ended_) {
-    EndModal(wxID_OK);
-    return;
-  }
-  if (progress_.finished()) return;
-  asking_ = true;
-  progress_.hold();
+bool ConversionDialog::askBreak() {
   // The worker comes to rest before its next file within a few poll
   // intervals; the question names the file it rests at, which is the
   // last one a Yes lets finish.
-  for (int waited = 0; waited < kRestWaitMilliseconds && !progress_.isWaiting() && !progress_.finished(); ++waited)
-    wxMilliSleep(1);
-  const ProgressSnapshot atRest = progress_.snapshot();
+  progress().waitForRest(kRestWait);
+  const ProgressSnapshot atRest = progress().snapshot();
   if (atRest.index > lastShown_) showEntry(atRest.index, atRest.currentPath);
-  const bool stop = askBreak(boxes_, "Ask break conversion");
-  // The stop must be in place before the worker is let go, or it could
-  // start one more file.
-  if (stop) progress_.requestStop();
-  progress_.release();
-  asking_ = false;
-  broken_ = stop;
+  return askYesNo(boxes(), "Ask break conversion");
 }
+
+void ConversionDialog::closeAfterEnd() { EndModal(wxID_OK); }
 
 }  // namespace qm

@@ -4,13 +4,8 @@
 // OK button for the end.
 //
 // Each runs modally over the main window (which is disabled meanwhile),
-// starts its worker thread, polls its progress record every 15 ms and
-// adds the rows the worker queued. A close request while the worker runs
-// holds the worker at the top of its loop, asks whether to stop, and
-// releases it whatever the answer.
+// starts its worker thread and polls its progress record every 15 ms.
 #pragma once
-
-#include "ui/toolkit_prelude.h"
 
 #include <chrono>
 #include <functional>
@@ -31,12 +26,46 @@ class wxStaticText;
 
 namespace qm {
 
-// What the main window runs and keeps while one is open.
+// A modal dialog over a worker thread: it starts the worker, polls its
+// progress record, and owns the break protocol. A close request while the
+// worker runs holds the worker, asks whether to stop, and releases it
+// whatever the answer; a Yes is final, and the dialog says so at the end.
 class ProgressDialog : public wxDialog {
  public:
-  using wxDialog::wxDialog;
+  using StartWorker = std::function<std::jthread(Progress&)>;
+  ProgressDialog(wxWindow* owner, const std::string& title, MessageBoxes& boxes, Progress& progress, StartWorker start);
+  ~ProgressDialog() override;
+
   // Shows the dialog modally and returns once it has closed.
-  virtual void run() = 0;
+  void run();
+  bool broken() const { return broken_; }
+
+ protected:
+  // After each poll while the worker runs.
+  virtual void showProgress(const ProgressSnapshot& snapshot) = 0;
+  // Once, after the worker's thread has ended.
+  virtual void showEnd(const ProgressSnapshot& snapshot) = 0;
+  // Asked while the worker is held; true stops it.
+  virtual bool askBreak() = 0;
+  // A close request after the end.
+  virtual void closeAfterEnd() {}
+
+  bool ended() const { return ended_; }
+  MessageBoxes& boxes() { return boxes_; }
+  Progress& progress() { return progress_; }
+
+ private:
+  void poll();
+  void onClose(wxCloseEvent& event);
+
+  MessageBoxes& boxes_;
+  Progress& progress_;
+  StartWorker start_;
+  wxTimer pollTimer_;
+  std::jthread worker_;
+  bool asking_ = false;
+  bool broken_ = false;
+  bool ended_ = false;
 };
 
 // How wide the window manager draws a title over `window`: bold, in about
@@ -52,73 +81,55 @@ struct ListWork {
   std::string_view completeKey;  // group Msg, with %s1% = saved count
   std::string_view stoppedKey;   // group Msg
   int total = 0;
-  std::function<std::jthread(Progress&)> start;
+  ProgressDialog::StartWorker start;
   std::function<void(std::vector<std::string> paths)> addRows;  // may be empty
   std::function<void(const std::string& text)> setStatus;
 };
 
 class ListWorkDialog final : public ProgressDialog {
  public:
+  // Runs the work to its end (and the final state on screen for a moment
+  // after); the progress record then holds the saved count.
   ListWorkDialog(wxWindow* owner, MessageBoxes& boxes, ListWork work, Progress& progress);
   ~ListWorkDialog() override;
 
-  // Runs the work to its end (and the final state on screen for a moment
-  // after); the progress record then holds the saved count.
-  void run() override;
-  bool broken() const { return broken_; }
-
  private:
   friend std::string describeProgressDialog(const ProgressDialog& dialog);
-  void poll();
-  void onClose(wxCloseEvent& event);
+  void showProgress(const ProgressSnapshot& snapshot) override;
+  void showEnd(const ProgressSnapshot& snapshot) override;
+  bool askBreak() override;
 
-  MessageBoxes& boxes_;
   ListWork work_;
-  Progress& progress_;
   wxGauge* bar_ = nullptr;
-  wxTimer pollTimer_;
   wxTimer lingerTimer_;
-  std::jthread worker_;
-  bool asking_ = false;
-  bool broken_ = false;
-  bool ended_ = false;
 };
 
 struct ConversionWork {
   int total = 0;  // entries in the Input list
-  std::function<std::jthread(Progress&)> start;
+  ProgressDialog::StartWorker start;
   std::function<void(const std::string& text)> setStatus;
 };
 
+// Runs the conversion and returns once the user has closed the dialog.
 class ConversionDialog final : public ProgressDialog {
  public:
   ConversionDialog(wxWindow* owner, MessageBoxes& boxes, ConversionWork work, Progress& progress);
-  ~ConversionDialog() override;
-
-  // Runs the conversion and returns once the user has closed the dialog.
-  void run() override;
-  bool broken() const { return broken_; }
 
  private:
   friend std::string describeProgressDialog(const ProgressDialog& dialog);
-  void poll();
-  void onClose(wxCloseEvent& event);
+  void showProgress(const ProgressSnapshot& snapshot) override;
+  void showEnd(const ProgressSnapshot& snapshot) override;
+  bool askBreak() override;
+  void closeAfterEnd() override;
   void showEntry(int index, const std::string& path);
 
-  MessageBoxes& boxes_;
   ConversionWork work_;
-  Progress& progress_;
   wxStaticText* label_ = nullptr;
   wxGauge* bar_ = nullptr;
   wxButton* ok_ = nullptr;
-  wxTimer pollTimer_;
-  std::jthread worker_;
   int characterWidth_ = 7;
   int lastShown_ = 0;
   std::chrono::steady_clock::time_point lastShownAt_;
-  bool asking_ = false;
-  bool broken_ = false;
-  bool ended_ = false;
 };
 
 }  // namespace qm

@@ -1,7 +1,6 @@
 // The uninstall feedback window: one check box and Next. The uninstaller
 // starts it in place of the main window; nothing of the settings is read
 // or written.
-#include "ui/toolkit_prelude.h"
 
 #include <algorithm>
 

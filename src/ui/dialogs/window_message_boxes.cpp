@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/dialogs/window_message_boxes.h"
 
 #include <gtk/gtk.h>

@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/main_window/add_input_chooser.h"
 
 #include <wx/accel.h>

@@ -4,8 +4,6 @@
 // closing) stops the wait for the site at once. Private to the window face.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <chrono>
 #include <functional>
 #include <future>

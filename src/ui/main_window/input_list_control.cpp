@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/main_window/input_list_control.h"
 
 #include <wx/imaglist.h>

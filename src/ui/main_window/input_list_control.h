@@ -9,8 +9,6 @@
 // its tooltip.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <functional>
 #include <string>
 #include <vector>

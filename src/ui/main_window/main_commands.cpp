@@ -1,5 +1,4 @@
 // What the main window's commands do, and the Input list's own events.
-#include "ui/toolkit_prelude.h"
 
 #include <gtk/gtk.h>
 #include <wx/activityindicator.h>

@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/main_window/main_frame.h"
 
 #include <algorithm>

@@ -4,8 +4,6 @@
 // settings. Private to the window face.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <chrono>
 #include <memory>
 #include <string>

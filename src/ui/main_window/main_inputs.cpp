@@ -1,6 +1,5 @@
 // How files reach the Input list from the main window (drops, the folder
 // import, the row for each admitted file) and the two selectors below it.
-#include "ui/toolkit_prelude.h"
 
 #include <chrono>
 #include <thread>

@@ -1,7 +1,6 @@
 // The work that fills or saves the Input list behind a progress dialog
 // (folder import, list import, export), and the Select Output Folder
 // dialog.
-#include "ui/toolkit_prelude.h"
 
 #include <filesystem>
 #include <system_error>

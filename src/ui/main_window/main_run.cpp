@@ -1,6 +1,5 @@
 // The Convert command: the checks before a run, the run behind its
 // progress dialog, and the marks on the rows of files it could not convert.
-#include "ui/toolkit_prelude.h"
 
 #include <algorithm>
 #include <mutex>

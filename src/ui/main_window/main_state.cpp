@@ -1,6 +1,5 @@
 // The window after the Preferences have changed the theme or the icon
 // size.
-#include "ui/toolkit_prelude.h"
 
 #include <wx/bmpcbox.h>
 

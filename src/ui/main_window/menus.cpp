@@ -1,6 +1,5 @@
 // The menu bar, the Input list's popup menu, the toolbar and the keyboard
 // shortcuts, all built from the command tables.
-#include "ui/toolkit_prelude.h"
 
 #include <gtk/gtk.h>
 #include <wx/accel.h>

@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/preferences/colour_pickers.h"
 
 #include <algorithm>

@@ -6,8 +6,6 @@
 // window face.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <string>
 #include <vector>
 

@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/preferences/preferences_dialog.h"
 
 #include <algorithm>

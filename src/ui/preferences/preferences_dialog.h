@@ -6,8 +6,6 @@
 // histories change the record at once. Private to the window face.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <functional>
 #include <memory>
 #include <string>

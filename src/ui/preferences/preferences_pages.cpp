@@ -1,6 +1,5 @@
 // The nine pages of the Preferences dialog, row by row: where each control
 // sits, what it lists and which key it is bound to.
-#include "ui/toolkit_prelude.h"
 
 #include <wx/bmpbuttn.h>
 #include <wx/bmpcbox.h>

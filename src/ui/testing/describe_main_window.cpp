@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/testing/window_description.h"
 
 #include <algorithm>

@@ -29,8 +29,6 @@
 // lines they answer with.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <memory>
 #include <string>
 

@@ -1,5 +1,3 @@
-#include "ui/toolkit_prelude.h"
-
 #include "ui/toolkit/bitmaps.h"
 
 #include <algorithm>

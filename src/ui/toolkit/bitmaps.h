@@ -2,8 +2,6 @@
 // face.
 #pragma once
 
-#include "ui/toolkit_prelude.h"
-
 #include <cstdint>
 #include <string_view>
 
