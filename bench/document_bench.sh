@@ -7,7 +7,10 @@
 #       path of its program; skipped without it);
 #   (b) loading a 4000 x 3000 document of ten partly transparent layers in
 #       several blend modes, saved without a merged image, so that every
-#       pixel goes through the compositor (made by document_check layered).
+#       pixel goes through the compositor (made by document_check layered);
+#   (c) the same size with layer effects (drop shadow, stroke, colour
+#       overlay) and adjustment layers (levels, curves, hue/saturation,
+#       exposure) among ten layers (made by bench/make_effects_document.py).
 # Each figure is the median wall time of QM_BENCH_RUNS runs (default 5),
 # after one run not counted. It prints figures; it is not a test.
 #
@@ -71,4 +74,11 @@ echo "4000 x 3000 document of 10 layers without a merged image ($(($(stat -c %s 
 echo "  load (read layers and compose): $(median "$check" load "$work/layered.psd") s"
 rm -f "$work/in"/*.psd
 cp "$work/layered.psd" "$work/in/"
+echo "  job to png:                     $(median job "$program") s"
+
+python3 "$top/bench/make_effects_document.py" "$work/effects.psd" 4000 3000 >/dev/null
+echo "4000 x 3000 document of 10 layers with effects and adjustments, without a merged image"
+echo "  load (read layers and compose): $(median "$check" load "$work/effects.psd") s"
+rm -f "$work/in"/*.psd
+cp "$work/effects.psd" "$work/in/"
 echo "  job to png:                     $(median job "$program") s"

@@ -1,11 +1,13 @@
 // Patterns read from blocks built here, raw and PackBits, tiled over an
-// area from their phase; and every truncation of a block reads without
-// crashing.
+// area from their phase; every truncation of a block reads without
+// crashing; and gradient fills on boxes small enough for whole pixels to
+// turn their direction.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "engine/document/fill_layers.h"
 #include "engine/document/patterns.h"
 
 namespace qm {
@@ -113,6 +115,48 @@ TEST(Patterns, EveryTruncationReadsWithoutCrashing) {
     readPatterns({block.data(), n}, PsdMode::Rgb, 3, patterns);
     for (const Pattern& pattern : patterns) EXPECT_EQ(pattern.colour.size(), 3u);
   }
+}
+
+DescriptorValue item(const std::string& key, const std::string& type, double number, const std::string& text = {}) {
+  DescriptorValue value;
+  value.key = key, value.type = type, value.number = number, value.text = text;
+  return value;
+}
+
+// A black-to-white gradient fill of that kind and angle, in greyscale.
+DescriptorValue gradientFill(const std::string& kind, double degrees) {
+  DescriptorValue stops = item("Clrs", "VlLs", 0);
+  for (double at : {0.0, 4096.0}) {
+    DescriptorValue colour = item("Clr ", "Objc", 0, "Grsc");
+    colour.items.push_back(item("Gry ", "doub", at == 0 ? 100 : 0));
+    DescriptorValue stop = item("", "Objc", 0, "Clrt");
+    stop.items = {colour, item("Lctn", "long", at), item("Mdpn", "long", 50)};
+    stops.items.push_back(stop);
+  }
+  DescriptorValue gradient = item("Grad", "Objc", 0, "Grdn");
+  gradient.items = {item("GrdF", "enum", 0, "CstS"), item("Intr", "doub", 0), stops};
+  DescriptorValue fill = item("", "Objc", 0, "null");
+  fill.items = {item("Angl", "UntF", degrees), item("Type", "enum", 0, kind), gradient};
+  return fill;
+}
+
+TEST(GradientFill, TheLineEndsOnAWholePixel) {
+  const PsdHeader grey{false, 1, 4, 4, 8, PsdMode::Greyscale};
+  const PsdRect box{0, 0, 4, 4};
+  // Photoshop's own 4 x 4 renderings at 30 degrees run at 45: the line's
+  // end falls from (4.37, 0.63) to the pixel (4, 0).
+  FillPaint reflected;
+  ASSERT_TRUE(paintFill({'G', 'd', 'F', 'l'}, gradientFill("Rflc", 30), grey, 1, box, box, reflected));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x)
+      EXPECT_NEAR(reflected.colour[0][static_cast<std::size_t>(y * 4 + x)], std::abs(x - y) / 4.0, 1e-3)
+          << x << "," << y;
+  // A linear gradient across a wide box keeps its angle: along a row at 0
+  // degrees it climbs evenly from black.
+  FillPaint linear;
+  const PsdRect wide{0, 0, 1, 64};
+  ASSERT_TRUE(paintFill({'G', 'd', 'F', 'l'}, gradientFill("Lnr ", 0), grey, 1, wide, wide, linear));
+  for (std::size_t x = 0; x < 64; ++x) EXPECT_NEAR(linear.colour[0][x], static_cast<double>(x) / 64, 1e-3) << x;
 }
 
 }  // namespace

@@ -165,6 +165,12 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, unsigned channels,
   // half the box's shorter side, whatever the angle (measured against
   // Photoshop's own renderings).
   const double span = std::max(1.0, (std::fabs(w * dx) + std::fabs(h * dy)) * scale);
+  // The end of the gradient's line lies on a whole pixel: on a small box
+  // that turns its direction (a 4 x 4 box at 30 degrees runs at 45).
+  const double endX = std::floor(cx + dx * span / 2) - cx, endY = std::floor(cy + dy * span / 2) - cy;
+  const double reach = std::hypot(endX, endY);
+  const double lineX = reach > 0 ? endX / reach : dx, lineY = reach > 0 ? endY / reach : dy;
+  const double lineSpan = reach > 0 ? 2 * reach : span;
   const double half = std::max(0.5, std::min(w, h) / 2 * scale);
   // Smoothness eases the stretches of linear and reflected gradients only.
   const float pace = shape == Shape::Linear || shape == Shape::Reflected ? smooth : 0.0f;
@@ -181,9 +187,9 @@ bool paintGradient(const DescriptorValue& fill, PsdMode mode, unsigned channels,
       const double along = px * dx + py * dy;
       double t = 0;
       switch (shape) {
-        case Shape::Linear: t = 0.5 + along / span; break;
+        case Shape::Linear: t = 0.5 + (px * lineX + py * lineY) / lineSpan; break;
         case Shape::Radial: t = std::hypot(px, py) / half; break;
-        case Shape::Reflected: t = 2 * std::fabs(along) / span; break;
+        case Shape::Reflected: t = 2 * std::fabs(px * lineX + py * lineY) / lineSpan; break;
         case Shape::Diamond: t = (std::fabs(along) + std::fabs(-px * dy + py * dx)) / half; break;
         case Shape::Angle: {
           // Counter-clockwise from the gradient's direction, once round.
