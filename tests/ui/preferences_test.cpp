@@ -141,7 +141,7 @@ WindowState closed(RunningWindow& window) {
 std::string config(const std::string& more) { return settingsFile("", "", "") + more; }
 
 TEST(Preferences, EveryPageShowsItsRowsInPlaceAndScrollsWhereTheyDoNotFit) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   // The longer of the two units, so that the unit boxes must fit it.
   RunningWindow window(session, {{}, {}, config("[Transform]\r\nImage Width Unit = 1\r\n")});
@@ -167,7 +167,7 @@ TEST(Preferences, EveryPageShowsItsRowsInPlaceAndScrollsWhereTheyDoNotFit) {
 // The frame and watermark rows show only for the type that uses them, and
 // follow the type drop-down as the user changes it.
 TEST(Preferences, FrameAndWatermarkRowsFollowTheirTypes) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{}, {}, config("")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -234,7 +234,7 @@ void pressOk(RunningWindow& window, const std::string& dialog) {
 }
 
 TEST(Preferences, ValuesAreShownAsStoredAndTypedValuesAreClamped) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   const std::string before = fullConfig("Image Gamma = 2.5\r\n", "Format = jpg\r\nPNG BPP = 7\r\nJPG Quality = 40\r\n",
                                         "Fonts = Arial,Tahoma,Verdana\r\nFont = Nosuch Sans\r\n");
@@ -294,7 +294,7 @@ TEST(Preferences, ValuesAreShownAsStoredAndTypedValuesAreClamped) {
 }
 
 TEST(Preferences, OkStoresTheControlsAndWritesTheSettingsFile) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string before = fullConfig(
@@ -321,7 +321,7 @@ TEST(Preferences, OkStoresTheControlsAndWritesTheSettingsFile) {
 }
 
 TEST(Preferences, IconSizeChangeRebuildsTheToolbarAndTheGammaKeepsTwoDecimals) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string before = fullConfig("Image Gamma = 1.234\r\n", "Format = png\r\n", "");
@@ -353,7 +353,7 @@ TEST(Preferences, IconSizeChangeRebuildsTheToolbarAndTheGammaKeepsTwoDecimals) {
 }
 
 TEST(Preferences, DefaultsAsksFirstAndYesResetsEverySetting) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{}, {}, fullConfig("", "Format = jpg\r\nJPG Quality = 40\r\n", "")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -393,7 +393,7 @@ TEST(Preferences, DefaultsAsksFirstAndYesResetsEverySetting) {
 // The custom time stamp is a date picker (the C locale's mm/dd/yyyy here)
 // and a time picker typed field by field; the seconds come along.
 TEST(Preferences, CustomTimestampIsADatePickerAndATimePicker) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{}, {}, fullConfig("", "Format = jpg\r\n", ""), {"LC_ALL=C"}});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -435,7 +435,7 @@ TEST(Preferences, CustomTimestampIsADatePickerAndATimePicker) {
 // A colour made in the toolkit's colour dialog joins the colour history at
 // once, and the history keeps it even when the Preferences are cancelled.
 TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{}, {}, fullConfig("", "Format = jpg\r\n", "Do Watermark = 1\r\n")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -484,7 +484,7 @@ TEST(Preferences, ColourMadeInTheColourDialogJoinsTheHistory) {
 // Settings edited in the dialog convert the same documents to the same
 // bytes as the command line given the same options.
 TEST(Preferences, EditedSettingsConvertLikeTheCommandLine) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string windowIn = data.makeFolder("window");
@@ -572,7 +572,7 @@ struct CommaFont {
 // The toolkit's font dialog: a face whose name holds a comma joins the
 // font list without it, and a size in tenths of a point comes back whole.
 TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const CommaFont font(data);
@@ -624,7 +624,7 @@ TEST(Preferences, FontChosenInTheFontDialogJoinsTheFonts) {
 // not have, as the family it stands for, in the stored style and size, so
 // that Return at once takes that font.
 TEST(Preferences, FontDialogOpensOnTheStoredFontOrTheFamilyItStandsFor) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{},
                                  {},
@@ -654,7 +654,7 @@ TEST(Preferences, FontDialogOpensOnTheStoredFontOrTheFamilyItStandsFor) {
 // A theme chosen in the dialog replaces the pictures of the menus and the
 // toolbar at once; the icon size alone only rebuilds the toolbar.
 TEST(Preferences, ThemeChosenInTheDialogRedrawsTheMenusAndTheToolbar) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder program;
   fs::create_directories(program.path() / "gfx");

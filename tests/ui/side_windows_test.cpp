@@ -54,7 +54,7 @@ double bannerMatch(const RunningWindow& window, const XGeometry& about, const Te
 }
 
 TEST(SideWindows, AboutShowsTheBannerOpensItsLinksAndClosesOnEachKey) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   OpenerRecorder opener;
   TempFolder scratch;
@@ -102,7 +102,7 @@ TEST(SideWindows, AboutShowsTheBannerOpensItsLinksAndClosesOnEachKey) {
 }
 
 TEST(SideWindows, FindAFileConverterSearchesTheCleanedExtensionsOrWarns) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   OpenerRecorder opener;
   RunningWindow window(session, {{}, {}, settingsFile({})});
@@ -183,7 +183,7 @@ TEST(SideWindows, FindAFileConverterSearchesTheCleanedExtensionsOrWarns) {
 }
 
 TEST(SideWindows, HelpMenuOpensTheManualTheFeedbackMailAndTheHomePage) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   OpenerRecorder opener;
   TempFolder working;
@@ -209,7 +209,7 @@ TEST(SideWindows, HelpMenuOpensTheManualTheFeedbackMailAndTheHomePage) {
 }
 
 TEST(SideWindows, UninstallFeedbackOpensItsPageOnlyWithTheBoxTicked) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   struct Case {
     const char* name;

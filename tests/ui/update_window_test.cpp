@@ -40,7 +40,7 @@ std::int64_t updateDate(const RunningWindow& window) {
 }
 
 TEST(UpdateWindow, MenuCheckShowsTheBoxOfTheSitesAnswer) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   OpenerRecorder opener;
   struct Case {
@@ -84,7 +84,7 @@ TEST(UpdateWindow, MenuCheckShowsTheBoxOfTheSitesAnswer) {
 }
 
 TEST(UpdateWindow, ASiteThatNeverAnswersCostsTheTimeLimit) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   // Listening but never accepting: the connection is made and the request
   // sent, and no answer ever comes.
@@ -110,7 +110,7 @@ TEST(UpdateWindow, ASiteThatNeverAnswersCostsTheTimeLimit) {
 // it waits, and ends with the window: with a time limit of an hour, only a
 // wait that closing the window stops lets the program end.
 TEST(UpdateWindow, AWaitingCheckKeepsTheWindowWorkingAndEndsWithIt) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   const OwnedFd listener = loopbackSocket(true);
   const std::string site = "http://127.0.0.1:" + std::to_string(boundPort(listener));
@@ -146,7 +146,7 @@ TEST(UpdateWindow, AWaitingCheckKeepsTheWindowWorkingAndEndsWithIt) {
 }
 
 TEST(UpdateWindow, ScheduledCheckAsksOnlyWhenDueAndMovesTheDate) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RefusingPort refusing;
   const std::string site = "http://127.0.0.1:" + std::to_string(refusing.port);

@@ -39,7 +39,7 @@ std::vector<std::string> withoutIcons(const std::vector<std::string>& items) {
 }
 
 TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -101,7 +101,7 @@ TEST(WindowContent, MenusShowTheirTextsShortcutsAndIconsInOrder) {
 }
 
 TEST(WindowContent, ToolbarIconsFollowTheIconSize) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   const std::vector<std::string> tooltips = {"0|New",
                                              "4|Add Input Files...",
@@ -154,7 +154,7 @@ TEST(WindowContent, ToolbarIconsFollowTheIconSize) {
 }
 
 TEST(WindowContent, ToolbarWithoutAThemeShowsTheBuiltInIconsAtTheirSize) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   TempFolder bare;
   RunningWindow window(session, {{}, programCopy(bare), settingsFile("", "UI Theme = handdrawn\r\nUI Size = 3\r\n")});
@@ -172,7 +172,7 @@ TEST(WindowContent, ToolbarWithoutAThemeShowsTheBuiltInIconsAtTheirSize) {
 std::vector<std::string> rows(const WindowState& state) { return state.values("row"); }
 
 TEST(WindowContent, DropsAdmitFoldersAndFilesInDropOrder) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string a = data.write("photos/a.psd", "x");
@@ -219,7 +219,7 @@ TEST(WindowContent, DropsAdmitFoldersAndFilesInDropOrder) {
 // What a desktop's "Open with" does: documents and a folder as parameters,
 // without an input option. They arrive as a drop of them would.
 TEST(WindowContent, DocumentsAndAFolderGivenAsParametersAreInTheListAtStart) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const fs::path samples = fs::path(QM_SOURCE_DIR) / "samples";
@@ -258,7 +258,7 @@ TEST(WindowContent, DocumentsAndAFolderGivenAsParametersAreInTheListAtStart) {
 std::vector<std::string> selectedRows(const WindowState& state) { return state.values("selected"); }
 
 TEST(WindowContent, ListKeysAreDeadUntilTheListHasHadAnEvent) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string one = data.write("one.psd", "x");
@@ -303,7 +303,7 @@ TEST(WindowContent, ListKeysAreDeadUntilTheListHasHadAnEvent) {
 }
 
 TEST(WindowContent, ThemeSwitchKeepsThePicturesTheNewThemeLacks) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   TempFolder program;
   std::filesystem::create_directories(program.path() / "gfx");
@@ -354,7 +354,7 @@ std::string windowNamed(const RunningWindow& window, const std::string& title) {
 }
 
 TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -414,7 +414,7 @@ TEST(WindowContent, MessageBoxesAreOwnedByTheWindowAndAnswer) {
 // above where the screen has no room), starting at its first item; Escape
 // closes it and keeps the format.
 TEST(WindowContent, OutputFormatListDropsBesideTheSelector) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{}, {}, settingsFile({}, {}, "Format = jpg\r\n")});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -443,7 +443,7 @@ TEST(WindowContent, OutputFormatListDropsBesideTheSelector) {
 }
 
 TEST(WindowContent, DoubleClickOpensTheAddInputChooserAndEscapeClosesIt) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -475,7 +475,7 @@ TEST(WindowContent, DoubleClickOpensTheAddInputChooserAndEscapeClosesIt) {
 // front, and the later process ends with 0. A command-line run is still
 // refused.
 TEST(WindowContent, ALaterStartHandsItsDocumentsToTheRunningWindow) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const fs::path samples = fs::path(QM_SOURCE_DIR) / "samples";

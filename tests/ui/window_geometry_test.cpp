@@ -26,7 +26,7 @@ TEST(WindowGeometry, OpensWhereTheSettingsSayWithAndWithoutAWindowManager) {
       {"stored geometry", settingsFile(windowKeys(150, 120, 700, 450)), 150, 120, 700, 450},
   };
   for (WindowManager manager : {WindowManager::None, WindowManager::Openbox}) {
-    XvfbSession session(manager);
+    const XvfbSession& session = sharedXvfbSession(manager);
     QM_REQUIRE_DISPLAY(session);
     for (const Case& c : cases) {
       const std::string label = std::string(c.name) + (session.hasWindowManager() ? " with" : " without") + " manager";
@@ -57,7 +57,7 @@ TEST(WindowGeometry, OpensWhereTheSettingsSayWithAndWithoutAWindowManager) {
 
 TEST(WindowGeometry, RefusesToShrinkBelowItsMinimum) {
   for (WindowManager manager : {WindowManager::Openbox, WindowManager::None}) {
-    XvfbSession session(manager);
+    const XvfbSession& session = sharedXvfbSession(manager);
     QM_REQUIRE_DISPLAY(session);
     const std::string label = session.hasWindowManager() ? "with manager" : "without manager";
     RunningWindow window(session, {{}, {}, settingsFile(windowKeys(100, 100, 700, 500))});
@@ -142,7 +142,7 @@ void expectLayout(const WindowState& state, int width, int height, const std::st
 }
 
 TEST(WindowGeometry, ControlsFollowEveryResize) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   RunningWindow window(session, {{}, {}, settingsFile(windowKeys(20, 20, 510, 330))});
   ASSERT_FALSE(window.waitForWindow().empty()) << window.output();
@@ -165,7 +165,7 @@ TEST(WindowGeometry, ControlsFollowEveryResize) {
 }
 
 TEST(WindowGeometry, ExitKeepsOrMarksTheGeometryByTheWindowsState) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   ASSERT_TRUE(session.hasWindowManager());
   const std::string stored = settingsFile(windowKeys(120, 130, 600, 400));

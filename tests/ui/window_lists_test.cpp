@@ -62,7 +62,7 @@ void chooseInFileDialog(RunningWindow& window, const std::string& dialog, const 
 std::vector<std::string> rows(const WindowState& state) { return state.values("row"); }
 
 TEST(WindowLists, ExportedListImportsTheSameRowsAndASecondImportAddsNothing) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string c = data.write("docs/c.psd", "x");
@@ -131,7 +131,7 @@ TEST(WindowLists, ExportedListImportsTheSameRowsAndASecondImportAddsNothing) {
 }
 
 TEST(WindowLists, FolderImportShowsItsDialogAndAnEmptyFolderAddsNothing) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string empty = data.makeFolder("empty");
@@ -174,7 +174,7 @@ std::string chooseFromAddInput(RunningWindow& window, bool folder) {
 }
 
 TEST(WindowLists, InputFileAndFolderDialogsAdmitWhatIsChosen) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string single = data.write("single/one.psd", "x");
@@ -225,7 +225,7 @@ TEST(WindowLists, InputFileAndFolderDialogsAdmitWhatIsChosen) {
 // the scan runs, with the scan held until the answer. The tree is large
 // enough (90,000 files) for the scan to take about a second.
 TEST(WindowLists, FolderImportBreakAnsweredNoGoesOnAndYesKeepsWholeFolders) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   constexpr int kFolders = 60;
@@ -277,7 +277,7 @@ TEST(WindowLists, FolderImportBreakAnsweredNoGoesOnAndYesKeepsWholeFolders) {
 }
 
 TEST(WindowLists, OutputFolderDialogKeepsFiveRecentFoldersWithoutCaseTwins) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   std::vector<std::string> folders;

@@ -59,7 +59,7 @@ TEST(WindowModes, WithoutADisplayEndWithOneLineAndExitCodeOne) {
 }
 
 TEST(WindowModes, ScreenshotModeWritesThePictureAndItsReducedCopy) {
-  XvfbSession session;
+  const XvfbSession& session = sharedXvfbSession();
   QM_REQUIRE_DISPLAY(session);
   TempFolder shots;
   TempFolder config;

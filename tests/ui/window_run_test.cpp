@@ -66,7 +66,7 @@ TEST(WindowRun, ShortenMiddleKeepsBothEndsAndWholeCharacters) {
 }
 
 TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string windowIn = copySamples(data, "window");
@@ -109,7 +109,7 @@ TEST(WindowRun, DroppedFolderConvertsToTheSameFilesAsTheCommandLine) {
 // reader: the window survives them, counts them and writes the rest.
 TEST(WindowRun, DamagedDocumentsFailAloneAndTheWindowGoesOn) {
   if (!fs::is_directory(QM_CORPUS_DIR)) GTEST_SKIP() << "no Photoshop corpus at " << QM_CORPUS_DIR;
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string in = copySamples(data, "in");
@@ -151,7 +151,7 @@ TEST(WindowRun, DamagedDocumentsFailAloneAndTheWindowGoesOn) {
 }
 
 TEST(WindowRun, TwoFailedFilesOfTenAreCountedMarkedAndExplained) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string in = data.makeFolder("in");
@@ -239,7 +239,7 @@ std::string slowConfig() {
 }
 
 TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string in = data.makeFolder("in");
@@ -300,7 +300,7 @@ TEST(WindowRun, BreakAnsweredNoGoesOnAndYesStopsAfterTheCurrentFile) {
 }
 
 TEST(WindowRun, AHundredThousandFilesEndWithTheWholeTitleInView) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string in = data.makeFolder("in");
@@ -327,7 +327,7 @@ TEST(WindowRun, AHundredThousandFilesEndWithTheWholeTitleInView) {
 }
 
 TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string deep = data.makeFolder(std::string(60, 'd') + "/" + std::string(60, 'e'));
@@ -411,7 +411,7 @@ TEST(WindowRun, AVeryLongPathIsShortenedInTheMiddle) {
 // Each refused start: the settings that cause it, what has to be in the
 // list, the warning and the status text left standing.
 TEST(WindowRun, RefusedStartsShowTheirWarningAndStatus) {
-  XvfbSession session(WindowManager::Openbox);
+  const XvfbSession& session = sharedXvfbSession(WindowManager::Openbox);
   QM_REQUIRE_DISPLAY(session);
   TempFolder data;
   const std::string sunset = kSamples + "sunset.psd";

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 
 namespace qm::test {
@@ -65,6 +66,14 @@ XvfbSession::XvfbSession(WindowManager manager) {
 XvfbSession::~XvfbSession() {
   manager_.reset();
   server_.reset();
+}
+
+const XvfbSession& sharedXvfbSession(WindowManager manager) {
+  static std::array<std::unique_ptr<XvfbSession>, 2> sessions;
+  std::unique_ptr<XvfbSession>& session = sessions[manager == WindowManager::Openbox ? 1 : 0];
+  // A session whose server did not come up is tried again by the next test.
+  if (!session || session->display().empty()) session = std::make_unique<XvfbSession>(manager);
+  return *session;
 }
 
 }  // namespace qm::test
