@@ -74,7 +74,7 @@ std::string progressLineText(int done, int total, std::chrono::seconds elapsed, 
 LiveProgress::LiveProgress(platform::Console& console, std::function<std::string(int columns)> text)
     : console_(console), text_(std::move(text)) {
   redraw();
-  ticker_ = std::jthread([this](std::stop_token stop) {
+  ticker_ = std::jthread([this](const std::stop_token& stop) {
     std::unique_lock guard(lock_);
     while (!wake_.wait_for(guard, stop, kRedrawInterval, [] { return false; }) && !stop.stop_requested()) {
       guard.unlock();

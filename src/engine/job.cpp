@@ -51,7 +51,7 @@ NamingValues namingValues(const RunFormat& format, const JobInput& input, int bi
 namespace {
 
 // The library's own words, when it said something, after a general reason.
-std::string withLibraryWords(std::string reason, const LibraryMessages& messages) {
+std::string withLibraryWords(const std::string& reason, const LibraryMessages& messages) {
   const std::string words = messages.last();
   return words.empty() ? reason : reason + " (" + words + ")";
 }

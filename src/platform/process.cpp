@@ -210,7 +210,7 @@ std::uint64_t memoryRoomUnderCgroups(const std::string& root, const std::string&
     const std::string path = line.substr(second + 1);
     if (path.empty() || path == "/" || path.find("/..") != std::string::npos) continue;
     if (line.compare(0, first, "0") == 0 && controllers == ",,") addV2(root + path);
-    if (controllers.find(",memory,") != std::string::npos) addV1(root + "/memory" + path);
+    if (controllers.find(",memory,") != std::string::npos) addV1(std::string(root).append("/memory").append(path));
   }
   std::uint64_t room = UINT64_MAX;
   for (const auto& [limitFile, usageFile] : files) {

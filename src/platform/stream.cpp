@@ -79,7 +79,7 @@ std::size_t receiveAll(int socket, std::span<char> buffer, Deadline deadline, co
     const ssize_t got = ::recv(socket, buffer.data() + filled, buffer.size() - filled, 0);
     if (got > 0) {
       filled += static_cast<std::size_t>(got);
-    } else if (got == 0) {
+    } else if (got == 0) {  // NOLINT(bugprone-branch-clone): the end, told apart from a failure
       break;
     } else if (errno == EINTR) {
       continue;

@@ -36,7 +36,7 @@ std::vector<std::string> librarySearchFolders() {
     // Only absolute folders: an empty entry of a run path (which the build
     // tree's has at its end) comes back as the current folder, never a
     // place to take code from.
-    if (const char* name = info->dls_serpath[i].dls_name; name && name[0] == '/') folders.push_back(name);
+    if (const char* name = info->dls_serpath[i].dls_name; name && name[0] == '/') folders.emplace_back(name);
   return folders;
 }
 

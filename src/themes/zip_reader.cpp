@@ -15,8 +15,8 @@ void releaseArchive(archive* handle) { archive_read_free(handle); }
 
 namespace {
 
-constexpr std::size_t kBlockBytes = 64 * 1024;
-constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr std::size_t kBlockBytes = std::size_t{64} * 1024;
+constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
 
 }  // namespace
 

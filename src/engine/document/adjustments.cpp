@@ -50,7 +50,7 @@ struct ChannelTones {
 };
 
 AdjustPixel applyTones(std::shared_ptr<const ChannelTones> tones) {
-  return [tones](std::span<float> colour) {
+  return [tones = std::move(tones)](std::span<float> colour) {
     for (std::size_t c = 0; c < colour.size(); ++c) {
       float v = colour[c];
       if (c < tones->perChannel.size())

@@ -100,7 +100,7 @@ void fillImage(Bitmap& image, const Composite& pixels, ImageType kind, bool tran
           if (kind.bpp == 8) {
             line[x] = to8(colour(0, i));
           } else {
-            BYTE* p = line + x * static_cast<unsigned>(kind.bpp / 8);
+            BYTE* p = line + static_cast<std::size_t>(x) * static_cast<unsigned>(kind.bpp / 8);
             p[FI_RGBA_RED] = to8(colour(0, i));
             p[FI_RGBA_GREEN] = to8(colour(1, i));
             p[FI_RGBA_BLUE] = to8(colour(2, i));
@@ -147,7 +147,7 @@ void removeWhiteMatte(Bitmap& image) {
     BYTE* line = FreeImage_GetScanLine(image.get(), static_cast<int>(y));
     for (unsigned x = 0; x < width; ++x) {
       if (type == FIT_BITMAP && image.bpp() == 32) {
-        BYTE* p = line + 4 * x;
+        BYTE* p = line + static_cast<std::size_t>(x) * 4;
         const float a = p[FI_RGBA_ALPHA] / 255.0f;
         if (a <= 0 || a >= 1) continue;
         for (int c : {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE})

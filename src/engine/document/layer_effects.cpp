@@ -202,7 +202,7 @@ std::optional<LayerEffects> readLayerEffects(std::span<const std::uint8_t> block
     if (readPaint(*overlay, header, channels, paint))
       out.overlay = std::move(paint);
     else
-      out.leftOut.push_back("colour overlay");
+      out.leftOut.emplace_back("colour overlay");
   }
   if (const DescriptorValue* gradient = effectOf(*effects, "GrFl", "gradientFillMulti"); enabled(gradient)) {
     // Painted once here on one pixel, so a gradient that cannot be drawn
@@ -213,7 +213,7 @@ std::optional<LayerEffects> readLayerEffects(std::span<const std::uint8_t> block
       out.gradientOverlay = PaintedOverlay{
           modeKey(*gradient), static_cast<float>(finite(gradient->numberOr("Opct", 100), 0, 100) / 100), *gradient};
     else
-      out.leftOut.push_back("gradient overlay");
+      out.leftOut.emplace_back("gradient overlay");
   }
   if (const DescriptorValue* pattern = effectOf(*effects, "patternFill", ""); enabled(pattern))
     out.patternOverlay = PaintedOverlay{
@@ -228,7 +228,7 @@ std::optional<LayerEffects> readLayerEffects(std::span<const std::uint8_t> block
     if (frame->textOr("PntT", "SClr") == "SClr" && readPaint(*frame, header, channels, stroke))
       out.stroke = std::move(stroke);
     else
-      out.leftOut.push_back("stroke (not a solid colour)");
+      out.leftOut.emplace_back("stroke (not a solid colour)");
   }
   if (const DescriptorValue* drop = effectOf(*effects, "DrSh", "dropShadowMulti"); enabled(drop)) {
     ShadowEffect shadow;
@@ -245,12 +245,12 @@ std::optional<LayerEffects> readLayerEffects(std::span<const std::uint8_t> block
       shadow.knockedOut = drop->numberOr("layerConceals", 1) != 0;
       out.shadow = std::move(shadow);
     } else {
-      out.leftOut.push_back("drop shadow");
+      out.leftOut.emplace_back("drop shadow");
     }
   }
   for (const NotDrawn& kind : kNotDrawn) {
     const DescriptorValue* effect = effectOf(*effects, kind.single, kind.multiple);
-    if (enabled(effect)) out.leftOut.push_back(kind.name);
+    if (enabled(effect)) out.leftOut.emplace_back(kind.name);
   }
   return out;
 }

@@ -256,7 +256,7 @@ std::optional<std::string> decodeMergedRows(const ByteSource& bytes, const PsdDo
 bool unpackBits(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
   std::size_t i = 0, o = 0;
   while (i < inSize && o < outSize) {
-    const int n = static_cast<std::int8_t>(in[i++]);
+    const int n = static_cast<std::int8_t>(in[i++]);  // NOLINT(bugprone-signed-char-misuse): signed by design
     if (n >= 0) {
       const std::size_t count = static_cast<std::size_t>(n) + 1;
       if (count > inSize - i || count > outSize - o) return false;

@@ -37,7 +37,7 @@ bool packedRowFills(const unsigned char* in, std::size_t size, std::uint64_t wid
   std::size_t i = 0;
   std::uint64_t o = 0;
   while (i < size && o < width) {
-    const int n = static_cast<signed char>(in[i++]);
+    const int n = static_cast<signed char>(in[i++]);  // NOLINT(bugprone-signed-char-misuse): signed by design
     if (n >= 0) {
       const std::uint64_t count = static_cast<std::uint64_t>(n) + 1;
       if (count > size - i || count > width - o) return false;

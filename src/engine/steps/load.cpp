@@ -87,7 +87,7 @@ LoadedDocument decodedMerged(const ByteSource& bytes, const PsdDocument& documen
   // into RGB, and the working image.
   const std::uint64_t need =
       kProgramMemory + imageBytes(document) +
-      documentPixels(document) * ((colours + 1) * sizeof(float) + (colours + 3) * 2 + 3 * sizeof(float));
+      documentPixels(document) * ((colours + 1) * sizeof(float) + (colours + 3) * std::size_t{2} + 3 * sizeof(float));
   if (need > limit) return refused(tooLarge(need, limit));
   std::vector<Plane> planes;
   if (auto problem = decodeMergedImage(bytes, document, colours + (alpha ? 1 : 0), planes)) {

@@ -19,7 +19,7 @@ namespace {
 constexpr std::uint64_t kSafePixels = std::uint64_t{1} << 22;
 
 std::uint32_t colourAt(const BYTE* line, unsigned x) {
-  const BYTE* p = line + 3 * x;
+  const BYTE* p = line + static_cast<std::size_t>(x) * 3;
   return static_cast<std::uint32_t>(p[FI_RGBA_RED]) << 16 | static_cast<std::uint32_t>(p[FI_RGBA_GREEN]) << 8 |
          p[FI_RGBA_BLUE];
 }

@@ -58,7 +58,7 @@ void eachPixel(const Bitmap& source, Bitmap& target, Pixel pixel) {
 }
 
 void put(BYTE* line, unsigned x, int bytes, BYTE r, BYTE g, BYTE b, BYTE a = 255) {
-  BYTE* p = line + x * static_cast<unsigned>(bytes);
+  BYTE* p = line + static_cast<std::size_t>(x) * static_cast<std::size_t>(bytes);
   p[FI_RGBA_RED] = r;
   p[FI_RGBA_GREEN] = g;
   p[FI_RGBA_BLUE] = b;

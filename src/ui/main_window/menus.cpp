@@ -180,6 +180,7 @@ void MainFrame::buildToolbar() {
 
 void MainFrame::registerShortcuts() {
   std::vector<wxAcceleratorEntry> entries;
+  entries.reserve(kWindowShortcuts.size() + kListShortcuts.size());
   for (const auto& [shortcut, command] : kWindowShortcuts) entries.push_back(acceleratorEntry(shortcut, command));
   if (listShortcutsRegistered_)
     for (const auto& [shortcut, command] : kListShortcuts) entries.push_back(acceleratorEntry(shortcut, command));

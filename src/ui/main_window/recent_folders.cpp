@@ -44,7 +44,7 @@ std::string recentFolder(const Settings& settings, int index) {
 
 bool recordRecentFolder(Settings& settings, const std::string& folder) {
   if (folder.empty()) return false;
-  const int limit = settings.outFoldersNumber;
+  const int limit = settings.outFoldersNumber;  // NOLINT(bugprone-signed-char-misuse): a number, not a letter
   const std::uint32_t identity = folderIdentity(folder);
   std::string list = folder;
   int count = 1;

@@ -160,6 +160,7 @@ void PreferencesDialog::buildFrame() {
   auto* base = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(600, 350));
   categories_ =
       new wxTreeCtrl(base, wxID_ANY, wxPoint(10, 10), wxSize(120, 295),
+                     // NOLINTNEXTLINE(misc-redundant-expression): styles worth 0 are named for the reader
                      wxTR_HIDE_ROOT | wxTR_NO_LINES | wxTR_SINGLE | wxTR_NO_BUTTONS | wxTR_FULL_ROW_HIGHLIGHT);
   const wxTreeItemId root = categories_->AddRoot(wxEmptyString);
   for (std::string_view key : kPreferencePages) categories_->AppendItem(root, catalogueText("Preferences", key));

@@ -107,7 +107,7 @@ wxCheckBox* PreferencesDialog::checkRow(wxWindow* parent, int y, const std::stri
   auto* box = new wxCheckBox(parent, wxID_ANY, wxEmptyString, wxPoint(170, y), wxSize(240, 20));
   box->SetValue(context_.workspace.settings.*field != 0);
   if (row) *row = {text, {box}};
-  storers_.push_back([box, field](Settings& s) { s.*field = box->GetValue() ? 1 : 0; });
+  storers_.emplace_back([box, field](Settings& s) { s.*field = box->GetValue() ? 1 : 0; });
   probes_.add(name, box, [box] { return std::to_string(box->GetValue() ? 1 : 0); });
   return box;
 }
@@ -123,7 +123,7 @@ wxTextCtrl* PreferencesDialog::numberRow(wxWindow* parent, int y, const std::str
   unit->Append(wxText(preferencesText(unitKey)));
   unit->SetSelection(0);
   if (row) *row = {text, {number, unit}};
-  storers_.push_back(
+  storers_.emplace_back(
       [number, field](Settings& s) { s.*field = numberFieldValue(number->GetValue().ToStdString(wxConvUTF8)); });
   probes_.add(name, number, [number] { return number->GetValue().ToStdString(wxConvUTF8); });
   probes_.add(name + "#unit", unit, [unit] { return unit->GetStringSelection().ToStdString(wxConvUTF8); });
@@ -136,7 +136,7 @@ ValuePair* PreferencesDialog::pairRow(wxWindow* parent, int y, const std::string
   pairs_.push_back(std::make_unique<ValuePair>(parent, y, range, false, context_.workspace.settings.*field));
   ValuePair* pair = pairs_.back().get();
   if (row) *row = {text, {pair->track(), pair->spin()}};
-  storers_.push_back([pair, field](Settings& s) { s.*field = pair->value(); });
+  storers_.emplace_back([pair, field](Settings& s) { s.*field = pair->value(); });
   probes_.add(name + "#track", pair->track(), [pair] { return std::to_string(pair->track()->GetValue()); });
   probes_.add(name, pair->spin(), [pair] { return pair->spinText(); });
   return pair;
@@ -155,7 +155,7 @@ FixedColourRow* PreferencesDialog::fixedColourRow(wxWindow* parent, int y, const
   colour->show(colourFromText(context_.workspace.settings.*field));
   colour->button->Bind(wxEVT_BUTTON, [this, colour](wxCommandEvent&) { colour->choose(this); });
   if (row) *row = {text, {colour->button, colour->text}};
-  storers_.push_back([colour, field](Settings& s) { s.*field = colourToText(colour->colour()); });
+  storers_.emplace_back([colour, field](Settings& s) { s.*field = colourToText(colour->colour()); });
   probes_.add(name, colour->text, [colour] { return colour->text->GetValue().ToStdString(wxConvUTF8); });
   probes_.add(name + "#button", colour->button, [] { return std::string(); });
   return colour;
@@ -177,7 +177,7 @@ HistoryColourRow* PreferencesDialog::historyColourRow(wxWindow* parent, int y, c
   makeCompact(more);
   more->Bind(wxEVT_BUTTON,
              [this, colour, history](wxCommandEvent&) { colour->choose(this, context_.workspace.settings.*history); });
-  storers_.push_back([colour, field](Settings& s) { s.*field = colourToText(colour->selected()); });
+  storers_.emplace_back([colour, field](Settings& s) { s.*field = colourToText(colour->selected()); });
   probes_.add(name, colour->list, [colour] {
     return std::to_string(colour->list->GetSelection()) + " " + colourToText(colour->selected()) + " " +
            std::to_string(colour->list->GetCount()) + " " + colour->list->GetStringSelection().ToStdString(wxConvUTF8);
@@ -202,7 +202,7 @@ wxTextCtrl* PreferencesDialog::textRow(wxWindow* parent, int y, const std::strin
   auto* text =
       new wxTextCtrl(parent, wxID_ANY, wxText(context_.workspace.settings.*field), wxPoint(170, y), wxSize(width, 20));
   makeCompact(text);
-  storers_.push_back(
+  storers_.emplace_back(
       [text, field](Settings& s) { s.*field = cleanTypedText(text->GetValue().ToStdString(wxConvUTF8)); });
   probes_.add(name, text, [text] { return text->GetValue().ToStdString(wxConvUTF8); });
   return text;
@@ -223,11 +223,11 @@ void PreferencesDialog::buildGeneral(wxWindow* page) {
   Settings& s = context_.workspace.settings;
   // The one language; OK stores "en" whatever the file held.
   dropDown(page, 10, "General/Language", "Language", {"English"}, 0);
-  storers_.push_back([](Settings& settings) { settings.language = "en"; });
+  storers_.emplace_back([](Settings& settings) { settings.language = "en"; });
   wxChoice* range = dropDown(
       page, 40, "General/Update Range", "Check For Updates",
       texts({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}), s.updateRange);
-  storers_.push_back([range](Settings& settings) { settings.updateRange = std::max(range->GetSelection(), 0); });
+  storers_.emplace_back([range](Settings& settings) { settings.updateRange = std::max(range->GetSelection(), 0); });
   checkRow(page, 70, "General/Save Window Position", "Save window position", &Settings::saveWindowPosition);
 }
 
@@ -250,7 +250,7 @@ void PreferencesDialog::buildInterface(wxWindow* page) {
     }
   }
   themeList_ = dropDown(page, 10, "Interface/UI Theme", "UI Theme", names, selection);
-  storers_.push_back([this](Settings& settings) { settings.uiTheme = selectedTheme(); });
+  storers_.emplace_back([this](Settings& settings) { settings.uiTheme = selectedTheme(); });
   iconSizeList_ = codeRow(page, 40, "Interface/UI Size", "UI Size", {"Small", "Medium", "Large", "Extra Large", "Huge"},
                           &Settings::uiSize);
 }
@@ -269,7 +269,7 @@ void PreferencesDialog::buildInput(wxWindow* page) {
     extensions.emplace_back(extension);
     if (extension == s.inputFormat) inputFormats_->SetSelection(static_cast<int>(extensions.size()) - 1);
   }
-  storers_.push_back([this, extensions](Settings& settings) {
+  storers_.emplace_back([this, extensions](Settings& settings) {
     const int selection = inputFormats_->GetSelection();
     if (selection >= 0 && selection < static_cast<int>(extensions.size()))
       settings.inputFormat = extensions[static_cast<std::size_t>(selection)];
@@ -318,7 +318,7 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
     outputFormats_->Append(wxText(asciiUpper(kOutputExtensions[i])), icon);
     if (kOutputExtensions[i] == s.outputFormat) outputFormats_->SetSelection(static_cast<int>(i));
   }
-  storers_.push_back([this](Settings& settings) {
+  storers_.emplace_back([this](Settings& settings) {
     const int selection = outputFormatSelection();
     if (selection >= 0) settings.outputFormat = std::string(kOutputExtensions[static_cast<std::size_t>(selection)]);
   });
@@ -337,7 +337,7 @@ void PreferencesDialog::buildOutput(wxWindow* page) {
     for (int depth : depths) items.push_back(std::to_string(depth));
     const std::optional<int> selected = bppSelection(depths, *bppField(s, extension));
     wxChoice* bpp = dropDown(panel, 10, prefix + "Bits Per Pixel", "Bits Per Pixel", items, selected.value_or(-1));
-    storers_.push_back([bpp, depths, extension](Settings& settings) {
+    storers_.emplace_back([bpp, depths, extension](Settings& settings) {
       *bppField(settings, extension) = bppValue(depths, bpp->GetSelection());
     });
 
@@ -407,7 +407,7 @@ void PreferencesDialog::buildTransform(wxWindow* page) {
     unit->SetSize(340, y - 1, std::clamp(unit->GetBestSize().x, 70, kUnitRoom), 21);
     unit->SetSelection(context_.workspace.settings.*field);
     row.controls.back() = unit;
-    storers_.push_back(
+    storers_.emplace_back(
         [unit, field](Settings& s) { s.*field = static_cast<SmallCode>(std::max(unit->GetSelection(), 0)); });
     probes_.add(name + "#unit", unit, [unit] { return std::to_string(unit->GetSelection()); });
   };
@@ -437,7 +437,7 @@ void PreferencesDialog::buildAdjustment(wxWindow* page) {
   label(page, 70, "Image Gamma");
   pairs_.push_back(std::make_unique<ValuePair>(page, 70, kGammaRange, true, gammaHundredths(s.imageGamma)));
   gamma_ = pairs_.back().get();
-  storers_.push_back([this](Settings& settings) { settings.imageGamma = gammaFromHundredths(gamma_->value()); });
+  storers_.emplace_back([this](Settings& settings) { settings.imageGamma = gammaFromHundredths(gamma_->value()); });
   probes_.add("Adjustment/Image Gamma#track", gamma_->track(),
               [this] { return std::to_string(gamma_->track()->GetValue()); });
   probes_.add("Adjustment/Image Gamma", gamma_->spin(), [this] { return gamma_->spinText(); });
@@ -448,7 +448,7 @@ void PreferencesDialog::buildAdjustment(wxWindow* page) {
           &thresholdRow_);
   threshold_->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { applyRules(); });
   // Stored after the four values it follows.
-  storers_.push_back([this](Settings& settings) {
+  storers_.emplace_back([this](Settings& settings) {
     settings.doImageColorCorrection =
         colourCorrectionNeeded(brightness_->value(), contrast_->value(), gamma_->value(), invert_->GetValue()) ? 1 : 0;
   });
@@ -501,7 +501,7 @@ void PreferencesDialog::buildTextPanel(wxWindow* p) {
   fontButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
     chooseWatermarkFont(this, fontList_, fontSize_, fontStyle_, context_.workspace.settings.fonts);
   });
-  storers_.push_back(
+  storers_.emplace_back(
       [this](Settings& settings) { settings.font = fontList_->GetStringSelection().ToStdString(wxConvUTF8); });
   probes_.add("Watermark/Font", fontList_, [this] {
     return std::to_string(fontList_->GetSelection()) + " " + std::to_string(fontList_->GetCount()) + " " +
@@ -606,7 +606,7 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   stampDate_->SetSize(170, 70, dateWidth, 21);
   stampTime_->SetSize(170 + dateWidth + kStampGap, 70, stampTime_->GetBestSize().x, 21);
   customTimestampRow_ = {text, {stampDate_, stampTime_}};
-  storers_.push_back([this](Settings& settings) { settings.customTimestamp = dateValue(shownStamp()); });
+  storers_.emplace_back([this](Settings& settings) { settings.customTimestamp = dateValue(shownStamp()); });
   probes_.add("Advanced/Custom Timestamp", stampDate_, [this] { return dateText(shownStamp()); });
   probes_.add("Advanced/Custom Timestamp#time", stampTime_, [] { return std::string(); });
 
@@ -615,7 +615,7 @@ void PreferencesDialog::buildAdvanced(wxWindow* page) {
   label(page, 130, "Out Folders Number");
   pairs_.push_back(std::make_unique<ValuePair>(page, 130, kFolderCountRange, false, s.outFoldersNumber));
   ValuePair* folders = pairs_.back().get();
-  storers_.push_back(
+  storers_.emplace_back(
       [folders](Settings& settings) { settings.outFoldersNumber = static_cast<SmallCode>(folders->value()); });
   probes_.add("Advanced/Out Folders Number#track", folders->track(),
               [folders] { return std::to_string(folders->track()->GetValue()); });
