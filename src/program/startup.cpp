@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <random>
 
@@ -18,7 +19,16 @@ namespace {
 // The per-user settings folder, created when missing; returns the path of
 // config.ini inside it.
 std::string prepareSettingsFolder() {
-  std::string folder = platform::withTrailingSlash(platform::userConfigFolder());
+  const std::string base = platform::userConfigFolder();
+  // A new account may have no configuration folder yet; without it no
+  // setting would ever be saved. Made private to the user, as the XDG
+  // rules ask.
+  if (!base.empty() && !platform::pathExists(base)) {
+    std::error_code error;
+    std::filesystem::create_directories(base, error);
+    std::filesystem::permissions(base, std::filesystem::perms::owner_all, error);
+  }
+  std::string folder = platform::withTrailingSlash(base);
   for (const char* level : {"Ferroval", "quillmark"}) {
     folder += level;
     if (!platform::pathExists(folder)) platform::createFolder(folder);

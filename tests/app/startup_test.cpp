@@ -76,15 +76,24 @@ TEST(Startup, LockIsReleasedWithItsOwner) {
 }
 
 // The folders come before the window toolkit starts: also without a
-// display, where window mode then ends with 1.
+// display, where window mode then ends with 1. A configuration folder that
+// does not exist yet (a new account) is made too, private to the user.
 TEST(Startup, WindowModeCreatesTheSettingsFolders) {
-  test::TempFolder config;
-  test::ProgramOptions options;
-  options.configDir = config.str();
-  options.display = "";
-  auto result = test::runProgram({}, options);
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_TRUE(std::filesystem::is_directory(config.path() / "Ferroval" / "quillmark"));
+  for (const char* below : {"", "new/.config"}) {
+    SCOPED_TRACE(below);
+    test::TempFolder home;
+    const std::filesystem::path config = home.path() / below;
+    test::ProgramOptions options;
+    options.configDir = config.string();
+    options.display = "";
+    auto result = test::runProgram({}, options);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(std::filesystem::is_directory(config / "Ferroval" / "quillmark"));
+    if (*below) {
+      EXPECT_EQ(std::filesystem::status(config).permissions() & std::filesystem::perms::all,
+                std::filesystem::perms::owner_all);
+    }
+  }
 }
 
 std::string readProcFile(pid_t pid, const std::string& name) {
