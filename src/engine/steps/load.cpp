@@ -15,6 +15,8 @@
 // memory the render may take, so a forged size is refused, not attempted.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "engine/document/document_image.h"
 #include "engine/document/psd_pixels.h"
@@ -148,10 +150,32 @@ bool decodesItself(const PsdDocument& document) {
 }
 
 // The library reads the document through the conversion's own open file,
-// with the stream calls it would make on a file of its own.
+// with the stream calls it would make on a file of its own. It asks for a
+// few bytes at a time, so small reads are served from a window of the file
+// read ahead, not by a system call each.
 struct LibraryStream {
+  static constexpr std::size_t kReadAhead = std::size_t{64} * 1024;
+  explicit LibraryStream(const ByteSource& source) : bytes(source) {}
+
   const ByteSource& bytes;
   std::uint64_t at = 0;
+  std::vector<std::uint8_t> window;  // the file's bytes from windowStart on
+  std::uint64_t windowStart = 0;
+
+  // `count` bytes from `at`, which the caller has checked lie in the file.
+  bool read(void* target, std::size_t count) {
+    if (count >= kReadAhead) return bytes.read(at, target, count);
+    if (at < windowStart || at + count > windowStart + window.size()) {
+      window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadAhead, bytes.size() - at)));
+      windowStart = at;
+      if (!bytes.read(at, window.data(), window.size())) {
+        window.clear();
+        return false;
+      }
+    }
+    std::memcpy(target, window.data() + (at - windowStart), count);
+    return true;
+  }
 };
 
 unsigned DLL_CALLCONV readStream(void* buffer, unsigned size, unsigned count, fi_handle handle) {
@@ -160,7 +184,7 @@ unsigned DLL_CALLCONV readStream(void* buffer, unsigned size, unsigned count, fi
   const std::uint64_t left = size64 > stream->at ? size64 - stream->at : 0;
   const std::uint64_t wanted = std::uint64_t{size} * count;
   const std::uint64_t got = std::min(wanted, left);
-  if (size == 0 || !stream->bytes.read(stream->at, buffer, static_cast<std::size_t>(got))) return 0;
+  if (size == 0 || got == 0 || !stream->read(buffer, static_cast<std::size_t>(got))) return 0;
   stream->at += got;
   return static_cast<unsigned>(got / size);
 }
@@ -179,7 +203,7 @@ long DLL_CALLCONV tellStream(fi_handle handle) { return static_cast<long>(static
 
 Bitmap loadWithLibrary(const ByteSource& bytes) {
   FreeImageIO io{readStream, nullptr, seekStream, tellStream};
-  LibraryStream stream{bytes};
+  LibraryStream stream(bytes);
   return Bitmap(FreeImage_LoadFromHandle(FIF_PSD, &io, &stream, PSD_DEFAULT));
 }
 
